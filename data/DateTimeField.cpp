@@ -1,0 +1,43 @@
+#include "data/DateTimeField.h"
+
+#include "data/DatabaseError.h"
+#include "data/FormatSettings.h"
+
+void TDateTimeField::FormatValue(const TValue& v, std::string& out, bool display) const {
+    if (v.Kind != TValueKind::DateTime && v.Kind != TValueKind::Float)
+        return TField::FormatValue(v, out, display);
+    const TFormatSettings& fs = FormatSettings();
+    if (display && !DisplayFormat().empty()) {
+        AppendFormatDateTime(out, DisplayFormat(), v.Float, fs);
+        return;
+    }
+    switch (DataType()) {
+    case ftDate: AppendFormatDateTime(out, fs.ShortDateFormat, v.Float, fs); break;
+    case ftTime: AppendFormatDateTime(out, fs.LongTimeFormat, v.Float, fs); break;
+    default: out += DateTimeToStr(v.Float, fs); break;
+    }
+}
+
+void TDateTimeField::ParseText(std::string_view text, TValue& out) const {
+    double d = 0;
+    bool ok;
+    switch (DataType()) {
+    case ftDate: ok = TryStrToDate(text, d); break;
+    case ftTime: ok = TryStrToTime(text, d); break;
+    default: ok = TryStrToDateTime(text, d); break;
+    }
+    if (!ok)
+        throw EConvertError("'" + std::string(text) + "' is not a valid " +
+                            (DataType() == ftDate   ? "date"
+                             : DataType() == ftTime ? "time"
+                                                    : "date and time"));
+    out.SetDateTime(d);
+}
+
+int TDateTimeField::DefaultDisplayWidth() const {
+    switch (DataType()) {
+    case ftDate:
+    case ftTime: return 10;
+    default: return 18;
+    }
+}

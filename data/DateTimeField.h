@@ -1,0 +1,15 @@
+#pragma once
+
+#include "data/Field.h"
+
+// Dates, times and both, shown in the locale's formats unless the field
+// has a display format of its own.
+class TDateTimeField : public TField {
+public:
+    using TField::TField;
+
+protected:
+    void FormatValue(const TValue& v, std::string& out, bool display) const override;
+    void ParseText(std::string_view text, TValue& out) const override;
+    int DefaultDisplayWidth() const override;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "data/FieldDefs.h"
+#include "data/Value.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One table file format (dBase, Paradox, delimited text) behind the two
+// engines. A driver reads the file it opened and writes changes back; the
+// engines put cursor, order, filter and editing on top. Records are numbered
+// 0..RecordCount()-1 and keep their numbers while the table is open.
+class TTableDriver {
+public:
+    virtual ~TTableDriver() = default;
+
+    // "dBase", "Paradox", "Text".
+    virtual std::string FormatName() const = 0;
+
+    // Opens the file and describes it. Raises EDatabaseError naming the file
+    // and what is wrong with it; nothing is changed on disk.
+    virtual void Open(const std::string& path, TFieldDefs& fields, TIndexDefs& indexes) = 0;
+    virtual void Close() = 0;
+
+    virtual uint32_t RecordCount() const = 0; // deleted records included
+    virtual bool RecordLive(uint32_t rec) const {
+        (void)rec;
+        return true;
+    }
+    virtual bool AllLive() const { return true; }
+    // Decodes one value of one record; the record is read only now.
+    virtual void GetValue(uint32_t rec, int fieldNo, TValue& out) = 0;
+
+    // Writing. A change reaches the file whole or not at all: after a failure
+    // at any moment the file holds the old table or the new one. The default
+    // is a read-only format.
+    virtual bool CanModify() const { return false; }
+    // Writes a changed record (rec >= 0) or a new one (rec = -1); returns the
+    // record's number.
+    virtual uint32_t Post(int64_t rec, const std::vector<TValue>& values);
+    virtual void Delete(uint32_t rec);
+    // Reads the file again (another program may have changed it).
+    virtual void Refresh() {}
+};

@@ -1,0 +1,51 @@
+#include "export/Column.h"
+
+#include "export/TableView.h"
+
+TColumn::TColumn(TTableView& view, std::string fieldName)
+    : fView(view), fFieldName(std::move(fieldName)) {}
+
+void TColumn::RestoreDefaults() {
+    fWidth.reset();
+    fColor.reset();
+    fAlignment.reset();
+    fFont.reset();
+    fTitleCaption.reset();
+    fTitleAlignment.reset();
+    fTitleFont.reset();
+    fTitleColor.reset();
+}
+
+int TColumn::Width() const { return fWidth ? *fWidth : DefaultWidth(); }
+
+int TColumn::DefaultWidth() const {
+    constexpr int NoFieldWidth = 64;
+    if (!fField) return NoFieldWidth;
+    const TFontMetrics& m = fView.Metrics();
+    const TFont& font = Font();
+    int overhang = m.Overhang(font);
+    int w = fField->DisplayWidth() * (m.TextWidth(font, "0") - overhang) + overhang + 4;
+    if (fView.Options() & dgTitles) {
+        int tw = m.TextWidth(TitleFont(), TitleCaption()) + 4;
+        if (tw > w) w = tw;
+    }
+    return w;
+}
+
+TColor TColumn::Color() const { return fColor ? *fColor : fView.Color(); }
+
+TAlignment TColumn::Alignment() const {
+    if (fAlignment) return *fAlignment;
+    return fField ? fField->Alignment() : taLeftJustify;
+}
+
+const TFont& TColumn::Font() const { return fFont ? *fFont : fView.Font(); }
+
+std::string TColumn::TitleCaption() const {
+    if (fTitleCaption) return *fTitleCaption;
+    return fField ? fField->DisplayLabel() : fFieldName;
+}
+
+const TFont& TColumn::TitleFont() const { return fTitleFont ? *fTitleFont : fView.TitleFont(); }
+
+TColor TColumn::TitleColor() const { return fTitleColor ? *fTitleColor : fView.FixedColor(); }

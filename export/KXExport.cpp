@@ -1,0 +1,328 @@
+#include "export/KXExport.h"
+
+#include "data/DatabaseError.h"
+#include "data/Unicode.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// --- TMappings --------------------------------------------------------------
+
+void TMappings::Add(const std::string& entry) {
+    const size_t eq = entry.find('=');
+    if (eq == std::string::npos)
+        fItems.emplace_back(entry, std::string());
+    else
+        fItems.emplace_back(entry.substr(0, eq), entry.substr(eq + 1));
+}
+
+void TMappings::Add(std::string name, std::string value) {
+    fItems.emplace_back(std::move(name), std::move(value));
+}
+
+int TMappings::IndexOfName(const std::string& name) const {
+    for (size_t i = 0; i < fItems.size(); ++i)
+        if (fItems[i].first == name) return static_cast<int>(i);
+    return -1;
+}
+
+std::string TMappings::Values(const std::string& name) const {
+    const int i = IndexOfName(name);
+    return i < 0 ? std::string() : ValueFromIndex(i);
+}
+
+// --- TKXExport --------------------------------------------------------------
+
+TKXExport::TKXExport() = default;
+TKXExport::~TKXExport() = default;
+
+void TKXExport::Assign(const TKXExport& source) {
+    if (&source == this) return;
+    fRecordRange = source.fRecordRange;
+    fMappings = source.fMappings;
+    fDestCols = source.fDestCols;
+    fNeedTitle = source.fNeedTitle;
+    fIncludeMemo = source.fIncludeMemo;
+}
+
+void TKXExport::SetMappings(const TMappings& v) {
+    if (&v != &fMappings) fMappings = v;
+    BuildMappings();
+}
+
+void TKXExport::BuildMappings() {
+    if (!fMappings.Empty()) return;
+    fMappings.Clear();
+    if (!fGrid) return;
+    TDataSet* ds = fGrid->DataSet();
+    if (!ds || !ds->Active()) return;
+    for (int i = 0; i < fGrid->ColumnCount(); ++i) {
+        const TColumn& col = fGrid->Column(i);
+        if (col.Visible()) fMappings.Add(col.FieldName(), col.TitleCaption());
+    }
+}
+
+void TKXExport::Write(std::string_view text) {
+    if (!fStream) throw EStreamError("No export is running: there is no stream to write to");
+    fStream->Write(text);
+}
+
+void TKXExport::WriteLn(std::string_view text) {
+    Write(text);
+    Write("\r\n");
+}
+
+void TKXExport::RecordStep() {
+    WriteRecord();
+    if (AfterWriteRow) AfterWriteRow(*this);
+}
+
+bool TKXExport::StopTest() const {
+    return !fExporting || (fMaxRows > 0 && fWrittenCount == fMaxRows);
+}
+
+void TKXExport::ExportToStream(TStream& stream) {
+    // Without a view over an open dataset there is nothing to walk; say so
+    // instead of writing a document that pretends to be an export.
+    if (!fGrid) throw EDatabaseError("Cannot export: no grid is assigned");
+    TDataSet* dsp = fGrid->DataSet();
+    if (!dsp || !dsp->Active()) throw EDatabaseError("Cannot export: the grid has no open dataset");
+    TDataSet& ds = *dsp;
+
+    fStream = &stream;
+    fColumnIndex.clear();
+    ds.DisableControls();
+    try {
+        fGrid->SavePosition();
+    } catch (...) {
+        ds.EnableControls();
+        throw;
+    }
+    fWrittenCount = 0;
+    fExporting = true;
+
+    try {
+        WriteHeader();
+        if (fNeedTitle && (fGrid->Options() & dgTitles) != 0) WriteTitle();
+        if (fMaxRows != 0) {
+            switch (fRecordRange) {
+            case rrAll:
+            case rrToLast:
+                if (fRecordRange == rrAll) ds.First();
+                while (!ds.Eof()) {
+                    RecordStep();
+                    if (StopTest()) break;
+                    ds.Next();
+                }
+                break;
+            case rrToFirst:
+                ds.Last();
+                while (!ds.Bof()) {
+                    RecordStep();
+                    if (StopTest()) break;
+                    ds.Prior();
+                }
+                break;
+            case rrSelected: {
+                const TBookmarkList& selected = fGrid->SelectedRows();
+                if (selected.Count() > 0) {
+                    std::string bookmark;
+                    // Count is read each time: AfterWriteRow may change the list.
+                    for (int i = 0; i < selected.Count(); ++i) {
+                        bookmark = selected[i];
+                        if (!ds.BookmarkValid(bookmark)) continue;
+                        ds.SetBookmark(bookmark);
+                        RecordStep();
+                        if (StopTest()) break;
+                    }
+                } else if (!ds.IsEmpty()) {
+                    // An empty table has no current record to stand in.
+                    WriteRecord();
+                }
+                break;
+            }
+            }
+        }
+    } catch (...) {
+        // The error that stopped the walk is the one the caller must see; a
+        // second one while putting the view back is dropped.
+        fExporting = false;
+        try {
+            fGrid->RestorePosition();
+        } catch (...) {
+        }
+        try {
+            ds.EnableControls();
+        } catch (...) {
+        }
+        throw;
+    }
+
+    fExporting = false;
+    try {
+        fGrid->RestorePosition();
+    } catch (...) {
+        ds.EnableControls();
+        throw;
+    }
+    ds.EnableControls();
+    WriteFooter();
+}
+
+// The columns are looked up once per export: neither the grid's layout nor
+// the mapping list may change while the walk runs. Outside an export every
+// call looks again.
+int TKXExport::ResolveColumn(int entry) {
+    const auto slot = static_cast<size_t>(entry);
+    if (fExporting && fColumnIndex.size() == static_cast<size_t>(fMappings.Count()) &&
+        fColumnIndex[slot] >= 0)
+        return fColumnIndex[slot];
+    const std::string& name = fMappings.Names(entry);
+    const int index = fGrid->FindColumn(name);
+    if (index < 0) throw EDatabaseError("Field '" + name + "' is not a column of the grid");
+    if (fExporting) {
+        if (fColumnIndex.size() != static_cast<size_t>(fMappings.Count()))
+            fColumnIndex.assign(static_cast<size_t>(fMappings.Count()), -1);
+        fColumnIndex[slot] = index;
+    }
+    return index;
+}
+
+void TKXExport::WriteRecord() {
+    if (!fGrid) throw EDatabaseError("Cannot export: no grid is assigned");
+    TDBGridCellParams& params = fCellParams;
+    const int count = fMappings.Count();
+    for (int i = 0; i < count; ++i) {
+        TColumn& column = fGrid->Column(ResolveColumn(i));
+        fRecordFont = column.Font();
+        params.State = 0;
+        params.Font = &fRecordFont;
+        params.Background = column.Color();
+        params.Alignment = column.Alignment();
+        if (const TField* field = column.Field()) {
+            if (field->DataType() == ftMemo && fIncludeMemo)
+                field->GetAsString(params.Text);
+            else
+                field->GetDisplayText(params.Text);
+        } else {
+            params.Text.clear();
+        }
+        fGrid->GetCellParams(column, params);
+        if (!fExporting && fWrittenCount % fDestCols != 0) params.Text.clear();
+        WriteCell(column);
+    }
+    if (fExporting || fWrittenCount % fDestCols == 0) ++fWrittenCount;
+}
+
+// A name beside `path` that no other file has, created empty for writing.
+// Created with O_EXCL and mode 0666 so that the umask applies as for any new
+// file; a file being replaced passes its permissions on.
+static int CreateTemporaryBeside(const std::string& path, std::string& tempPath) {
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static uint64_t counter = 0;
+    uint64_t seed =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (static_cast<uint64_t>(::getpid()) << 32);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        uint64_t x = seed + 0x9E3779B97F4A7C15ull * ++counter;
+        x ^= x >> 31;
+        x *= 0xBF58476D1CE4E5B9ull;
+        x ^= x >> 29;
+        tempPath = path + ".tmp-";
+        for (int k = 0; k < 6; ++k) {
+            tempPath += alphabet[x % (sizeof alphabet - 1)];
+            x /= sizeof alphabet - 1;
+        }
+        int fd;
+        do {
+            fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0) {
+            struct stat st;
+            if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                (void)::fchmod(fd, st.st_mode & 07777);
+            return fd;
+        }
+        if (errno != EEXIST)
+            throw EStreamError("Cannot create file \"" + path + "\": " + std::strerror(errno));
+    }
+    throw EStreamError("Cannot create file \"" + path + "\": " + std::strerror(EEXIST));
+}
+
+void TKXExport::ExportToFile(const std::string& path) {
+    SetFileName(path);
+    std::string tempPath;
+    int fd;
+    try {
+        fd = CreateTemporaryBeside(path, tempPath);
+    } catch (...) {
+        SetFileName(std::string());
+        throw;
+    }
+    std::unique_ptr<TFileStream> file;
+    try {
+        file = std::make_unique<TFileStream>(fd, path);
+        fd = -1;
+        ExportToStream(*file);
+        fStream = nullptr;
+        // On disk before it takes the old file's place, so that a crash
+        // cannot leave an empty file where a good one stood.
+        file->Sync();
+        file->Close();
+        file.reset();
+        if (std::rename(tempPath.c_str(), path.c_str()) != 0)
+            throw EStreamError("Cannot replace file \"" + path + "\": " + std::strerror(errno));
+    } catch (...) {
+        fStream = nullptr;
+        if (fd >= 0) ::close(fd);
+        if (file) {
+            try {
+                file->Close();
+            } catch (...) {
+            }
+            file.reset();
+        }
+        const std::string partial = path + ".partial";
+        if (std::rename(tempPath.c_str(), partial.c_str()) != 0) std::remove(tempPath.c_str());
+        SetFileName(std::string());
+        throw;
+    }
+    SetFileName(std::string());
+}
+
+static std::string Utf16LEBytes(const std::u16string& text) {
+    std::string bytes;
+    bytes.resize(text.size() * 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+    return bytes;
+}
+
+void TKXExport::ExportToClipboard(TClipboard& clipboard) {
+    clipboard.Open();
+    try {
+        TMemoryStream stream;
+        ExportToStream(stream);
+        fStream = nullptr;
+        stream.Write("\0", 1);
+        clipboard.SetAsHandle(CF_TEXT, stream.Data());
+        if (clipboard.WantsUnicodeText())
+            clipboard.SetAsHandle(CF_UNICODETEXT, Utf16LEBytes(Utf8ToUtf16(stream.Data())));
+    } catch (...) {
+        fStream = nullptr;
+        try {
+            clipboard.Close();
+        } catch (...) {
+        }
+        throw;
+    }
+    clipboard.Close();
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "export/CellParams.h"
+#include "export/Clipboard.h"
+#include "export/Stream.h"
+#include "export/TableView.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+enum TRecordRange : int { rrAll = 0, rrSelected = 1, rrToFirst = 2, rrToLast = 3 };
+
+class TKXExport;
+using TExportNotifyEvent = std::function<void(TKXExport& sender)>;
+
+// The exported columns, in output order: field name and label pairs, found
+// by name (the first entry of a name wins).
+class TMappings {
+public:
+    int Count() const { return static_cast<int>(fItems.size()); }
+    bool Empty() const { return fItems.empty(); }
+    const std::string& Names(int i) const { return fItems.at(static_cast<size_t>(i)).first; }
+    const std::string& ValueFromIndex(int i) const {
+        return fItems.at(static_cast<size_t>(i)).second;
+    }
+    void SetValueFromIndex(int i, std::string v) {
+        fItems.at(static_cast<size_t>(i)).second = std::move(v);
+    }
+    // "Name=Value" in one text; a text without "=" is a name with an empty value.
+    void Add(const std::string& entry);
+    void Add(std::string name, std::string value);
+    int IndexOfName(const std::string& name) const;    // exact, -1 when missing
+    std::string Values(const std::string& name) const; // empty when missing
+    void Clear() { fItems.clear(); }
+    bool operator==(const TMappings&) const = default;
+
+private:
+    std::vector<std::pair<std::string, std::string>> fItems;
+};
+
+// The base of the writers: which records are visited and in which order,
+// when to stop, how records share a line, how each cell is gathered, and
+// the targets (stream, file, clipboard). A writer adds the format.
+class TKXExport {
+public:
+    TKXExport();
+    virtual ~TKXExport();
+    TKXExport(const TKXExport&) = delete;
+    TKXExport& operator=(const TKXExport&) = delete;
+
+    // Copies range, mappings, records per line, titles and memo setting.
+    virtual void Assign(const TKXExport& source);
+
+    TTableView* Grid() const { return fGrid; }
+    void SetGrid(TTableView* grid) { fGrid = grid; }
+
+    TRecordRange RecordRange() const { return fRecordRange; }
+    void SetRecordRange(TRecordRange v) { fRecordRange = v; }
+    int DestCols() const { return fDestCols; }
+    void SetDestCols(int v) { fDestCols = v <= 0 ? 1 : v; }
+    bool NeedTitle() const { return fNeedTitle; }
+    void SetNeedTitle(bool v) { fNeedTitle = v; }
+    bool IncludeMemo() const { return fIncludeMemo; }
+    void SetIncludeMemo(bool v) { fIncludeMemo = v; }
+    int MaxRows() const { return fMaxRows; }
+    void SetMaxRows(int v) { fMaxRows = v; }
+    const TMappings& Mappings() const { return fMappings; }
+    TMappings& Mappings() { return fMappings; }
+    // Copies the entries, then completes them through BuildMappings.
+    void SetMappings(const TMappings& v);
+
+    bool Exporting() const { return fExporting; }
+    // Ends the walk after the record being written.
+    void Stop() { fExporting = false; }
+    int WrittenCount() const { return fWrittenCount; }
+    const std::string& FileName() const { return fFileName; }
+
+    TExportNotifyEvent BeforeWriteTable;
+    TExportNotifyEvent AfterWriteRow;
+    TExportNotifyEvent AfterWriteTable;
+
+    virtual void BuildMappings();
+    virtual void ExportToStream(TStream& stream);
+    // Writes the document beside Path and puts it in Path's place only when
+    // the export succeeded; after a failure the file that stood there is
+    // untouched and what was written is kept as Path + ".partial".
+    virtual void ExportToFile(const std::string& path);
+    void ExportToClipboard(TClipboard& clipboard = Clipboard());
+
+protected:
+    virtual void WriteHeader() {}
+    virtual void WriteFooter() {}
+    virtual void WriteTitle() {}
+    virtual void WriteRecord();
+    virtual void WriteCell(TColumn& column) { (void)column; }
+
+    void Write(std::string_view text);
+    void WriteLn(std::string_view text);
+
+    TDBGridCellParams& CellParams() { return fCellParams; }
+    TStream* Stream() const { return fStream; }
+    void SetFileName(std::string v) { fFileName = std::move(v); }
+
+private:
+    void RecordStep();
+    bool StopTest() const;
+    int ResolveColumn(int entry);
+
+    TDBGridCellParams fCellParams;
+    TRecordRange fRecordRange = rrAll;
+    TTableView* fGrid = nullptr;
+    TMappings fMappings;
+    std::string fFileName;
+    int fDestCols = 1;
+    bool fNeedTitle = true;
+    bool fIncludeMemo = false;
+    bool fExporting = false;
+    int fWrittenCount = 0;
+    int fMaxRows = -1;
+    TStream* fStream = nullptr;
+    TFont fRecordFont; // the per-record copy of a column's font
+    // Per mapping entry, the grid column found for it while the walk runs,
+    // so that a cell costs no column search.
+    std::vector<int> fColumnIndex;
+};

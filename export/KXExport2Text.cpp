@@ -1,0 +1,55 @@
+#include "export/KXExport2Text.h"
+
+TKXExport2Text::TKXExport2Text() = default;
+
+void TKXExport2Text::ExportToStream(TStream& stream) {
+    fFirstLine = true;
+    TKXExport::ExportToStream(stream);
+}
+
+void TKXExport2Text::WriteLineBreak() {
+    if (fFirstLine)
+        fFirstLine = false;
+    else
+        Write("\r\n");
+}
+
+void TKXExport2Text::WriteSeparator() {
+    if (fFirstField)
+        fFirstField = false;
+    else
+        Write(std::string_view(&fSeparator, 1));
+}
+
+void TKXExport2Text::WriteTitle() {
+    WriteLineBreak();
+    fFirstField = true;
+    const TMappings& mappings = Mappings();
+    for (int copy = 0; copy < DestCols(); ++copy) {
+        for (int i = 0; i < mappings.Count(); ++i) {
+            WriteSeparator();
+            Write(mappings.ValueFromIndex(i));
+        }
+    }
+}
+
+void TKXExport2Text::WriteRecord() {
+    fFirstField = true;
+    // Place 0 starts a new line; any other place only clears FirstField, so
+    // that the record's first cell follows the previous record's last.
+    if (WrittenCount() % DestCols() == 0)
+        WriteLineBreak();
+    else
+        WriteSeparator();
+    TKXExport::WriteRecord();
+}
+
+void TKXExport2Text::WriteCell(TColumn& column) {
+    (void)column;
+    WriteSeparator();
+    Write(CellParams().Text);
+}
+
+void TKXExport2Text::WriteFooter() {
+    Write("\r\n");
+}

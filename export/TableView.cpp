@@ -1,0 +1,120 @@
+#include "export/TableView.h"
+
+#include "data/DataSet.h"
+
+// Follows the dataset: default columns are laid out anew when it opens, and
+// columns let go of their fields when it closes.
+class TTableViewLink : public TDataLink {
+public:
+    explicit TTableViewLink(TTableView& view) : fView(view) {}
+
+protected:
+    void ActiveChanged() override { fView.LinkActive(Active()); }
+    void LayoutChanged() override { fView.LinkActive(Active()); }
+
+private:
+    TTableView& fView;
+};
+
+TTableView::TTableView()
+    : fLink(std::make_unique<TTableViewLink>(*this)), fMetrics(&TFixedFontMetrics::Instance()) {
+    fTitleFont = fFont;
+}
+
+TTableView::~TTableView() = default;
+
+void TTableView::SetDataSource(TDataSource* source) {
+    if (source == fDataSource) return;
+    fDataSource = source;
+    fLink->SetDataSource(source);
+    LinkActive(fLink->Active());
+}
+
+void TTableView::LinkActive(bool active) {
+    fSelectedRows.SetDataSet(active ? DataSet() : nullptr);
+    fSelectedRows.Clear();
+    if (active && fDefaultColumns) {
+        BuildDefaultColumns();
+        return;
+    }
+    TDataSet* ds = active ? DataSet() : nullptr;
+    for (auto& c : fColumns) c->SetField(ds ? ds->FindField(c->FieldName()) : nullptr);
+    if (!active && fDefaultColumns) fColumns.clear();
+}
+
+TColumn& TTableView::AddColumn(const std::string& fieldName) {
+    fDefaultColumns = false;
+    fColumns.push_back(std::make_unique<TColumn>(*this, fieldName));
+    TDataSet* ds = DataSet();
+    if (ds && ds->Active()) fColumns.back()->SetField(ds->FindField(fieldName));
+    return *fColumns.back();
+}
+
+void TTableView::ClearColumns() {
+    fColumns.clear();
+    fDefaultColumns = true;
+}
+
+void TTableView::BuildDefaultColumns() {
+    fColumns.clear();
+    fDefaultColumns = true;
+    TDataSet* ds = DataSet();
+    if (!ds || !ds->Active()) return;
+    for (int i = 0; i < ds->FieldCount(); ++i) {
+        TField& f = ds->Fields(i);
+        if (!f.Visible()) continue;
+        fColumns.push_back(std::make_unique<TColumn>(*this, f.FieldName()));
+        fColumns.back()->SetField(&f);
+    }
+}
+
+int TTableView::FindColumn(const std::string& fieldName) const {
+    for (size_t i = 0; i < fColumns.size(); ++i)
+        if (fColumns[i]->FieldName() == fieldName) return static_cast<int>(i);
+    return -1;
+}
+
+void TTableView::SetMetrics(const TFontMetrics* metrics) {
+    fMetrics = metrics ? metrics : &TFixedFontMetrics::Instance();
+}
+
+void TTableView::GetCellParams(TColumn& column, TDBGridCellParams& params) {
+    TField* f = column.Field();
+    int kind = ikNone;
+    if (f && !f->IsNull() && (f->IsBlob() || (fDrawBool && f->IsBoolean()))) {
+        if (f->IsBoolean())
+            kind = f->AsBoolean() ? ikTrue : ikFalse;
+        else if (f->IsMemo())
+            kind = fRowHeightLines > 0 ? ikNone : ikMemo;
+        else if (f->IsGraphic())
+            kind = (fDrawGraphic || fRowHeightLines > 0) ? ikFieldPicture : ikGraphic;
+        else if (f->DataType() == ftParadoxOle || f->DataType() == ftDBaseOle)
+            kind = ikOle;
+        else
+            kind = ikBlob;
+    }
+    params.ImageKind = kind;
+    if (OnGetCellParams) OnGetCellParams(*this, column, params);
+}
+
+void TTableView::ReferenceRow(std::string& bookmark, int& distance) const {
+    TDataSet* ds = DataSet();
+    bookmark = ds && ds->Active() ? ds->Bookmark() : std::string();
+    distance = 0;
+}
+
+void TTableView::SavePosition() {
+    ReferenceRow(fSavedBookmark, fSavedDistance);
+    fHasSaved = true;
+}
+
+void TTableView::RestorePosition() {
+    TDataSet* ds = DataSet();
+    if (fHasSaved && ds && ds->Active() && !ds->IsEmpty() && ds->BookmarkValid(fSavedBookmark)) {
+        ds->SetBookmark(fSavedBookmark);
+        if (fSavedDistance != 0) ds->MoveBy(fSavedDistance);
+    }
+    fHasSaved = false;
+    fSavedBookmark.clear();
+    fSavedDistance = 0;
+}

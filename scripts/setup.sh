@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs. Idempotent: when all are
+# present it only checks and returns.
+#   setup.sh          what building and testing need
+#   setup.sh bench    also the other converters the benchmarks compare with
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential g++ cmake ninja-build pkg-config
+  clang libclang-rt-14-dev clang-format
+  # libraries
+  libgtest-dev libgmock-dev
+  libjpeg62-turbo-dev
+  pxlib-dev
+  unixodbc libodbc2
+  qt6-base-dev
+  # real readers of the exported documents, used by the tests
+  libreoffice-writer-nogui libreoffice-calc-nogui
+  python3 python3-lxml libxml2-utils
+  # window-system tests
+  xvfb xauth
+  time
+)
+if [ "${1:-}" = bench ]; then
+  packages+=(pgdbf gdal-bin python3-dbfread)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

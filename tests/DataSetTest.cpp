@@ -1,0 +1,269 @@
+#include "TestTables.h"
+#include "data/DataSource.h"
+#include "data/DatabaseError.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+std::vector<int> Ids(TDataSet& t) {
+    std::vector<int> ids;
+    for (t.First(); !t.Eof(); t.Next()) ids.push_back(t.FieldByName("ID").AsInteger());
+    return ids;
+}
+
+// Records what a view hears from its data source.
+class TRecordingLink : public TDataLink {
+public:
+    std::vector<std::string> Events;
+
+protected:
+    void ActiveChanged() override { Events.push_back(Active() ? "active" : "inactive"); }
+    void DataSetChanged() override { Events.push_back("changed"); }
+    void DataSetScrolled(int d) override { Events.push_back("scroll " + std::to_string(d)); }
+    void RecordChanged(TField* f) override { Events.push_back("record " + (f ? f->FieldName() : "")); }
+    void EditingChanged() override { Events.push_back("editing"); }
+};
+} // namespace
+
+TEST(DataSetCursor, WalksForwardAndBackWithBofEof) {
+    TMemTable t;
+    MakeNumberedTable(t, 3);
+    EXPECT_TRUE(t.Bof());
+    EXPECT_FALSE(t.Eof());
+    EXPECT_EQ(Ids(t), (std::vector<int>{1, 2, 3}));
+    EXPECT_TRUE(t.Eof());
+    EXPECT_EQ(t.RecNo(), 3);
+    std::vector<int> back;
+    for (t.Last(); !t.Bof(); t.Prior()) back.push_back(t.FieldByName("ID").AsInteger());
+    EXPECT_EQ(back, (std::vector<int>{3, 2, 1}));
+    EXPECT_EQ(t.MoveBy(10), 2);
+    EXPECT_TRUE(t.Eof());
+    EXPECT_EQ(t.MoveBy(-1), -1);
+    EXPECT_EQ(t.RecNo(), 2);
+    t.SetRecNo(1);
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 1);
+}
+
+TEST(DataSetCursor, EmptyTableIsBofAndEof) {
+    TMemTable t;
+    MakeNumberedTable(t, 0);
+    EXPECT_TRUE(t.Bof());
+    EXPECT_TRUE(t.Eof());
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_EQ(t.RecordCount(), 0);
+    EXPECT_EQ(t.RecNo(), 0);
+    EXPECT_TRUE(t.FieldByName("ID").IsNull());
+    EXPECT_EQ(t.Bookmark(), "");
+    EXPECT_THROW(t.Delete(), EDatabaseError);
+}
+
+TEST(DataSetCursor, ClosedDataSetRefusesWork) {
+    TMemTable t;
+    MakeNumberedTable(t, 2);
+    t.Close();
+    EXPECT_FALSE(t.Active());
+    EXPECT_THROW(t.RecordCount(), EDatabaseError);
+    EXPECT_EQ(t.FieldCount(), 0);
+    EXPECT_THROW(t.FieldByName("ID"), EDatabaseError);
+}
+
+TEST(DataSetBookmarks, StayValidAcrossInsertsAndDeletesOfOtherRecords) {
+    TMemTable t;
+    MakeNumberedTable(t, 5);
+    t.SetRecNo(4);
+    std::string four = t.Bookmark();
+    t.SetRecNo(2);
+    std::string two = t.Bookmark();
+    EXPECT_LT(t.CompareBookmarks(two, four), 0);
+
+    t.First();
+    t.Insert();
+    t.FieldByName("ID").SetAsInteger(100);
+    t.Post();
+    EXPECT_EQ(Ids(t), (std::vector<int>{100, 1, 2, 3, 4, 5}));
+
+    t.SetBookmark(two);
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 2);
+    t.Delete();
+    EXPECT_FALSE(t.BookmarkValid(two));
+    EXPECT_THROW(t.SetBookmark(two), EDatabaseError);
+    ASSERT_TRUE(t.BookmarkValid(four));
+    t.SetBookmark(four);
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 4);
+    EXPECT_EQ(t.RecNo(), 4);
+    EXPECT_FALSE(t.BookmarkValid("garbage"));
+    EXPECT_FALSE(t.BookmarkValid(""));
+}
+
+TEST(DataSetEditing, PostCancelAndDelete) {
+    TMemTable t;
+    MakeNumberedTable(t, 3);
+    t.SetRecNo(2);
+    t.Edit();
+    EXPECT_EQ(t.State(), dsEdit);
+    t.FieldByName("Name").SetAsString("changed");
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "changed");
+    t.Cancel();
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "N2");
+
+    t.Edit();
+    t.FieldByName("Name").SetAsString("kept");
+    t.Next(); // moving posts the pending edit
+    EXPECT_EQ(t.State(), dsBrowse);
+    t.Prior();
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "kept");
+
+    t.Append();
+    EXPECT_EQ(t.RecNo(), -1);
+    t.FieldByName("ID").SetAsString("9");
+    t.Post();
+    EXPECT_EQ(Ids(t), (std::vector<int>{1, 2, 3, 9}));
+    t.SetRecNo(1);
+    t.Delete();
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 2);
+    EXPECT_EQ(t.RecordCount(), 3);
+}
+
+TEST(DataSetEditing, RequiredReadOnlyAndBadValuesLeaveTheRecord) {
+    TMemTable t;
+    MakeNumberedTable(t, 1);
+    t.Insert();
+    t.FieldByName("Name").SetAsString("no id");
+    EXPECT_THROW(t.Post(), EDatabaseError); // ID is required
+    EXPECT_EQ(t.State(), dsInsert);
+    t.Cancel();
+    EXPECT_EQ(t.RecordCount(), 1);
+
+    t.Edit();
+    EXPECT_THROW(t.FieldByName("ID").SetAsString("abc"), std::exception);
+    EXPECT_THROW(t.FieldByName("ID").SetAsString("99999999999"), EDatabaseError);
+    t.Cancel();
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 1);
+
+    t.FieldByName("ID").SetReadOnly(true);
+    t.Edit();
+    EXPECT_THROW(t.FieldByName("ID").SetAsInteger(5), EDatabaseError);
+    t.Cancel();
+
+    EXPECT_THROW(t.FieldByName("Name").SetAsString("x"), EDatabaseError); // not editing
+    t.SetReadOnly(true);
+    EXPECT_FALSE(t.CanModify());
+    EXPECT_THROW(t.Edit(), EDatabaseError);
+    EXPECT_THROW(t.Insert(), EDatabaseError);
+    EXPECT_THROW(t.Delete(), EDatabaseError);
+}
+
+TEST(DataSetEditing, AppendRecordRejectsValueOfWrongKindWithoutTrace) {
+    TMemTable t;
+    MakeNumberedTable(t, 1);
+    EXPECT_THROW(t.AppendRecord({TValue::OfInt(2), TValue::OfBool(true)}), EDatabaseError);
+    EXPECT_THROW(t.AppendRecord({TValue::OfText("x")}), EDatabaseError);
+    EXPECT_EQ(t.RecordCount(), 1);
+    EXPECT_EQ(t.PhysicalCount(), 1u);
+}
+
+TEST(DataSetOrder, FilterSortAndLocate) {
+    TMemTable t;
+    MakeNameCityTable(t, {{"Ann", "Rome"}, {"bob", "Oslo"}, {"Cid", "Lima"}, {"Bea", "Oslo"}});
+    t.FieldDefs(); // structure stays readable while open
+    t.OnFilterRecord = [](TDataSet& ds, bool& accept) {
+        accept = ds.FieldByName("City").AsString() == "Oslo";
+    };
+    t.SetFiltered(true);
+    EXPECT_EQ(t.RecordCount(), 2);
+    t.First();
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "bob");
+    t.SetFiltered(false);
+    EXPECT_EQ(t.RecordCount(), 4);
+
+    t.SetSort("Name DESC");
+    std::vector<std::string> names;
+    for (t.First(); !t.Eof(); t.Next()) names.push_back(t.FieldByName("Name").AsString());
+    EXPECT_EQ(names, (std::vector<std::string>{"bob", "Cid", "Bea", "Ann"}));
+    EXPECT_THROW(t.SetSort("Nope"), EDatabaseError);
+
+    t.SetSort("");
+    t.Last();
+    EXPECT_TRUE(t.Locate("Name", {"BO"}, loCaseInsensitive | loPartialKey));
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "bob");
+    EXPECT_FALSE(t.Locate("Name", {"BO"}, loPartialKey));
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "bob"); // cursor stays
+    EXPECT_TRUE(t.Locate("City;Name", {"Oslo", "Bea"}, 0));
+    EXPECT_EQ(t.RecNo(), 4);
+    EXPECT_THROW(t.Locate("Nope", {"x"}, 0), EDatabaseError);
+    t.SetFiltered(true);
+    EXPECT_THROW(t.SetFilter("Name = 'x'"), EDatabaseError) << "no filter syntax in memory";
+    EXPECT_EQ(t.Filter(), "") << "a rejected filter is not kept";
+    t.SetFiltered(false);
+}
+
+TEST(DataSetOrder, CurrentRecordSurvivesReordering) {
+    TMemTable t;
+    MakeNumberedTable(t, 5);
+    t.SetRecNo(2);
+    t.SetSort("ID DESC");
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 2);
+    EXPECT_EQ(t.RecNo(), 4);
+}
+
+TEST(DataSetNotifications, DisableControlsNestsAndReportsWhatWasMissed) {
+    TMemTable t;
+    MakeNumberedTable(t, 3);
+    TDataSource src(&t);
+    TRecordingLink link;
+    link.SetDataSource(&src);
+    ASSERT_EQ(link.Events, (std::vector<std::string>{"active"}));
+    link.Events.clear();
+
+    t.Next();
+    EXPECT_EQ(link.Events, (std::vector<std::string>{"scroll 1"}));
+    link.Events.clear();
+
+    t.DisableControls();
+    t.DisableControls();
+    t.Next();
+    t.EnableControls();
+    EXPECT_TRUE(t.ControlsDisabled());
+    EXPECT_TRUE(link.Events.empty());
+    t.EnableControls();
+    EXPECT_FALSE(t.ControlsDisabled());
+    EXPECT_EQ(link.Events, (std::vector<std::string>{"changed"}));
+    link.Events.clear();
+
+    t.DisableControls();
+    t.EnableControls();
+    EXPECT_TRUE(link.Events.empty()) << "nothing missed, nothing told";
+
+    t.Edit();
+    t.FieldByName("Name").SetAsString("x");
+    EXPECT_EQ(link.Events, (std::vector<std::string>{"editing", "record Name"}));
+    link.Events.clear();
+    t.Close();
+    EXPECT_EQ(link.Events.back(), "inactive");
+}
+
+TEST(DataSetNotifications, DataSourceOutlivingDataSetLetsGo) {
+    TDataSource src;
+    TRecordingLink link;
+    link.SetDataSource(&src);
+    {
+        TMemTable t;
+        MakeNumberedTable(t, 1);
+        src.SetDataSet(&t);
+        EXPECT_TRUE(link.Active());
+    }
+    EXPECT_EQ(src.DataSet(), nullptr);
+    EXPECT_FALSE(link.Active());
+}
+
+TEST(DataSetEvents, AfterOpenAndAfterClose) {
+    TMemTable t;
+    int opened = 0, closed = 0;
+    t.AfterOpen = [&](TDataSet&) { ++opened; };
+    t.AfterClose = [&](TDataSet&) { ++closed; };
+    MakeNumberedTable(t, 1);
+    t.Close();
+    t.Close();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(closed, 1);
+}
