@@ -43,6 +43,8 @@ void TTableView::LinkActive(bool active) {
 }
 
 TColumn& TTableView::AddColumn(const std::string& fieldName) {
+    // The first column of one's own replaces the laid-out defaults.
+    if (fDefaultColumns) fColumns.clear();
     fDefaultColumns = false;
     fColumns.push_back(std::make_unique<TColumn>(*this, fieldName));
     TDataSet* ds = DataSet();
@@ -81,7 +83,8 @@ void TTableView::SetMetrics(const TFontMetrics* metrics) {
 void TTableView::GetCellParams(TColumn& column, TDBGridCellParams& params) {
     TField* f = column.Field();
     int kind = ikNone;
-    if (f && !f->IsNull() && (f->IsBlob() || (fDrawBool && f->IsBoolean()))) {
+    // The class tests come first: they are cheap, reading the value is not.
+    if (f && (f->IsBlob() || (fDrawBool && f->IsBoolean())) && !f->IsNull()) {
         if (f->IsBoolean())
             kind = f->AsBoolean() ? ikTrue : ikFalse;
         else if (f->IsMemo())
