@@ -35,7 +35,14 @@ TAtomicFile::TAtomicFile(const std::string& path) : fPath(path) {
     fTempPath = tmpl;
     // Keep the permissions of the file being replaced.
     struct stat st;
-    if (stat(path.c_str(), &st) == 0) fchmod(fFd, st.st_mode & 07777);
+    if (stat(path.c_str(), &st) == 0) {
+        fchmod(fFd, st.st_mode & 07777);
+    } else {
+        // A new file gets the permissions any new file would, not mkstemp's 0600.
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fFd, 0666 & ~mask);
+    }
     fBuffer.reserve(1 << 16);
 }
 

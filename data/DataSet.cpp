@@ -3,6 +3,7 @@
 #include "data/DataSource.h"
 #include "data/DatabaseError.h"
 #include "data/FieldFactory.h"
+#include "data/RecordSorter.h"
 #include "data/TextUtils.h"
 
 #include <algorithm>
@@ -17,25 +18,6 @@ struct TEvalScope {
     ~TEvalScope() { Slot = Saved; }
 };
 
-int CompareValues(const TValue& a, const TValue& b, bool caseInsensitive) {
-    if (a.IsNull() || b.IsNull()) return a.IsNull() == b.IsNull() ? 0 : (a.IsNull() ? -1 : 1);
-    auto numeric = [](const TValue& v, double& d) {
-        switch (v.Kind) {
-        case TValueKind::Integer: d = static_cast<double>(v.Int); return true;
-        case TValueKind::Float:
-        case TValueKind::DateTime: d = v.Float; return true;
-        case TValueKind::Boolean: d = v.Bool ? 1 : 0; return true;
-        default: return false;
-        }
-    };
-    if (a.Kind == TValueKind::Integer && b.Kind == TValueKind::Integer)
-        return a.Int < b.Int ? -1 : (a.Int > b.Int ? 1 : 0);
-    double x, y;
-    if (numeric(a, x) && numeric(b, y)) return x < y ? -1 : (x > y ? 1 : 0);
-    if (caseInsensitive) return CompareText(a.Text, b.Text);
-    int c = a.Text.compare(b.Text);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
 } // namespace
 
 TDataSet::TDataSet() = default;
@@ -44,7 +26,8 @@ TDataSet::~TDataSet() {
     // A derived table closes itself in its own destructor; here only the
     // data sources are told that the dataset is gone.
     auto sources = fDataSources;
-    for (TDataSource* s : sources) s->DataSetDestroyed();
+    for (TDataSource* s : sources)
+        s->DataSetDestroyed();
 }
 
 // ---- Lifecycle -------------------------------------------------------------
@@ -105,7 +88,8 @@ void TDataSet::Close() {
 
 void TDataSet::CreateFields() {
     fFields.clear();
-    for (int i = 0; i < fFieldDefs.Count(); ++i) fFields.push_back(CreateField(*this, i, fFieldDefs[i]));
+    for (int i = 0; i < fFieldDefs.Count(); ++i)
+        fFields.push_back(CreateField(*this, i, fFieldDefs[i]));
 }
 
 void TDataSet::UpdateFieldDefs() {}
@@ -132,7 +116,9 @@ uint32_t TDataSet::OrderCount() const {
     return fIdentity ? fIdentityCount : static_cast<uint32_t>(fOrder.size());
 }
 
-uint32_t TDataSet::OrderAt(uint32_t pos) const { return fIdentity ? pos : fOrder[pos]; }
+uint32_t TDataSet::OrderAt(uint32_t pos) const {
+    return fIdentity ? pos : fOrder[pos];
+}
 
 int64_t TDataSet::PositionOf(uint32_t physical) const {
     if (fIdentity) return physical < fIdentityCount ? physical : -1;
@@ -160,17 +146,6 @@ bool TDataSet::Accepts(uint32_t physical) {
     return accept;
 }
 
-int TDataSet::CompareRecords(uint32_t a, uint32_t b, const std::vector<TSortKey>& keys,
-                             std::vector<TValue>& va, std::vector<TValue>& vb) {
-    for (size_t k = 0; k < keys.size(); ++k) {
-        InternalGetValue(a, keys[k].FieldNo, va[k]);
-        InternalGetValue(b, keys[k].FieldNo, vb[k]);
-        int c = CompareValues(va[k], vb[k], keys[k].CaseInsensitive);
-        if (c != 0) return keys[k].Descending ? -c : c;
-    }
-    return 0;
-}
-
 void TDataSet::RebuildOrder() {
     if (!Active()) return;
     int64_t current = CurrentPhysical();
@@ -188,12 +163,10 @@ void TDataSet::RebuildOrder() {
         fOrder.reserve(total);
         for (uint32_t r = 0; r < total; ++r)
             if (InternalRecordLive(r) && Accepts(r)) fOrder.push_back(r);
-        if (!fSortKeys.empty()) {
-            std::vector<TValue> va(fSortKeys.size()), vb(fSortKeys.size());
-            std::stable_sort(fOrder.begin(), fOrder.end(), [&](uint32_t a, uint32_t b) {
-                return CompareRecords(a, b, fSortKeys, va, vb) < 0;
+        if (!fSortKeys.empty())
+            TRecordSorter::Sort(fOrder, fSortKeys, [this](uint32_t rec, int fieldNo, TValue& out) {
+                InternalGetValue(rec, fieldNo, out);
             });
-        }
     }
     uint32_t count = OrderCount();
     int64_t p = current >= 0 ? PositionOf(static_cast<uint32_t>(current)) : -1;
@@ -208,7 +181,8 @@ void TDataSet::SetSortKeys(std::vector<TSortKey> keys) {
     CheckBrowseMode();
     for (const TSortKey& k : keys)
         if (k.FieldNo < 0 || k.FieldNo >= fFieldDefs.Count())
-            throw EDatabaseError("Sort field number " + std::to_string(k.FieldNo) + " does not exist");
+            throw EDatabaseError("Sort field number " + std::to_string(k.FieldNo) +
+                                 " does not exist");
     fSortKeys = std::move(keys);
     if (Active()) {
         RebuildOrder();
@@ -389,7 +363,8 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
         return;
     }
     auto sources = fDataSources;
-    for (TDataSource* s : sources) s->NotifyDataEvent(event, info);
+    for (TDataSource* s : sources)
+        s->NotifyDataEvent(event, info);
 }
 
 void TDataSet::SetState(TDataSetState s) {
@@ -445,7 +420,9 @@ void TDataSet::SetFieldValue(TField& field, const TValue& v) {
 
 // ---- Editing ---------------------------------------------------------------
 
-bool TDataSet::CanModify() const { return Active() && InternalCanModify(); }
+bool TDataSet::CanModify() const {
+    return Active() && InternalCanModify();
+}
 
 void TDataSet::BeginEditBuffer(int64_t physical) {
     fEditValues.assign(fFields.size(), TValue());
@@ -495,7 +472,8 @@ void TDataSet::Post() {
     if (fState != dsEdit && fState != dsInsert) return;
     if (BeforePost) BeforePost(*this);
     for (size_t i = 0; i < fFields.size(); ++i)
-        if (fFields[i]->Required() && fEditValues[i].IsNull() && fFields[i]->DataType() != ftAutoInc)
+        if (fFields[i]->Required() && fEditValues[i].IsNull() &&
+            fFields[i]->DataType() != ftAutoInc)
             throw EDatabaseError("Field '" + fFields[i]->FieldName() + "' must have a value");
     bool inserting = fState == dsInsert;
     uint32_t phys = InternalPost(inserting ? -1 : fEditPhysical, fEditValues);
@@ -508,7 +486,8 @@ void TDataSet::Post() {
         } else {
             if (fIdentity) {
                 fOrder.resize(fIdentityCount);
-                for (uint32_t i = 0; i < fIdentityCount; ++i) fOrder[i] = i;
+                for (uint32_t i = 0; i < fIdentityCount; ++i)
+                    fOrder[i] = i;
                 fIdentity = false;
             }
             fOrder.insert(fOrder.begin() + pos, phys);
@@ -543,14 +522,16 @@ void TDataSet::Delete() {
         return;
     }
     if (fState == dsEdit) Cancel();
-    if (OrderCount() == 0) throw EDatabaseError("Cannot perform this operation on an empty dataset");
+    if (OrderCount() == 0)
+        throw EDatabaseError("Cannot perform this operation on an empty dataset");
     if (!CanModify()) throw EDatabaseError("Cannot modify a read-only dataset");
     if (BeforeDelete) BeforeDelete(*this);
     uint32_t phys = OrderAt(fPos);
     InternalDelete(phys);
     if (fIdentity) {
         fOrder.resize(fIdentityCount);
-        for (uint32_t i = 0; i < fIdentityCount; ++i) fOrder[i] = i;
+        for (uint32_t i = 0; i < fIdentityCount; ++i)
+            fOrder[i] = i;
         fIdentity = false;
     }
     fOrder.erase(fOrder.begin() + fPos);
@@ -575,7 +556,9 @@ uint32_t TDataSet::InternalPost(int64_t, const std::vector<TValue>&) {
     throw EDatabaseError("Cannot modify a read-only dataset");
 }
 
-void TDataSet::InternalDelete(uint32_t) { throw EDatabaseError("Cannot modify a read-only dataset"); }
+void TDataSet::InternalDelete(uint32_t) {
+    throw EDatabaseError("Cannot modify a read-only dataset");
+}
 
 void TDataSet::NotifyAppended(uint32_t physical) {
     if (!Active()) return;
@@ -586,7 +569,8 @@ void TDataSet::NotifyAppended(uint32_t physical) {
     } else if (fSortKeys.empty()) {
         if (fIdentity) {
             fOrder.resize(fIdentityCount);
-            for (uint32_t i = 0; i < fIdentityCount; ++i) fOrder[i] = i;
+            for (uint32_t i = 0; i < fIdentityCount; ++i)
+                fOrder[i] = i;
             fIdentity = false;
         }
         if (Accepts(physical)) fOrder.push_back(physical);

@@ -191,8 +191,6 @@ private:
     void MoveTo(uint32_t pos, bool fireScroll);
     void SetState(TDataSetState s);
     void BeginEditBuffer(int64_t physical);
-    int CompareRecords(uint32_t a, uint32_t b, const std::vector<TSortKey>& keys,
-                       std::vector<TValue>& scratchA, std::vector<TValue>& scratchB);
     static std::string EncodeBookmark(uint32_t physical);
     static bool DecodeBookmark(const std::string& bm, uint32_t& physical);
 

@@ -6,3 +6,12 @@
 
 // The display name of a field kind, as the grid's title hint shows it.
 std::string GetFieldTypeName(int fieldType);
+
+class TTable;
+
+// The fields by which the table is ordered, separated by ';': its
+// IndexFieldNames; else, with no index chosen, a Paradox table's primary key
+// (its first index definition); else the fields of the index definition
+// named IndexName exactly, or IndexName itself when none is. Refreshes the
+// table's index definitions; their errors propagate.
+std::string GetSortFields(TTable& table);

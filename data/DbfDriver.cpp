@@ -1,0 +1,445 @@
+#include "data/DbfDriver.h"
+
+#include "data/AtomicFile.h"
+#include "data/DatabaseError.h"
+#include "data/DbfKeyExpression.h"
+#include "data/DbfLanguageDriver.h"
+#include "data/DbfSideFile.h"
+#include "data/MdxIndex.h"
+#include "data/NdxIndex.h"
+#include "data/TextUtils.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+struct TDbfDriver::TState {
+    TMappedFile Map;
+    TDbfHeader Header;
+    TDbfRecordCodec Codec;
+    TDbfMemoFile Memo;
+    std::string CpgPath;
+    bool UnknownLanguage = false;
+    uint32_t Deleted = 0;
+    struct stat Stat {};
+
+    const uint8_t* Record(uint32_t rec) const { return Map.Data() + Header.RecordOffset(rec); }
+};
+
+namespace {
+std::string ReadSmallFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string s(256, '\0');
+    in.read(s.data(), static_cast<std::streamsize>(s.size()));
+    s.resize(static_cast<size_t>(in.gcount()));
+    return s;
+}
+
+std::string Hex(unsigned v) {
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[(v >> 4) & 15] + digits[v & 15];
+}
+
+bool Writable(const std::string& path) {
+    return access(path.c_str(), W_OK) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+    fs::path dir = fs::path(path).parent_path();
+    return dir.empty() ? std::string(".") : dir.string();
+}
+
+bool SameStructure(const std::vector<TDbfColumn>& a, const std::vector<TDbfColumn>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].Name != b[i].Name || a[i].DataType != b[i].DataType || a[i].Size != b[i].Size)
+            return false;
+    return true;
+}
+} // namespace
+
+TDbfDriver::TDbfDriver() = default;
+
+TDbfDriver::~TDbfDriver() = default;
+
+void TDbfDriver::Fail(const std::string& what) const {
+    throw EDatabaseError("Cannot open table \"" + fPath + "\": " + what);
+}
+
+std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
+    auto s = std::make_unique<TState>();
+    s->Map = TMappedFile(fPath);
+    if (fstat(s->Map.Descriptor(), &s->Stat) != 0) s->Stat = {};
+    s->Header = TDbfHeader::Parse(s->Map.Data(), s->Map.Size(), fPath);
+    const TDbfHeader& h = s->Header;
+
+    // The code page: a .cpg file wins over the header's byte.
+    int codePage = 0;
+    s->CpgPath = TDbfLanguageDriver::FindCpgFile(fPath);
+    if (!s->CpgPath.empty()) {
+        std::string text = ReadSmallFile(s->CpgPath);
+        codePage = TDbfLanguageDriver::ParseCpgText(text);
+        if (codePage == 0)
+            Fail("its code page file \"" + s->CpgPath + "\" names an unknown code page (\"" +
+                 std::string(Trim(text)) + "\")");
+    } else {
+        codePage = TDbfLanguageDriver::CodePageOf(h.LanguageId);
+        if (codePage <= 0 && h.Level7) {
+            int named = TDbfLanguageDriver::CodePageOfName(h.LanguageName);
+            if (named) codePage = named;
+        }
+        if (codePage < 0) s->UnknownLanguage = true;
+        if (codePage <= 0) codePage = TDbfLanguageDriver::DefaultCodePage;
+    }
+    if (!TCodePage::Supported(codePage))
+        Fail("its code page " + std::to_string(codePage) + " is not supported on this system");
+    s->Codec.Init(h, codePage);
+
+    if (h.HasMemoFields()) {
+        const bool fox = h.IsFox();
+        std::string memo = FindSideFile(fPath, fox ? ".fpt" : ".dbt", true);
+        if (memo.empty())
+            Fail("its memo file \"" +
+                 fs::path(SideFileName(fPath, fox ? ".fpt" : ".dbt")).filename().string() +
+                 "\" is missing");
+        s->Memo.Open(memo, fox                                        ? mkFpt
+                           : (h.Version == 0x83 || h.Version == 0x03) ? mkDbt3
+                                                                      : mkDbt4);
+        s->Codec.SetMemo(&s->Memo);
+    }
+
+    // The one pass over the records that opening makes.
+    const uint8_t* p = s->Map.Data() + h.HeaderLength;
+    uint32_t deleted = 0;
+    for (uint32_t i = 0; i < h.RecordCount; ++i, p += h.RecordLength)
+        deleted += *p == '*';
+    s->Deleted = deleted;
+    return s;
+}
+
+void TDbfDriver::FindIndexes(const TFieldDefs& fields, TIndexDefs& indexes) {
+    fIndexFiles.clear();
+    const TDbfHeader& h = fState->Header;
+    // A damaged index file does not keep the table from opening: the
+    // table opens without that file's index definitions.
+    if (h.IsFox()) {
+        if (h.TableFlags & 0x01) {
+            std::string cdx = FindSideFile(fPath, ".cdx");
+            if (!cdx.empty()) fIndexFiles.push_back(cdx);
+        }
+    } else if (h.TableFlags & 0x01) {
+        std::string mdx = FindSideFile(fPath, ".mdx");
+        if (!mdx.empty()) {
+            fIndexFiles.push_back(mdx);
+            try {
+                for (const TMdxIndex::TTag& tag : TMdxIndex::ReadTags(mdx)) {
+                    unsigned options =
+                        (tag.Unique ? ixUnique : 0u) | (tag.Descending ? ixDescending : 0u);
+                    TIndexDef def =
+                        DbfIndexDefFromExpression(tag.Name, tag.Expression, fields, options);
+                    if (indexes.IndexOf(def.Name) < 0)
+                        indexes.Add(def.Name, def.Fields, def.Options);
+                }
+            } catch (const EDatabaseError&) {
+            }
+        }
+    }
+    // .ndx files belong to no table by name; take the one named like the
+    // table and those that the table's .inf file lists (NDX1=NAME.NDX).
+    std::vector<std::string> ndx;
+    std::string own = FindSideFile(fPath, ".ndx");
+    if (!own.empty()) ndx.push_back(own);
+    std::string inf = FindSideFile(fPath, ".inf");
+    if (!inf.empty()) {
+        std::ifstream in(inf);
+        std::string line;
+        for (int n = 0; n < 1000 && std::getline(in, line); ++n) {
+            std::string_view l = Trim(line);
+            size_t eq = l.find('=');
+            if (eq == std::string_view::npos || !StartsText("NDX", Trim(l.substr(0, eq)))) continue;
+            std::string name(Trim(l.substr(eq + 1)));
+            if (name.empty() || name.find('/') != std::string::npos) continue;
+            fs::path candidate = fs::path(FolderOf(fPath)) / name;
+            std::string found = FindSideFile(candidate.string(), ".ndx");
+            if (!found.empty() && std::find(ndx.begin(), ndx.end(), found) == ndx.end())
+                ndx.push_back(found);
+        }
+    }
+    for (const std::string& file : ndx) {
+        fIndexFiles.push_back(file);
+        try {
+            TNdxIndex::TKey key = TNdxIndex::ReadKey(file);
+            std::string name = UpperCase(fs::path(file).stem().string());
+            TIndexDef def =
+                DbfIndexDefFromExpression(name, key.Expression, fields, key.Unique ? ixUnique : 0u);
+            if (indexes.IndexOf(def.Name) < 0) indexes.Add(def.Name, def.Fields, def.Options);
+        } catch (const EDatabaseError&) {
+        }
+    }
+}
+
+std::string TDbfDriver::ComputeReadOnlyReason() const {
+    const TState& s = *fState;
+    const TDbfHeader& h = s.Header;
+    if (!h.WritableVariant())
+        return "tables of this kind (version byte " + Hex(h.Version) + ") are read-only here";
+    if (h.IncompleteTransaction) return "the table is marked as being in an unfinished transaction";
+    if (s.Codec.HasUnknownTypes())
+        return "the table has fields of a type this program does not know";
+    if (s.UnknownLanguage)
+        return "the table's language driver " + Hex(h.LanguageId) + " names an unknown code page";
+    if (!fIndexFiles.empty()) {
+        std::string names;
+        for (const std::string& f : fIndexFiles)
+            names += (names.empty() ? "" : ", ") + fs::path(f).filename().string();
+        return "its index files (" + names + ") would not be kept up to date";
+    }
+    if (!Writable(fPath)) return "the file is read-only";
+    if (s.Memo.IsOpen() && !Writable(s.Memo.Path())) return "the memo file is read-only";
+    if (!Writable(FolderOf(fPath))) return "its folder is read-only";
+    return std::string();
+}
+
+void TDbfDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDefs& indexes) {
+    Close();
+    fPath = path;
+    try {
+        fState = Load();
+        fLock.LockShared(fPath);
+        for (const TDbfColumn& c : fState->Codec.Columns()) {
+            TFieldDef& def = fields.Add(c.Name, c.DataType, c.Size);
+            def.Precision = c.Precision;
+            def.ReadOnly = c.ReadOnly;
+        }
+        FindIndexes(fields, indexes);
+        fReadOnlyReason = ComputeReadOnlyReason();
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TDbfDriver::Close() {
+    fState.reset();
+    fLock.Unlock();
+    fIndexFiles.clear();
+    fReadOnlyReason.clear();
+}
+
+const TDbfHeader& TDbfDriver::Header() const {
+    if (!fState) throw EDatabaseError("The table is not open");
+    return fState->Header;
+}
+
+const std::vector<TDbfColumn>& TDbfDriver::Columns() const {
+    if (!fState) throw EDatabaseError("The table is not open");
+    return fState->Codec.Columns();
+}
+
+int TDbfDriver::CodePage() const {
+    return fState ? fState->Codec.CodePage() : 0;
+}
+
+std::string TDbfDriver::MemoPath() const {
+    return fState ? fState->Memo.Path() : std::string();
+}
+
+uint32_t TDbfDriver::DeletedCount() const {
+    return fState ? fState->Deleted : 0;
+}
+
+uint32_t TDbfDriver::RecordCount() const {
+    return fState ? fState->Header.RecordCount : 0;
+}
+
+bool TDbfDriver::RecordLive(uint32_t rec) const {
+    return fState && rec < fState->Header.RecordCount && *fState->Record(rec) != '*';
+}
+
+bool TDbfDriver::AllLive() const {
+    return !fState || fState->Deleted == 0;
+}
+
+void TDbfDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
+    if (!fState) throw EDatabaseError("The table is not open");
+    if (rec >= fState->Header.RecordCount || fieldNo < 0 ||
+        static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
+        throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(rec + 1) +
+                             " or no field " + std::to_string(fieldNo + 1));
+    fState->Codec.Decode(fState->Record(rec), static_cast<size_t>(fieldNo), out);
+}
+
+void TDbfDriver::Refresh() {
+    if (!fState) return;
+    std::unique_ptr<TState> fresh = Load();
+    if (!SameStructure(fresh->Codec.Columns(), fState->Codec.Columns()))
+        throw EDatabaseError("The structure of table \"" + fPath +
+                             "\" was changed by another program; open it again");
+    fState = std::move(fresh);
+    fLock.LockShared(fPath);
+    fReadOnlyReason = ComputeReadOnlyReason();
+}
+
+// ---- Writing ---------------------------------------------------------------------
+
+void TDbfDriver::CheckWritable() const {
+    if (!fState) throw EDatabaseError("The table is not open");
+    if (!fReadOnlyReason.empty())
+        throw EDatabaseError("Cannot modify table \"" + fPath + "\": " + fReadOnlyReason);
+}
+
+void TDbfDriver::CheckUnchanged() const {
+    struct stat now;
+    const struct stat& then = fState->Stat;
+    if (stat(fPath.c_str(), &now) != 0 || now.st_ino != then.st_ino || now.st_dev != then.st_dev ||
+        now.st_size != then.st_size || now.st_mtim.tv_sec != then.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != then.st_mtim.tv_nsec)
+        throw EDatabaseError("Table \"" + fPath +
+                             "\" was changed by another program; refresh it before editing");
+}
+
+void TDbfDriver::LockForWrite() {
+    // A shared lock of our own would stand in the way of the exclusive one.
+    fLock.Unlock();
+    try {
+        fLock.LockExclusive(fPath);
+        CheckUnchanged();
+    } catch (...) {
+        fLock.LockShared(fPath);
+        throw;
+    }
+}
+
+std::string TDbfDriver::NewHeader(const TState& s, uint32_t count) const {
+    std::string header(reinterpret_cast<const char*>(s.Map.Data()), s.Header.HeaderLength);
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    header[1] = static_cast<char>(std::clamp(local.tm_year, 0, 255));
+    header[2] = static_cast<char>(local.tm_mon + 1);
+    header[3] = static_cast<char>(local.tm_mday);
+    for (int i = 0; i < 4; ++i)
+        header[4 + static_cast<size_t>(i)] = static_cast<char>((count >> (8 * i)) & 0xFF);
+    return header;
+}
+
+void TDbfDriver::CopyRange(TAtomicFile& file, uint64_t from, uint64_t to) const {
+    const uint8_t* data = fState->Map.Data();
+    constexpr uint64_t Chunk = 1 << 20;
+    while (from < to) {
+        uint64_t n = std::min(Chunk, to - from);
+        file.Write(data + from, static_cast<size_t>(n));
+        from += n;
+    }
+}
+
+void TDbfDriver::WriteTable(std::string header, int64_t rec, const uint8_t* record,
+                            TDbfMemoAppender* memo) {
+    const TDbfHeader& h = fState->Header;
+    try {
+        if (memo) memo->WriteBlocks();
+        {
+            TAtomicFile file(fPath);
+            file.Write(header);
+            const uint64_t records = h.RecordOffset(h.RecordCount);
+            if (rec >= 0) {
+                uint64_t at = h.RecordOffset(static_cast<uint32_t>(rec));
+                CopyRange(file, h.HeaderLength, at);
+                file.Write(record, h.RecordLength);
+                CopyRange(file, at + h.RecordLength, fState->Map.Size());
+            } else {
+                CopyRange(file, h.HeaderLength, records);
+                file.Write(record, h.RecordLength);
+                file.Write("\x1A", 1);
+            }
+            // The memo header goes first: should the rename not happen, the
+            // old table merely leaves some unused blocks behind.
+            if (memo) memo->WriteHeader();
+            file.Commit();
+        }
+    } catch (...) {
+        if (memo) memo->Rollback();
+        fLock.LockShared(fPath);
+        throw;
+    }
+    fState = Load();
+    fLock.LockShared(fPath);
+}
+
+uint32_t TDbfDriver::Post(int64_t rec, const std::vector<TValue>& values) {
+    CheckWritable();
+    TState& s = *fState;
+    const TDbfHeader& h = s.Header;
+    TDbfRecordCodec& codec = s.Codec;
+    if (values.size() != codec.ColumnCount())
+        throw EDatabaseError("Table \"" + fPath + "\" has " + std::to_string(codec.ColumnCount()) +
+                             " fields, not " + std::to_string(values.size()));
+    const bool inserting = rec < 0;
+    if (!inserting && (rec >= h.RecordCount || *s.Record(static_cast<uint32_t>(rec)) == '*'))
+        throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
+                             "\" does not exist or was deleted");
+    if (inserting && h.RecordCount == UINT32_MAX)
+        throw EDatabaseError("Table \"" + fPath + "\" is full");
+    LockForWrite();
+
+    std::unique_ptr<TDbfMemoAppender> memo;
+    if (s.Memo.IsOpen()) memo = std::make_unique<TDbfMemoAppender>(s.Memo);
+    fRecord.assign(h.RecordLength, 0);
+    std::string header = NewHeader(s, inserting ? h.RecordCount + 1 : h.RecordCount);
+    try {
+        if (inserting)
+            codec.Blank(fRecord.data());
+        else
+            std::copy_n(s.Record(static_cast<uint32_t>(rec)), h.RecordLength, fRecord.begin());
+        for (size_t i = 0; i < codec.ColumnCount(); ++i) {
+            const TDbfColumn& c = codec.Columns()[i];
+            if (c.DataType == ftAutoInc) {
+                if (!inserting) continue;
+                const TDbfFieldDesc& d = h.Fields[c.Desc];
+                int64_t next = d.AutoIncNext == 0 && c.Kind == dkLong7 ? 1 : d.AutoIncNext;
+                int64_t step = d.AutoIncStep ? d.AutoIncStep : 1;
+                codec.Encode(fRecord.data(), i, TValue::OfInt(static_cast<int32_t>(next)), nullptr);
+                uint32_t after = static_cast<uint32_t>(next + step);
+                size_t at = d.DescriptorPos + (h.Level7 ? 40 : 19);
+                for (int b = 0; b < 4; ++b)
+                    header[at + static_cast<size_t>(b)] =
+                        static_cast<char>((after >> (8 * b)) & 0xFF);
+                continue;
+            }
+            if (!inserting) {
+                // Unchanged values keep their bytes as another program wrote them.
+                codec.Decode(fRecord.data(), i, fOld);
+                if (fOld == values[i]) continue;
+            } else if (values[i].IsNull()) {
+                continue;
+            }
+            if (c.ReadOnly) throw EDatabaseError("Field '" + c.Name + "' cannot be modified");
+            codec.Encode(fRecord.data(), i, values[i], memo.get());
+        }
+    } catch (...) {
+        fLock.LockShared(fPath);
+        throw;
+    }
+    uint32_t number = inserting ? h.RecordCount : static_cast<uint32_t>(rec);
+    WriteTable(std::move(header), inserting ? -1 : rec, fRecord.data(),
+               memo && !memo->Empty() ? memo.get() : nullptr);
+    return number;
+}
+
+void TDbfDriver::Delete(uint32_t rec) {
+    CheckWritable();
+    TState& s = *fState;
+    if (rec >= s.Header.RecordCount)
+        throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
+                             "\" does not exist");
+    if (*s.Record(rec) == '*') return;
+    LockForWrite();
+    fRecord.assign(s.Record(rec), s.Record(rec) + s.Header.RecordLength);
+    fRecord[0] = '*';
+    WriteTable(NewHeader(s, s.Header.RecordCount), rec, fRecord.data(), nullptr);
+}

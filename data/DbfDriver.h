@@ -1,0 +1,77 @@
+#pragma once
+
+#include "data/DbfHeader.h"
+#include "data/DbfMemo.h"
+#include "data/DbfRecordCodec.h"
+#include "data/FileLock.h"
+#include "data/MappedFile.h"
+#include "data/TableDriver.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TAtomicFile;
+
+// dBase tables (.dbf) of dBase III to 7, FoxPro and Visual FoxPro, with
+// their memo files (.dbt, .fpt), code pages (language-driver byte, .cpg)
+// and index definitions (.mdx tags, .ndx files).
+//
+// Reading maps the file and decodes a value only when it is asked for;
+// opening costs one pass over the deleted flags. Records marked deleted
+// keep their numbers and are hidden. Trailing blanks of character fields
+// are not part of the value, as in the classic engines.
+//
+// Writing: new memo values are appended to the memo file behind its end
+// (the old table refers to nothing there); the .dbf is written whole
+// beside the old one and renamed into its place, so that a failure at any
+// moment leaves the old table or the new one. Each write takes the
+// exclusive lock and refuses when another program has the table open.
+class TDbfDriver : public TTableDriver {
+public:
+    TDbfDriver();
+    ~TDbfDriver() override;
+
+    std::string FormatName() const override { return "dBase"; }
+    void Open(const std::string& path, TFieldDefs& fields, TIndexDefs& indexes) override;
+    void Close() override;
+    uint32_t RecordCount() const override;
+    bool RecordLive(uint32_t rec) const override;
+    bool AllLive() const override;
+    void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
+    bool CanModify() const override { return fState && fReadOnlyReason.empty(); }
+    uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
+    void Delete(uint32_t rec) override;
+    void Refresh() override;
+
+    // What the open table is made of.
+    const TDbfHeader& Header() const;
+    const std::vector<TDbfColumn>& Columns() const;
+    int CodePage() const;
+    std::string MemoPath() const;
+    uint32_t DeletedCount() const;
+    const std::vector<std::string>& IndexFiles() const { return fIndexFiles; }
+    // Why the table cannot be changed; empty when it can.
+    const std::string& ReadOnlyReason() const { return fReadOnlyReason; }
+
+private:
+    struct TState;
+    std::unique_ptr<TState> Load() const;
+    void FindIndexes(const TFieldDefs& fields, TIndexDefs& indexes);
+    void CheckWritable() const;
+    void CheckUnchanged() const;
+    void LockForWrite();
+    std::string NewHeader(const TState& s, uint32_t count) const;
+    void WriteTable(std::string header, int64_t rec, const uint8_t* record, TDbfMemoAppender* memo);
+    void CopyRange(TAtomicFile& file, uint64_t from, uint64_t to) const;
+    std::string ComputeReadOnlyReason() const;
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    std::string fPath;
+    std::unique_ptr<TState> fState;
+    TFileLock fLock;
+    std::vector<std::string> fIndexFiles;
+    std::string fReadOnlyReason;
+    std::vector<uint8_t> fRecord;
+    TValue fOld;
+};

@@ -1,0 +1,763 @@
+#include "data/DbfRecordCodec.h"
+
+#include "data/DatabaseError.h"
+#include "data/DbfMemo.h"
+#include "data/FormatSettings.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr int64_t MsPerDay = 86400000;
+constexpr int64_t JulianDayZero = 2415019; // Julian day number of 1899-12-30
+constexpr int64_t Days0001 = 693594;       // 0001-01-01 less one day, counted back from 1899-12-30
+
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint32_t Be32(const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+uint64_t Le64(const uint8_t* p) {
+    return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
+}
+uint64_t Be64(const uint8_t* p) {
+    return (static_cast<uint64_t>(Be32(p)) << 32) | static_cast<uint64_t>(Be32(p + 4));
+}
+void PutLe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void PutBe32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * (3 - i)));
+}
+void PutLe64(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void PutBe64(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * (7 - i)));
+}
+double BitsToDouble(uint64_t bits) {
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+uint64_t DoubleToBits(double d) {
+    uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    return bits;
+}
+
+bool AllBytes(const uint8_t* p, size_t n, uint8_t a, uint8_t b) {
+    for (size_t i = 0; i < n; ++i)
+        if (p[i] != a && p[i] != b) return false;
+    return true;
+}
+
+std::string_view TrimBlanks(const uint8_t* p, size_t n) {
+    size_t b = 0, e = n;
+    while (b < e && (p[b] == ' ' || p[b] == 0))
+        ++b;
+    while (e > b && (p[e - 1] == ' ' || p[e - 1] == 0))
+        --e;
+    return std::string_view(reinterpret_cast<const char*>(p + b), e - b);
+}
+
+// Digits with an optional sign, the common case of a numeric field;
+// false for anything else (a decimal point, an exponent, too many digits).
+bool ParseWhole(std::string_view s, int64_t& out) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    if (i == s.size() || s.size() - i > 18) return false;
+    int64_t v = 0;
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    out = negative ? -v : v;
+    return true;
+}
+
+bool ParseDecimal(std::string_view s, double& out) {
+    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    if (s.empty()) return false;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), out);
+    if (r.ec != std::errc() || r.ptr != s.data() + s.size()) {
+        // Some writers use a comma as the decimal separator.
+        std::string copy(s);
+        for (char& c : copy)
+            if (c == ',') c = '.';
+        r = std::from_chars(copy.data(), copy.data() + copy.size(), out);
+        if (r.ec != std::errc() || r.ptr != copy.data() + copy.size()) return false;
+    }
+    return std::isfinite(out);
+}
+
+int Digit2(const uint8_t* p) {
+    if (p[0] < '0' || p[0] > '9' || p[1] < '0' || p[1] > '9') return -1;
+    return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
+const TFormatSettings& Classic() {
+    static const TFormatSettings fs = TFormatSettings::Classic();
+    return fs;
+}
+
+// A value as a number for a numeric field: whole (isInt) or not.
+bool NumberOf(const TValue& v, bool& isInt, int64_t& i, double& d) {
+    switch (v.Kind) {
+    case TValueKind::Integer:
+        isInt = true, i = v.Int;
+        return true;
+    case TValueKind::Float:
+        isInt = false, d = v.Float;
+        return std::isfinite(d);
+    case TValueKind::Boolean:
+        isInt = true, i = v.Bool ? 1 : 0;
+        return true;
+    case TValueKind::Text: {
+        std::string_view t = v.Text;
+        while (!t.empty() && t.front() == ' ')
+            t.remove_prefix(1);
+        while (!t.empty() && t.back() == ' ')
+            t.remove_suffix(1);
+        if (ParseWhole(t, i)) return isInt = true;
+        isInt = false;
+        return TryStrToFloat(t, d) || TryStrToFloat(t, d, Classic());
+    }
+    default:
+        return false;
+    }
+}
+
+bool DateOf(const TValue& v, double& d) {
+    switch (v.Kind) {
+    case TValueKind::DateTime:
+    case TValueKind::Float:
+        d = v.Float;
+        return std::isfinite(d);
+    case TValueKind::Integer:
+        d = static_cast<double>(v.Int);
+        return true;
+    case TValueKind::Text:
+        return TryStrToDateTime(v.Text, d) || TryStrToDate(v.Text, d);
+    default:
+        return false;
+    }
+}
+
+std::string KindName(TDbfValueKind k) {
+    switch (k) {
+    case dkDate:
+        return "date";
+    case dkLogical:
+        return "logical";
+    case dkDateTimeFox:
+    case dkTimestamp7:
+        return "date and time";
+    default:
+        return "number";
+    }
+}
+} // namespace
+
+double TDbfRecordCodec::CombineDateTime(int64_t day, int64_t ms) {
+    double frac = static_cast<double>(ms) / static_cast<double>(MsPerDay);
+    return day >= 0 ? static_cast<double>(day) + frac : static_cast<double>(day) - frac;
+}
+
+void TDbfRecordCodec::SplitDateTime(double dt, int64_t& day, int64_t& ms) {
+    double whole = std::trunc(dt);
+    day = static_cast<int64_t>(whole);
+    ms = std::llround(std::fabs(dt - whole) * static_cast<double>(MsPerDay));
+    if (ms >= MsPerDay) {
+        ++day;
+        ms = 0;
+    }
+}
+
+void TDbfRecordCodec::Init(const TDbfHeader& h, int codePage) {
+    fCodePage = std::make_unique<TCodePage>(codePage);
+    fVariant = h.Variant;
+    fColumns.clear();
+    fUnknownTypes = false;
+    fNullOffset = fNullLength = 0;
+    if (h.NullFlagsField >= 0) {
+        const TDbfFieldDesc& nf = h.Fields[static_cast<size_t>(h.NullFlagsField)];
+        fNullOffset = nf.Offset;
+        fNullLength = nf.Length;
+    }
+    const bool vfp = h.Variant == dvVisualFoxPro;
+    for (size_t i = 0; i < h.Fields.size(); ++i) {
+        const TDbfFieldDesc& f = h.Fields[i];
+        if (f.Type == '0') continue;
+        TDbfColumn c;
+        fCodePage->ToUtf8(f.Name, c.Name);
+        c.Type = f.Type;
+        c.Offset = f.Offset;
+        c.Length = f.Length;
+        c.Decimals = f.Decimals;
+        c.NullBit = f.NullBit;
+        c.VarLengthBit = f.VarLengthBit;
+        c.Desc = i;
+        const bool binary = vfp && (f.Flags & dffBinary);
+        switch (f.Type) {
+        case 'C':
+            c.Kind = binary ? dkBinaryChar : dkChar;
+            c.DataType = binary ? ftBytes : ftString;
+            c.Size = static_cast<int>(f.Length);
+            break;
+        case 'V':
+            c.Kind = binary ? dkVarBinary : dkVarChar;
+            c.DataType = binary ? ftVarBytes : ftString;
+            c.Size = static_cast<int>(f.Length);
+            break;
+        case 'Q':
+            c.Kind = dkVarBinary;
+            c.DataType = ftVarBytes;
+            c.Size = static_cast<int>(f.Length);
+            break;
+        case 'N':
+        case 'F':
+            if (f.Decimals == 0 && f.Length < 19) {
+                c.Kind = dkInteger;
+                c.DataType = f.Length < 5 ? ftSmallint : f.Length < 10 ? ftInteger : ftLargeint;
+            } else {
+                c.Kind = dkNumber;
+                c.DataType = ftFloat;
+                c.Precision = f.Length < 15 ? static_cast<int>(f.Length) : 15;
+            }
+            break;
+        case 'D':
+            c.Kind = dkDate, c.DataType = ftDate;
+            break;
+        case 'L':
+            c.Kind = dkLogical, c.DataType = ftBoolean;
+            break;
+        case 'M':
+            c.Kind = binary ? dkMemoBinary : dkMemoText;
+            c.DataType = binary ? ftBlob : ftMemo;
+            break;
+        case 'G':
+            c.Kind = dkMemoBinary, c.DataType = ftDBaseOle, c.FptType = fbObject;
+            break;
+        case 'P':
+            c.Kind = dkMemoBinary, c.DataType = ftGraphic, c.FptType = fbPicture;
+            break;
+        case 'W':
+            c.Kind = dkMemoBinary, c.DataType = ftBlob, c.FptType = fbPicture;
+            break;
+        case 'B':
+            if (vfp)
+                c.Kind = dkDoubleLE, c.DataType = ftFloat;
+            else
+                c.Kind = dkMemoBinary, c.DataType = ftBlob, c.FptType = fbPicture;
+            break;
+        case 'I':
+            c.Kind = h.Level7 ? dkLong7 : dkLongLE;
+            c.DataType = vfp && (f.Flags & dffAutoInc) ? ftAutoInc : ftInteger;
+            c.ReadOnly = c.DataType == ftAutoInc;
+            break;
+        case '+':
+            c.Kind = dkLong7, c.DataType = ftAutoInc, c.ReadOnly = true;
+            break;
+        case 'Y':
+            c.Kind = dkCurrency, c.DataType = ftCurrency;
+            break;
+        case 'T':
+            c.Kind = dkDateTimeFox, c.DataType = ftDateTime;
+            break;
+        case '@':
+            c.Kind = dkTimestamp7, c.DataType = ftDateTime;
+            break;
+        case 'O':
+            c.Kind = dkDouble7, c.DataType = ftFloat;
+            break;
+        default:
+            c.Kind = dkUnknown;
+            c.DataType = ftBytes;
+            c.Size = static_cast<int>(f.Length);
+            c.ReadOnly = true;
+            fUnknownTypes = true;
+            break;
+        }
+        if (c.Kind == dkMemoText || c.Kind == dkMemoBinary) c.BinaryPointer = f.Length == 4;
+        fColumns.push_back(std::move(c));
+    }
+}
+
+bool TDbfRecordCodec::NullBitSet(const uint8_t* record, int bit) const {
+    uint32_t byte = static_cast<uint32_t>(bit) / 8;
+    if (bit < 0 || byte >= fNullLength) return false;
+    return (record[fNullOffset + byte] >> (bit % 8)) & 1;
+}
+
+void TDbfRecordCodec::SetNullBit(uint8_t* record, int bit, bool on) const {
+    uint32_t byte = static_cast<uint32_t>(bit) / 8;
+    if (bit < 0 || byte >= fNullLength) return;
+    uint8_t mask = static_cast<uint8_t>(1u << (bit % 8));
+    if (on)
+        record[fNullOffset + byte] |= mask;
+    else
+        record[fNullOffset + byte] &= static_cast<uint8_t>(~mask);
+}
+
+void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) {
+    const TDbfColumn& c = fColumns[column];
+    if (c.NullBit >= 0 && NullBitSet(record, c.NullBit)) {
+        out.SetNull();
+        return;
+    }
+    const uint8_t* p = record + c.Offset;
+    const char* s = reinterpret_cast<const char*>(p);
+    switch (c.Kind) {
+    case dkChar: {
+        size_t n = c.Length;
+        while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == 0))
+            --n;
+        fCodePage->ToUtf8(std::string_view(s, n), out.Text);
+        out.Kind = TValueKind::Text;
+        return;
+    }
+    case dkVarChar:
+    case dkVarBinary: {
+        size_t n = c.Length;
+        if (c.VarLengthBit >= 0) {
+            if (NullBitSet(record, c.VarLengthBit))
+                n = p[c.Length - 1] < c.Length ? p[c.Length - 1] : c.Length;
+        } else if (c.Kind == dkVarChar) {
+            while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == 0))
+                --n;
+        }
+        if (c.Kind == dkVarChar) {
+            fCodePage->ToUtf8(std::string_view(s, n), out.Text);
+            out.Kind = TValueKind::Text;
+        } else {
+            out.SetBytes(std::string_view(s, n));
+        }
+        return;
+    }
+    case dkBinaryChar:
+    case dkUnknown:
+        out.SetBytes(std::string_view(s, c.Length));
+        return;
+    case dkInteger: {
+        std::string_view t = TrimBlanks(p, c.Length);
+        int64_t i;
+        double d;
+        if (t.empty())
+            out.SetNull();
+        else if (ParseWhole(t, i))
+            out.SetInt(i);
+        else if (ParseDecimal(t, d))
+            out.SetFloat(d);
+        else
+            out.SetNull(); // "****": the value did not fit when it was written
+        return;
+    }
+    case dkNumber: {
+        std::string_view t = TrimBlanks(p, c.Length);
+        double d;
+        if (!t.empty() && ParseDecimal(t, d))
+            out.SetFloat(d);
+        else
+            out.SetNull();
+        return;
+    }
+    case dkDate: {
+        int cc = Digit2(p), yy = Digit2(p + 2), mm = Digit2(p + 4), dd = Digit2(p + 6);
+        double d;
+        if (cc < 0 || yy < 0 || mm < 0 || dd < 0 || !TryEncodeDate(cc * 100 + yy, mm, dd, d))
+            out.SetNull(); // blank, zeros or not a date
+        else
+            out.SetDateTime(d);
+        return;
+    }
+    case dkLogical:
+        switch (p[0]) {
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
+            out.SetBool(true);
+            return;
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n':
+            out.SetBool(false);
+            return;
+        default:
+            out.SetNull();
+            return;
+        }
+    case dkMemoText:
+    case dkMemoBinary: {
+        uint32_t block = 0;
+        if (c.BinaryPointer) {
+            block = Le32(p);
+        } else {
+            std::string_view t = TrimBlanks(p, c.Length);
+            uint64_t b = 0;
+            for (char ch : t) {
+                if (ch < '0' || ch > '9') {
+                    b = 0;
+                    break;
+                }
+                b = b * 10 + static_cast<uint64_t>(ch - '0');
+            }
+            if (b > 0xFFFFFFFFu)
+                throw EDatabaseError("Field " + c.Name + ": memo block " + std::string(t) +
+                                     " is out of range");
+            block = static_cast<uint32_t>(b);
+        }
+        if (block == 0 || !fMemo) {
+            out.SetNull();
+            return;
+        }
+        std::string_view bytes = fMemo->View(block);
+        if (bytes.empty())
+            out.SetNull();
+        else if (c.Kind == dkMemoText) {
+            fCodePage->ToUtf8(bytes, out.Text);
+            out.Kind = TValueKind::Text;
+        } else
+            out.SetBytes(bytes);
+        return;
+    }
+    case dkLongLE:
+        out.SetInt(static_cast<int32_t>(Le32(p)));
+        return;
+    case dkLong7: {
+        uint32_t raw = Be32(p);
+        if (raw == 0)
+            out.SetNull();
+        else
+            out.SetInt(static_cast<int32_t>(raw ^ 0x80000000u));
+        return;
+    }
+    case dkCurrency:
+        out.SetFloat(static_cast<double>(static_cast<int64_t>(Le64(p))) / 10000.0);
+        return;
+    case dkDateTimeFox: {
+        int64_t jdn = static_cast<int32_t>(Le32(p));
+        int64_t ms = static_cast<int32_t>(Le32(p + 4));
+        if (jdn <= 0 || AllBytes(p, 8, ' ', 0) || ms < 0 || ms >= MsPerDay)
+            out.SetNull();
+        else
+            out.SetDateTime(CombineDateTime(jdn - JulianDayZero, ms));
+        return;
+    }
+    case dkTimestamp7: {
+        double v = BitsToDouble(Be64(p));
+        if (AllBytes(p, 8, 0, 0) || !std::isfinite(v) || v < 0 || v > 9e17) {
+            out.SetNull();
+            return;
+        }
+        int64_t ms = std::llround(v);
+        out.SetDateTime(CombineDateTime(ms / MsPerDay - Days0001, ms % MsPerDay));
+        return;
+    }
+    case dkDoubleLE: {
+        double v = BitsToDouble(Le64(p));
+        if (std::isfinite(v))
+            out.SetFloat(v);
+        else
+            out.SetNull();
+        return;
+    }
+    case dkDouble7: {
+        uint64_t raw = Be64(p);
+        if (raw == 0) {
+            out.SetNull();
+            return;
+        }
+        raw = (raw & 0x8000000000000000ull) ? raw & 0x7FFFFFFFFFFFFFFFull : ~raw;
+        double v = BitsToDouble(raw);
+        if (std::isfinite(v))
+            out.SetFloat(v);
+        else
+            out.SetNull();
+        return;
+    }
+    }
+    out.SetNull();
+}
+
+// ---- Writing ---------------------------------------------------------------------
+
+void TDbfRecordCodec::Refuse(const TDbfColumn& c, const std::string& what) const {
+    throw EDatabaseError("Field '" + c.Name + "': " + what);
+}
+
+void TDbfRecordCodec::BlankField(uint8_t* record, const TDbfColumn& c) const {
+    uint8_t* p = record + c.Offset;
+    switch (c.Kind) {
+    case dkLogical:
+        p[0] = (fVariant == dvFoxPro || fVariant == dvVisualFoxPro) ? ' ' : '?';
+        return;
+    case dkMemoText:
+    case dkMemoBinary:
+        std::memset(p, c.BinaryPointer ? 0 : ' ', c.Length);
+        return;
+    case dkBinaryChar:
+    case dkVarBinary:
+    case dkLongLE:
+    case dkLong7:
+    case dkCurrency:
+    case dkDateTimeFox:
+    case dkTimestamp7:
+    case dkDoubleLE:
+    case dkDouble7:
+        std::memset(p, 0, c.Length);
+        return;
+    default:
+        std::memset(p, ' ', c.Length);
+        return;
+    }
+}
+
+void TDbfRecordCodec::Blank(uint8_t* record) const {
+    record[0] = ' ';
+    if (fNullLength) std::memset(record + fNullOffset, 0, fNullLength);
+    for (const TDbfColumn& c : fColumns) {
+        BlankField(record, c);
+        if (c.NullBit >= 0) SetNullBit(record, c.NullBit, true);
+        if (c.VarLengthBit >= 0) SetNullBit(record, c.VarLengthBit, false);
+    }
+}
+
+void TDbfRecordCodec::ToTable(const TDbfColumn& c, const TValue& v, std::string& out) {
+    std::string text;
+    std::string_view in;
+    switch (v.Kind) {
+    case TValueKind::Text:
+    case TValueKind::Bytes:
+        in = v.Text;
+        break;
+    case TValueKind::Integer:
+        text = std::to_string(v.Int);
+        break;
+    case TValueKind::Float:
+        AppendFloat(text, v.Float, 15, Classic());
+        break;
+    case TValueKind::Boolean:
+        text = v.Bool ? "True" : "False";
+        break;
+    case TValueKind::DateTime:
+        text = DateTimeToStr(v.Float);
+        break;
+    case TValueKind::Null:
+        break;
+    }
+    if (v.Kind != TValueKind::Text && v.Kind != TValueKind::Bytes) in = text;
+    if (!fCodePage->FromUtf8(in, out))
+        Refuse(c, "the text \"" + std::string(in) + "\" has characters that code page " +
+                      std::to_string(fCodePage->Number()) + " of this table cannot hold");
+}
+
+void TDbfRecordCodec::StoreMemo(uint8_t* record, const TDbfColumn& c, std::string_view bytes,
+                                TDbfMemoSink* memo) {
+    uint8_t* p = record + c.Offset;
+    if (bytes.empty()) {
+        BlankField(record, c);
+        return;
+    }
+    if (!memo) Refuse(c, "the table has no memo file");
+    uint32_t block = memo->Store(bytes, c.FptType);
+    if (c.BinaryPointer) {
+        PutLe32(p, block);
+    } else {
+        char digits[16];
+        int n = std::snprintf(digits, sizeof digits, "%*u", static_cast<int>(c.Length), block);
+        if (n != static_cast<int>(c.Length)) Refuse(c, "the memo block number does not fit");
+        std::memcpy(p, digits, c.Length);
+    }
+}
+
+void TDbfRecordCodec::Encode(uint8_t* record, size_t column, const TValue& v, TDbfMemoSink* memo) {
+    const TDbfColumn& c = fColumns[column];
+    uint8_t* p = record + c.Offset;
+    if (c.Kind == dkUnknown)
+        Refuse(c, std::string("fields of type ") + c.Type + " cannot be written");
+    if (v.IsNull()) {
+        BlankField(record, c);
+        if (c.NullBit >= 0) SetNullBit(record, c.NullBit, true);
+        if (c.VarLengthBit >= 0) SetNullBit(record, c.VarLengthBit, false);
+        return;
+    }
+    if (c.NullBit >= 0) SetNullBit(record, c.NullBit, false);
+    bool isInt = false;
+    int64_t i = 0;
+    double d = 0;
+    switch (c.Kind) {
+    case dkChar:
+    case dkVarChar: {
+        ToTable(c, v, fScratch);
+        if (fScratch.size() > c.Length)
+            Refuse(c, "the text is " + std::to_string(fScratch.size()) +
+                          " characters long; the field holds " + std::to_string(c.Length));
+        std::memcpy(p, fScratch.data(), fScratch.size());
+        size_t rest = c.Length - fScratch.size();
+        if (c.Kind == dkVarChar && c.VarLengthBit >= 0) {
+            std::memset(p + fScratch.size(), 0, rest);
+            SetNullBit(record, c.VarLengthBit, rest > 0);
+            if (rest > 0) p[c.Length - 1] = static_cast<uint8_t>(fScratch.size());
+        } else {
+            std::memset(p + fScratch.size(), ' ', rest);
+        }
+        return;
+    }
+    case dkBinaryChar:
+    case dkVarBinary: {
+        std::string_view b = v.Text;
+        if (v.Kind != TValueKind::Bytes && v.Kind != TValueKind::Text)
+            Refuse(c, "the value is not binary data");
+        if (b.size() > c.Length)
+            Refuse(c, "the data is " + std::to_string(b.size()) + " bytes long; the field holds " +
+                          std::to_string(c.Length));
+        std::memcpy(p, b.data(), b.size());
+        size_t rest = c.Length - b.size();
+        std::memset(p + b.size(), 0, rest);
+        if (c.VarLengthBit >= 0) {
+            SetNullBit(record, c.VarLengthBit, rest > 0);
+            if (rest > 0) p[c.Length - 1] = static_cast<uint8_t>(b.size());
+        }
+        return;
+    }
+    case dkMemoText: {
+        ToTable(c, v, fScratch);
+        StoreMemo(record, c, fScratch, memo);
+        return;
+    }
+    case dkMemoBinary:
+        if (v.Kind != TValueKind::Bytes && v.Kind != TValueKind::Text)
+            Refuse(c, "the value is not binary data");
+        StoreMemo(record, c, v.Text, memo);
+        return;
+    case dkLogical: {
+        bool b;
+        if (v.Kind == TValueKind::Boolean)
+            b = v.Bool;
+        else if (v.Kind == TValueKind::Integer)
+            b = v.Int != 0;
+        else if (v.Kind == TValueKind::Text && !v.Text.empty() &&
+                 std::strchr("TtYyFfNn", v.Text[0]))
+            b = std::strchr("TtYy", v.Text[0]) != nullptr;
+        else
+            Refuse(c, "the value is not a logical value");
+        p[0] = b ? 'T' : 'F';
+        return;
+    }
+    case dkDate:
+    case dkDateTimeFox:
+    case dkTimestamp7: {
+        if (!DateOf(v, d)) Refuse(c, "the value is not a " + KindName(c.Kind));
+        if (std::fabs(d) > 3e6) Refuse(c, "the date is out of range");
+        int64_t day, ms;
+        SplitDateTime(d, day, ms);
+        int year, month, dd;
+        DecodeDate(static_cast<double>(day), year, month, dd);
+        if (year < 1 || year > 9999) Refuse(c, "the date is out of range");
+        if (c.Kind == dkDate) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "%04d%02d%02d", year, month, dd);
+            std::memcpy(p, buf, 8);
+        } else if (c.Kind == dkDateTimeFox) {
+            PutLe32(p, static_cast<uint32_t>(day + JulianDayZero));
+            PutLe32(p + 4, static_cast<uint32_t>(ms));
+        } else {
+            double value = static_cast<double>((day + Days0001) * MsPerDay + ms);
+            PutBe64(p, DoubleToBits(value));
+        }
+        return;
+    }
+    default:
+        break;
+    }
+    // Numbers
+    if (!NumberOf(v, isInt, i, d)) Refuse(c, "the value is not a number");
+    auto whole = [&](int64_t lo, int64_t hi) {
+        if (!isInt) {
+            if (!(d >= -9.2e18 && d <= 9.2e18)) Refuse(c, "the number is out of range");
+            i = std::llround(d);
+        }
+        if (i < lo || i > hi)
+            Refuse(c, "the number " + std::to_string(i) + " is out of range (" +
+                          std::to_string(lo) + " to " + std::to_string(hi) + ")");
+        return i;
+    };
+    switch (c.Kind) {
+    case dkInteger:
+    case dkNumber: {
+        char buf[400];
+        int n;
+        if (c.Decimals == 0 && (isInt || std::fabs(d) < 9.2e18)) {
+            n = std::snprintf(buf, sizeof buf, "%lld",
+                              static_cast<long long>(isInt ? i : std::llround(d)));
+        } else if (isInt) {
+            n = std::snprintf(buf, sizeof buf, "%lld.%0*d", static_cast<long long>(i), c.Decimals,
+                              0);
+        } else {
+            if (std::fabs(d) >= 1e300) Refuse(c, "the number is out of range");
+            n = std::snprintf(buf, sizeof buf, "%.*f", c.Decimals, d);
+        }
+        std::string_view text(buf, n > 0 ? static_cast<size_t>(n) : 0);
+        // A negative value that rounds to zero is written as zero.
+        if (text.size() > 1 && text[0] == '-' &&
+            text.find_first_not_of("-0.") == std::string_view::npos)
+            text.remove_prefix(1);
+        if (text.size() > c.Length)
+            Refuse(c, "the number " + std::string(text) + " does not fit in " +
+                          std::to_string(c.Length) + " characters");
+        std::memset(p, ' ', c.Length - text.size());
+        std::memcpy(p + c.Length - text.size(), text.data(), text.size());
+        return;
+    }
+    case dkLongLE:
+        PutLe32(p, static_cast<uint32_t>(whole(INT32_MIN, INT32_MAX)));
+        return;
+    case dkLong7: {
+        // All zero bytes mean "no value", so the smallest number cannot be stored.
+        int64_t w = whole(INT32_MIN + 1LL, INT32_MAX);
+        PutBe32(p, static_cast<uint32_t>(w) ^ 0x80000000u);
+        return;
+    }
+    case dkCurrency: {
+        int64_t scaled;
+        if (isInt) {
+            if (i > 922337203685477LL || i < -922337203685477LL)
+                Refuse(c, "the amount is out of range");
+            scaled = i * 10000;
+        } else {
+            if (!(std::fabs(d) < 9.2e14)) Refuse(c, "the amount is out of range");
+            scaled = std::llround(d * 10000.0);
+        }
+        PutLe64(p, static_cast<uint64_t>(scaled));
+        return;
+    }
+    case dkDoubleLE:
+    case dkDouble7: {
+        double x = isInt ? static_cast<double>(i) : d;
+        if (c.Kind == dkDoubleLE) {
+            PutLe64(p, DoubleToBits(x));
+        } else {
+            uint64_t bits = DoubleToBits(x == 0 ? 0.0 : x);
+            bits = (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
+            PutBe64(p, bits);
+        }
+        return;
+    }
+    default:
+        Refuse(c, "the value cannot be written");
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "data/DataSet.h"
+#include "data/Value.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Orders record numbers by sort keys. Each key's values are read once per
+// record into compact arrays (numbers as order-preserving 64-bit keys, texts
+// in one pooled buffer with offsets); the sort then moves 16-byte items that
+// carry the first key's leading bytes and compares the arrays, never asking
+// the table again. Records with equal keys keep their order.
+//
+// Order: null before every value (after it when descending); numbers by
+// value; dates and times chronologically; texts byte by byte in UTF-8, or
+// with ASCII letters folded when the key is case-insensitive.
+class TRecordSorter {
+public:
+    using TValueReader = std::function<void(uint32_t rec, int fieldNo, TValue& out)>;
+    static void Sort(std::vector<uint32_t>& records, const std::vector<TSortKey>& keys,
+                     const TValueReader& read);
+};

@@ -1,0 +1,78 @@
+#include "shell/ProcessCommandLine.h"
+
+#include "data/TextUtils.h"
+#include "shell/ExportCommand.h"
+
+#include <exception>
+#include <filesystem>
+
+namespace {
+bool FileExists(const std::string& name) {
+    std::error_code ec;
+    return !name.empty() && std::filesystem::is_regular_file(name, ec);
+}
+} // namespace
+
+TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std::string>& params,
+                                      TMessageSink& sink) {
+    TCommandLineResult result;
+    if (params.empty()) return result;
+    result.Ran = true;
+    TCommandLine cl = ParseCommandLine(params);
+
+    if (!FileExists(cl.TableName)) {
+        sink.ShowError(FileDoesNotExistText(cl.TableName));
+        result.Failed = true;
+        return result;
+    }
+
+    struct TFailureSink : TMessageSink {
+        TMessageSink& Inner;
+        bool Failed = false;
+        explicit TFailureSink(TMessageSink& inner) : Inner(inner) {}
+        void ShowInfo(const std::string& t) override { Inner.ShowInfo(t); }
+        void ShowError(const std::string& t) override {
+            Failed = true;
+            Inner.ShowError(t);
+        }
+    } openSink(sink);
+
+    try {
+        bool saved = state.Settings.AlwaysTryADO;
+        state.Settings.AlwaysTryADO = cl.Ado;
+        try {
+            OpenDatabase(state, cl.TableName, openSink);
+        } catch (...) {
+            state.Settings.AlwaysTryADO = saved;
+            throw;
+        }
+        state.Settings.AlwaysTryADO = saved;
+        if (openSink.Failed || !state.CurrentDataSet || !state.CurrentDataSet->Active()) {
+            result.Failed = true;
+            return result;
+        }
+        if (!cl.Export) return result;
+
+        std::string dest = std::string(Trim(cl.Destination));
+        if (dest.empty()) {
+            sink.ShowError(NoDestinationText());
+            result.Failed = true;
+            return result;
+        }
+        state.Settings.ActionType = actFile;
+        std::string format = cl.FormatName.empty() ? FormatNameOfDestination(cl.Destination)
+                                                   : cl.FormatName;
+        state.Settings.FormatType = FormatTypeOfName(format);
+        if (state.Settings.FormatType == fmtText && cl.HasSeparator)
+            state.Settings.Separator = cl.Separator;
+        int written = RunExport(state, cl.Destination);
+        if (cl.CloseAfter)
+            result.CloseAfter = true;
+        else
+            sink.ShowInfo(std::to_string(written) + " records have been copied.");
+    } catch (const std::exception& e) {
+        sink.ShowError(e.what());
+        result.Failed = true;
+    }
+    return result;
+}

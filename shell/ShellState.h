@@ -1,0 +1,51 @@
+#pragma once
+
+#include "data/DataSet.h"
+#include "data/DataSource.h"
+#include "data/Progress.h"
+#include "export/TableView.h"
+#include "export/WindowlessTableView.h"
+#include "shell/Settings.h"
+
+#include <memory>
+#include <string>
+
+// What the program shows and works on, in one place: the main window owns
+// it; without a window the command line does. Free of window code.
+class TShellState {
+public:
+    TShellState();
+    ~TShellState();
+    TShellState(const TShellState&) = delete;
+    TShellState& operator=(const TShellState&) = delete;
+
+    TSettings Settings;
+    // At most one table; replaced only by OpenDatabase.
+    std::unique_ptr<TDataSet> CurrentDataSet;
+    std::string CurrentFileName;
+    bool BDELoaded = false;
+    // Binds the table to the grid (and the navigator of a window).
+    TDataSource DataSource1;
+
+    // The grid the export reads: the window's, or the window-less one.
+    TTableView& Grid() { return fGrid ? *fGrid : fWindowless; }
+    void SetGrid(TTableView* grid);
+
+    // Where progress goes; never null.
+    TProgress& Progress() { return fProgress ? *fProgress : fSilent; }
+    void SetProgress(TProgress* progress) { fProgress = progress; }
+    // Status panel 4: the engine in use or the engines available.
+    std::string EngineStatus;
+
+    // Closes and frees the table; errors of either step are ignored.
+    void CloseCurrentDataSet();
+
+private:
+    struct TSilentProgress : TProgress {
+        void Progress(const std::string&) override {}
+    };
+    TTableView* fGrid = nullptr;
+    TWindowlessTableView fWindowless;
+    TSilentProgress fSilent;
+    TProgress* fProgress = nullptr;
+};

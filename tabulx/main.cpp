@@ -1,0 +1,102 @@
+// The program's entry. Without a window system (no X11 or Wayland display,
+// or Qt's offscreen platform) it runs the command line alone: results on
+// standard output, errors on standard error, and an exit status that tells
+// whether it worked.
+#include "data/BdeUtils.h"
+#include "data/ODBCUtils.h"
+#include "shell/ProcessCommandLine.h"
+#include "shell/Settings.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+// Message boxes' line breaks (CR LF, or CR alone) as the terminal's.
+std::string ForTerminal(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+class TConsoleSink : public TMessageSink {
+public:
+    void ShowInfo(const std::string& text) override {
+        std::fprintf(stdout, "%s\n", ForTerminal(text).c_str());
+        std::fflush(stdout);
+    }
+    void ShowError(const std::string& text) override {
+        std::fprintf(stderr, "tabulx: %s\n", ForTerminal(text).c_str());
+    }
+};
+
+// Export progress on standard error, on one line, when it is a terminal.
+class TConsoleProgress : public TProgress {
+public:
+    void Progress(const std::string& text) override {
+        if (!fTerminal) return;
+        std::fprintf(stderr, "\r%-40s\r%s", "", text.c_str());
+        if (text.empty()) std::fprintf(stderr, "\r");
+        std::fflush(stderr);
+    }
+
+private:
+    bool fTerminal = isatty(2) != 0;
+};
+} // namespace
+
+int main(int argc, char** argv) {
+    InitializeBDE();
+    try {
+        InitODBC();
+    } catch (const std::exception&) {
+        // Without the ODBC library every table still opens through the
+        // built-in drivers; the status only reads "ODBC not loaded".
+    }
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kessmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tabulon"));
+
+    TShellState state;
+    state.BDELoaded = BDELoaded();
+    std::unique_ptr<QSettings> store(CreateSettingsStore());
+    state.Settings.LoadSettings(*store);
+    TConsoleProgress progress;
+    state.SetProgress(&progress);
+
+    std::vector<std::string> params;
+    for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
+    TConsoleSink sink;
+    int status = 0;
+    if (params.empty()) {
+        std::fprintf(stderr,
+                     "usage: tabulx [-export|-e] [-ado] [-closeafter] [-exporttype=type] "
+                     "[-separator=text|#code] table-file [destination-file]\n");
+        status = 2;
+    } else {
+        TCommandLineResult r = ProcessCommandLine(state, params, sink);
+        status = r.Failed ? 1 : 0;
+        // Opening without exporting shows the table; without a window, its size.
+        if (!r.Failed && !ParseCommandLine(params).Export && state.CurrentDataSet)
+            sink.ShowInfo(state.CurrentFileName + ": " +
+                          std::to_string(state.CurrentDataSet->RecordCount()) + " records");
+    }
+    state.CloseCurrentDataSet();
+    state.Settings.SaveSettings(*store);
+    try {
+        DoneODBC();
+    } catch (const std::exception&) {
+    }
+    return status;
+}

@@ -1,0 +1,363 @@
+#include "DbfTestSupport.h"
+
+#include "data/AtomicFile.h"
+
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace dbftest;
+
+namespace {
+TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
+    TDbfFieldSpec s;
+    s.Name = name;
+    s.Type = type;
+    s.Length = length;
+    s.Decimals = decimals;
+    return s;
+}
+
+// Three records: NAME C10, QTY N5, NOTE M.
+std::string MakePeople(const TTempDir& dir, TDbfVariant variant = dvDBase3) {
+    std::string path = dir / "people.dbf";
+    TDbfWriter w(path, variant, {F("NAME", 'C', 10), F("QTY", 'N', 5), F("NOTE", 'M')});
+    w.SetUpdateDate(2001, 2, 3);
+    w.AddRecord({Text("Ann"), Int(1), Text("first")});
+    w.AddRecord({Text("Bob"), Int(2), Null()});
+    w.AddRecord({Text("Cid"), Int(3), Text("third")});
+    w.Finish();
+    return path;
+}
+
+std::string MemoOf(const std::string& path) {
+    return path.substr(0, path.size() - 3) + "dbt";
+}
+
+void ExpectTodayInHeader(const std::string& bytes) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[1]), local.tm_year);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[2]), local.tm_mon + 1);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[3]), local.tm_mday);
+}
+
+size_t FilesIn(const TTempDir& dir) {
+    size_t n = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.Path()))
+        (void)e, ++n;
+    return n;
+}
+} // namespace
+
+TEST(DbfEdit, EditChangesOneRecordAndKeepsTheRest) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    std::string before = ReadBytes(path), memoBefore = ReadBytes(MemoOf(path));
+    {
+        TOpenTable t(path);
+        EXPECT_EQ(t.Driver.Post(1, {Text("Bob"), Int(20), Null()}), 1u);
+    }
+    std::string after = ReadBytes(path);
+    ASSERT_EQ(after.size(), before.size());
+    TOpenTable t(path);
+    const TDbfHeader& h = t.Driver.Header();
+    ExpectTodayInHeader(after);
+    for (size_t i = 0; i < after.size(); ++i) {
+        bool date = i >= 1 && i <= 3;
+        bool qty = i >= h.RecordOffset(1) + 11 && i < h.RecordOffset(1) + 16;
+        if (!date && !qty) {
+            ASSERT_EQ(after[i], before[i]) << "byte " << i;
+        }
+    }
+    EXPECT_EQ(after.substr(h.RecordOffset(1) + 11, 5), "   20");
+    EXPECT_EQ(ReadBytes(MemoOf(path)), memoBefore); // the memo was not touched
+    EXPECT_EQ(t.Get(1, 1).Int, 20);
+}
+
+TEST(DbfEdit, InsertAppendsWithTheNextNumber) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    {
+        TOpenTable t(path);
+        EXPECT_EQ(t.Driver.Post(-1, {Text("Dee"), Null(), Text("fourth")}), 3u);
+        EXPECT_EQ(t.Driver.Post(-1, {Null(), Int(5), Null()}), 4u);
+    }
+    std::string bytes = ReadBytes(path);
+    TOpenTable t(path);
+    const TDbfHeader& h = t.Driver.Header();
+    EXPECT_EQ(h.RecordCount, 5u);
+    EXPECT_EQ(bytes.size(), h.RecordOffset(5) + 1);
+    EXPECT_EQ(bytes.back(), '\x1A');
+    EXPECT_EQ(t.Get(3, 0).Text, "Dee");
+    EXPECT_TRUE(t.Get(3, 1).IsNull());
+    EXPECT_EQ(t.Get(3, 2).Text, "fourth");
+    EXPECT_EQ(t.Get(4, 0).Text, "");
+    EXPECT_EQ(t.Get(4, 1).Int, 5);
+    EXPECT_EQ(t.Get(0, 2).Text, "first");
+}
+
+TEST(DbfEdit, ChangedMemosGoBehindTheOldBlocks) {
+    for (TDbfVariant v : {dvDBase3, dvDBase4, dvFoxPro, dvVisualFoxPro}) {
+        SCOPED_TRACE(v);
+        TTempDir dir;
+        std::string path = MakePeople(dir, v);
+        std::string memoPath = (v == dvFoxPro || v == dvVisualFoxPro)
+                                   ? path.substr(0, path.size() - 3) + "fpt"
+                                   : MemoOf(path);
+        std::string memoBefore = ReadBytes(memoPath);
+        std::string big(3000, 'z');
+        {
+            TOpenTable t(path);
+            t.Driver.Post(0, {Text("Ann"), Int(1), Text(big)});
+            t.Driver.Post(2, {Text("Cid"), Int(3), Null()});
+            EXPECT_EQ(t.Get(0, 2).Text, big);
+        }
+        std::string memoAfter = ReadBytes(memoPath);
+        ASSERT_GT(memoAfter.size(), memoBefore.size());
+        // The old values stay where they were (only the next-free number moved).
+        EXPECT_EQ(memoAfter.substr(4, memoBefore.size() - 4), memoBefore.substr(4));
+        TOpenTable t(path);
+        TDbfMemoFile memo;
+        memo.Open(memoPath, t.Driver.Header().IsFox() ? mkFpt : v == dvDBase3 ? mkDbt3 : mkDbt4);
+        EXPECT_EQ(static_cast<uint64_t>(memo.NextFree()) * memo.BlockSize(), memoAfter.size());
+        EXPECT_EQ(t.Get(0, 2).Text, big);
+        EXPECT_TRUE(t.Get(2, 2).IsNull());
+        EXPECT_TRUE(t.Get(1, 2).IsNull());
+    }
+}
+
+TEST(DbfEdit, DeleteSetsOnlyTheFlag) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    std::string before = ReadBytes(path);
+    size_t flag;
+    {
+        TOpenTable t(path);
+        flag = t.Driver.Header().RecordOffset(1);
+        t.Driver.Delete(1);
+        EXPECT_FALSE(t.Driver.RecordLive(1));
+        EXPECT_FALSE(t.Driver.AllLive());
+        t.Driver.Delete(1); // already deleted: nothing happens
+    }
+    std::string after = ReadBytes(path);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 4; i < after.size(); ++i)
+        if (i != flag) {
+            ASSERT_EQ(after[i], before[i]) << i;
+        }
+    EXPECT_EQ(after[flag], '*');
+    TOpenTable t(path);
+    EXPECT_EQ(t.Driver.DeletedCount(), 1u);
+    EXPECT_NE(ErrorOf([&] {
+                  t.Driver.Post(1, {Text("x"), Null(), Null()});
+              }).find("deleted"),
+              std::string::npos);
+}
+
+TEST(DbfEdit, AutoIncrementFieldsCountOnAcrossOpens) {
+    TDbfFieldSpec vfpId = F("ID", 'I');
+    vfpId.AutoIncrement = true;
+    struct TCase {
+        TDbfVariant Variant;
+        TDbfFieldSpec Id;
+    } cases[] = {{dvVisualFoxPro, vfpId}, {dvDBase7, F("ID", '+')}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Variant);
+        TTempDir dir;
+        std::string path = dir / "a.dbf";
+        TDbfWriter::Write(path, c.Variant, {c.Id, F("NAME", 'C', 5)},
+                          {{Null(), Text("a")}, {Null(), Text("b")}});
+        {
+            TOpenTable t(path);
+            EXPECT_TRUE(t.Fields[0].ReadOnly);
+            EXPECT_EQ(t.Fields[0].DataType, ftAutoInc);
+            t.Driver.Post(-1, {Int(99), Text("c")}); // a given number is not taken
+            EXPECT_EQ(t.Get(2, 0).Int, 3);
+        }
+        TOpenTable t(path);
+        t.Driver.Post(-1, {Null(), Text("d")});
+        EXPECT_EQ(t.Get(3, 0).Int, 4);
+        t.Driver.Post(0, {Int(50), Text("a2")}); // editing keeps the number
+        EXPECT_EQ(t.Get(0, 0).Int, 1);
+        EXPECT_EQ(t.Get(0, 1).Text, "a2");
+    }
+}
+
+TEST(DbfEdit, TooLongTextIsRefusedAndTheFileStays) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    std::string before = ReadBytes(path);
+    TOpenTable t(path);
+    std::string err = ErrorOf([&] {
+        t.Driver.Post(0, {Text("Annabelle-Lee"), Int(1), Text("first")});
+    });
+    EXPECT_NE(err.find("NAME"), std::string::npos) << err;
+    EXPECT_NE(err.find("holds 10"), std::string::npos) << err;
+    EXPECT_NE(ErrorOf([&] {
+                  t.Driver.Post(0, {Text("A"), Int(123456), Text("first")});
+              }).find("QTY"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] {
+                  t.Driver.Post(0, {Text("A"), Text("many"), Text("first")});
+              }).find("not a number"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(t.Get(0, 0).Text, "Ann");
+}
+
+// A failure at any byte of a write leaves both files exactly as they were.
+TEST(DbfEdit, InjectedFailuresLeaveTheOldTable) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    const std::string dbf = ReadBytes(path), dbt = ReadBytes(MemoOf(path));
+    const size_t files = FilesIn(dir);
+    const long long total = static_cast<long long>(dbf.size());
+    TOpenTable t(path);
+    const long long header = t.Driver.Header().HeaderLength;
+    const long long record = t.Driver.Header().RecordLength;
+    struct TOp {
+        const char* Name;
+        std::function<void()> Run;
+    } ops[] = {
+        {"edit",
+         [&] {
+             t.Driver.Post(1, {Text("Bobby"), Int(7), Text("a new memo")});
+         }},
+        {"insert",
+         [&] {
+             t.Driver.Post(-1, {Text("Eve"), Int(9), Text("memo of a new record")});
+         }},
+        {"delete", [&] { t.Driver.Delete(2); }},
+    };
+    for (const TOp& op : ops) {
+        long long size = std::string(op.Name) == "insert" ? total + record : total;
+        for (long long at :
+             {0LL, 1LL, header - 1, header, header + record + 3, size - 2, size - 1, size}) {
+            SCOPED_TRACE(std::string(op.Name) + " failing after " + std::to_string(at) + " bytes");
+            TAtomicFile::InjectFailureAfter(at);
+            std::string err = ErrorOf(op.Run);
+            TAtomicFile::InjectFailureAfter(-1);
+            EXPECT_NE(err.find(path), std::string::npos) << err;
+            EXPECT_EQ(ReadBytes(path), dbf);
+            EXPECT_EQ(ReadBytes(MemoOf(path)), dbt);
+            EXPECT_EQ(FilesIn(dir), files); // no temporary file left behind
+            EXPECT_EQ(t.Get(1, 0).Text, "Bob");
+            EXPECT_EQ(TOpenTable(path).Get(0, 2).Text, "first");
+        }
+    }
+    // And without a failure the same writes go through.
+    for (const TOp& op : ops)
+        op.Run();
+    TOpenTable after(path);
+    EXPECT_EQ(after.Get(1, 2).Text, "a new memo");
+    EXPECT_EQ(after.Get(3, 2).Text, "memo of a new record");
+    EXPECT_FALSE(after.Driver.RecordLive(2));
+}
+
+TEST(DbfEdit, AFailingWriterLeavesNoTable) {
+    TTempDir dir;
+    std::string path = dir / "new.dbf";
+    TAtomicFile::InjectFailureAfter(700);
+    std::string err = ErrorOf([&] {
+        TDbfWriter::Write(path, dvDBase3, {F("NAME", 'C', 100), F("M", 'M')},
+                          std::vector<std::vector<TValue>>(20, {Text("x"), Text("memo")}));
+    });
+    TAtomicFile::InjectFailureAfter(-1);
+    EXPECT_FALSE(err.empty());
+    EXPECT_EQ(FilesIn(dir), 0u);
+}
+
+TEST(DbfEdit, ATableInUseElsewhereIsNotWritten) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    std::string before = ReadBytes(path);
+    TOpenTable t(path);
+    {
+        // Another program reading the table holds a shared lock.
+        int fd = ::open(path.c_str(), O_RDONLY);
+        struct flock fl;
+        std::memset(&fl, 0, sizeof fl);
+        fl.l_type = F_RDLCK;
+        fl.l_whence = SEEK_SET;
+        ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &fl), 0);
+        std::string err = ErrorOf([&] { t.Driver.Post(0, {Text("X"), Int(1), Text("first")}); });
+        EXPECT_NE(err.find("in use by another program"), std::string::npos) << err;
+        EXPECT_NE(ErrorOf([&] { t.Driver.Delete(0); }).find("in use"), std::string::npos);
+        ::close(fd);
+    }
+    {
+        WriteBytes(dir / ".~lock.people.dbf#", "someone");
+        EXPECT_NE(ErrorOf([&] { t.Driver.Delete(0); }).find("open in another program"),
+                  std::string::npos);
+        std::filesystem::remove(dir / ".~lock.people.dbf#");
+    }
+    EXPECT_EQ(ReadBytes(path), before);
+    t.Driver.Delete(0); // free again
+    EXPECT_FALSE(t.Driver.RecordLive(0));
+}
+
+TEST(DbfEdit, AChangeByAnotherProgramIsNotOverwritten) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    TOpenTable t(path);
+    // Another program appends a record.
+    std::string bytes = ReadBytes(path);
+    const TDbfHeader& h = t.Driver.Header();
+    std::string rec = bytes.substr(h.RecordOffset(0), h.RecordLength);
+    bytes.insert(h.RecordOffset(3), rec);
+    bytes[4] = 4;
+    WriteBytes(path, bytes);
+    std::string err = ErrorOf([&] { t.Driver.Post(0, {Text("X"), Int(1), Text("first")}); });
+    EXPECT_NE(err.find("changed by another program"), std::string::npos) << err;
+    EXPECT_EQ(ReadBytes(path), bytes);
+    t.Driver.Refresh();
+    EXPECT_EQ(t.Driver.RecordCount(), 4u);
+    t.Driver.Post(3, {Text("Copy"), Int(4), Null()});
+    EXPECT_EQ(TOpenTable(path).Get(3, 0).Text, "Copy");
+    // A new structure needs a new open.
+    TDbfWriter::Write(path, dvDBase3, {F("OTHER", 'N', 3)}, {});
+    EXPECT_NE(ErrorOf([&] { t.Driver.Refresh(); }).find("structure"), std::string::npos);
+}
+
+TEST(DbfEdit, ReadOnlyTablesSayWhy) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    {
+        std::string bytes = ReadBytes(path);
+        bytes[0] = static_cast<char>(0xCB); // a dBase IV SQL table
+        WriteBytes(dir / "sql.dbf", bytes);
+        std::filesystem::copy_file(MemoOf(path), dir / "sql.dbt");
+        TOpenTable t(dir / "sql.dbf");
+        EXPECT_FALSE(t.Driver.CanModify());
+        EXPECT_EQ(t.Get(0, 2).Text, "first");
+        std::string err = ErrorOf([&] { t.Driver.Delete(0); });
+        EXPECT_NE(err.find("0xCB"), std::string::npos) << err;
+        EXPECT_NE(err.find("sql.dbf"), std::string::npos) << err;
+    }
+    if (geteuid() != 0) { // permissions do not bind the super-user
+        chmod(path.c_str(), 0444);
+        TOpenTable t(path);
+        EXPECT_FALSE(t.Driver.CanModify());
+        EXPECT_EQ(t.Driver.ReadOnlyReason(), "the file is read-only");
+        chmod(path.c_str(), 0644);
+    }
+    TDbfTestDataSet ds(path);
+    ds.Open();
+    EXPECT_TRUE(ds.CanModify());
+}
+
+TEST(DbfEdit, AMemoHeaderPointingFarBeyondItsEndIsNotFollowed) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    std::string dbt = ReadBytes(MemoOf(path));
+    dbt[3] = 0x0C; // next free block 0x0C000000: 100 GB behind the end
+    WriteBytes(MemoOf(path), dbt);
+    TOpenTable t(path);
+    t.Driver.Post(1, {Text("Bob"), Int(2), Text("now with a memo")});
+    EXPECT_EQ(ReadBytes(MemoOf(path)).size(), dbt.size() + 512);
+    EXPECT_EQ(t.Get(1, 2).Text, "now with a memo");
+}

@@ -1,0 +1,422 @@
+#include "EngineTestDriver.h"
+#include "TestTables.h"
+#include "data/FilterExpression.h"
+#include "data/FormatSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+TValue Date(int y, int m, int d) {
+    return TValue::OfDateTime(EncodeDate(y, m, d));
+}
+TValue Time(int h, int n, int s, int ms = 0) {
+    return TValue::OfDateTime(EncodeTime(h, n, s, ms));
+}
+TValue Stamp(int y, int m, int d, int h, int n, int s, int ms = 0) {
+    return TValue::OfDateTime(EncodeDate(y, m, d) + EncodeTime(h, n, s, ms));
+}
+TValue S(const char* s) {
+    return TValue::OfText(s);
+}
+
+std::shared_ptr<TTestTableData> FilterData() {
+    auto d = std::make_shared<TTestTableData>();
+    d->Fields.Add("ID", ftInteger);
+    d->Fields.Add("Name", ftString, 20);
+    d->Fields.Add("Customer Name", ftString, 20);
+    d->Fields.Add("Amount", ftFloat);
+    d->Fields.Add("Qty", ftInteger);
+    d->Fields.Add("Paid", ftBoolean);
+    d->Fields.Add("Born", ftDate);
+    d->Fields.Add("At", ftTime);
+    d->Fields.Add("Stamp", ftDateTime);
+    d->Fields.Add("Notes", ftMemo);
+    d->Fields.Add("Zip", ftString, 5);
+    d->Fields.Add("Pic", ftGraphic);
+    TValue N;
+    // 1899-12-29 06:00 is the day number -1.25: before the epoch the time
+    // fraction counts forward from a negative day.
+    TValue beforeEpoch = TValue::OfDateTime(-1.25);
+    d->Add({TValue::OfInt(1), S("Smith"), S("Smith"), TValue::OfFloat(1.5), TValue::OfInt(10),
+            TValue::OfBool(true), Date(2024, 2, 29), Time(10, 30, 0),
+            Stamp(2024, 2, 29, 10, 30, 15), S("alpha"), S("00123"), N});
+    d->Add({TValue::OfInt(2), S("smith"), S("Jones"), TValue::OfFloat(0.1 + 0.2), TValue::OfInt(3),
+            TValue::OfBool(false), Date(1999, 12, 31), Time(8, 0, 0),
+            Stamp(1999, 12, 31, 23, 59, 59), S("beta"), S("12345"), N});
+    d->Add({TValue::OfInt(3), S("O'Brien"), S("M\xC3\xBCller"), TValue::OfFloat(-2.25),
+            TValue::OfInt(-5), TValue::OfBool(true), TValue::OfDateTime(-1), Time(23, 59, 59),
+            beforeEpoch, S("gamma"), S("00124"), N});
+    d->Add({TValue::OfInt(4), S("Smithers"), N, TValue::OfFloat(1234.5), TValue::OfInt(0), N, N, N,
+            N, N, N, N});
+    d->Add({TValue::OfInt(5), N, S("Smith Jr"), TValue::OfFloat(100), TValue::OfInt(100),
+            TValue::OfBool(false), Date(2024, 3, 1), Time(0, 0, 0), Stamp(2024, 3, 1, 0, 0, 0),
+            S(""), S(""), N});
+    d->Add({TValue::OfInt(6), S(""), S("Zed"), TValue::OfFloat(2.0), TValue::OfInt(2),
+            TValue::OfBool(true), Date(2024, 2, 28), Time(12, 0, 0),
+            Stamp(2024, 2, 29, 0, 0, 0, 500), S("delta"), S("x"), N});
+    return d;
+}
+
+using Ids = std::vector<int>;
+
+Ids Matches(TDataSet& t, const std::string& filter) {
+    t.SetFiltered(false);
+    t.SetFilter(filter);
+    t.SetFiltered(true);
+    Ids ids;
+    for (t.First(); !t.Eof(); t.Next())
+        ids.push_back(t.FieldByName("ID").AsInteger());
+    t.SetFiltered(false);
+    return ids;
+}
+
+std::string ErrorOf(TDataSet& t, const std::string& filter) {
+    try {
+        Matches(t, filter);
+    } catch (const EDatabaseError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+class FilterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        table.Open();
+        ado.Open();
+    }
+    std::shared_ptr<TTestTableData> data = FilterData();
+    TTestTable table{data};
+    TTestADOTable ado{data};
+    // Expressions that mean the same in both dialects.
+    void Both(const std::string& filter, const Ids& expected) {
+        EXPECT_EQ(Matches(table, filter), expected) << "TTable: " << filter;
+        EXPECT_EQ(Matches(ado, filter), expected) << "TADOTable: " << filter;
+    }
+};
+} // namespace
+
+TEST_F(FilterTest, ComparisonOperatorsOnNumbers) {
+    Both("Qty = 10", {1});
+    Both("Qty <> 10", {2, 3, 4, 5, 6});
+    Both("Qty < 3", {3, 4, 6});
+    Both("Qty > 3", {1, 5});
+    Both("Qty <= 3", {2, 3, 4, 6});
+    Both("Qty >= 3", {1, 2, 5});
+    Both("Qty > -5", {1, 2, 4, 5, 6});
+    Both("-5 = Qty", {3});
+    Both("5 < Qty", {1, 5});
+    Both("Qty = 1.5", {});
+    Both("Qty < 2.5", {3, 4, 6});
+    Both("Amount < 0", {3});
+    Both("Amount = '1.5'", {1});
+    Both("Amount = 2", {6});
+    Both("Amount >= 1E2", {4, 5});
+}
+
+TEST_F(FilterTest, FloatsCompareAsShownSoTheShownTextFindsItsRecord) {
+    // 0.1 + 0.2 is stored as 0.30000000000000004 and shown as 0.3.
+    Both("Amount = 0.3", {2});
+    Both("Amount <> 0.3", {1, 3, 4, 5, 6});
+    Both("Amount > 0.3", {1, 4, 5, 6});
+    Both("Amount <= 0.3", {2, 3});
+    Both("Amount = 0.30000000001", {});
+}
+
+TEST_F(FilterTest, NumbersWithTheLocalesDecimalComma) {
+    TFormatSettings de = TFormatSettings::Classic();
+    de.DecimalSeparator = ',';
+    de.ThousandSeparator = '.';
+    TScopedFormatSettings scope(de);
+    Both("Amount = 1,5", {1});
+    Both("Amount = -2,25", {3});
+    Both("Amount = 1.5", {1});
+    Both("Amount = '1,5'", {1});
+    Both("Amount > 1,5 AND Amount < 100", {6});
+}
+
+TEST_F(FilterTest, LogicPrecedenceAndParentheses) {
+    Both("Qty = 10 OR Qty = 3 AND Paid = True", {1});
+    Both("(Qty = 10 OR Qty = 3) AND Paid = False", {2});
+    Both("NOT (Qty = 10)", {2, 3, 4, 5, 6});
+    Both("not qty = 10 and paid = true", {3, 6});
+    Both("NOT NOT Qty = 10", {1});
+    Both("((Qty = 2)) or (Qty = 0)", {4, 6});
+}
+
+TEST_F(FilterTest, StringCaseDependsOnTheDialect) {
+    EXPECT_EQ(Matches(table, "Name = 'Smith'"), (Ids{1}));
+    EXPECT_EQ(Matches(table, "Name = 'smith'"), (Ids{2}));
+    EXPECT_EQ(Matches(ado, "Name = 'smith'"), (Ids{1, 2}));
+    EXPECT_EQ(Matches(ado, "[customer name] = 'm\xC3\xBCller'"), (Ids{3}));
+    EXPECT_EQ(Matches(table, "Name < 'Smith'"), (Ids{3, 6})) << "bytes: 'O' and '' sort first";
+    EXPECT_EQ(Matches(table, "Name > 'Smith'"), (Ids{2, 4})) << "'s' sorts after 'S'";
+    EXPECT_EQ(Matches(ado, "Name > 'Smith'"), (Ids{4}));
+}
+
+TEST_F(FilterTest, WildcardsOfEachDialect) {
+    EXPECT_EQ(Matches(table, "Name = 'Sm*'"), (Ids{1, 4}));
+    EXPECT_EQ(Matches(table, "Name <> 'Sm*'"), (Ids{2, 3, 6}));
+    EXPECT_EQ(Matches(table, "Name = '*i*'"), (Ids{1, 2, 3, 4}));
+    EXPECT_EQ(Matches(table, "Name = 'Smith?'"), (Ids{})) << "only * is a wildcard";
+    EXPECT_EQ(Matches(ado, "Name = 'Sm*'"), (Ids{})) << "= compares literally";
+    EXPECT_EQ(Matches(ado, "Name LIKE 'sm%'"), (Ids{1, 2, 4}));
+    EXPECT_EQ(Matches(ado, "Name LIKE 'sm*'"), (Ids{1, 2, 4}));
+    EXPECT_EQ(Matches(ado, "Name LIKE 'Smith?rs'"), (Ids{4}));
+    EXPECT_EQ(Matches(ado, "Name LIKE '_mith'"), (Ids{1, 2}));
+    EXPECT_EQ(Matches(ado, "Name NOT LIKE 'sm*'"), (Ids{3, 6}));
+    EXPECT_EQ(Matches(ado, "Notes LIKE '*ta'"), (Ids{2, 6}));
+    EXPECT_EQ(Matches(ado, "[Customer Name] like 'M_ller'"), (Ids{3})) << "_ is one character";
+}
+
+TEST_F(FilterTest, NullsAndEmptyTexts) {
+    Both("Name = NULL", {5});
+    Both("Name = null", {5});
+    Both("Name <> NULL", {1, 2, 3, 4, 6});
+    Both("Paid = NULL OR Qty = 10", {1, 4});
+    EXPECT_EQ(Matches(ado, "Name IS NULL"), (Ids{5}));
+    EXPECT_EQ(Matches(ado, "Name IS NOT NULL"), (Ids{1, 2, 3, 4, 6}));
+    EXPECT_EQ(Matches(ado, "'Customer Name' is null"), (Ids{4}));
+    // The index-ordered kind treats a blank text as no value.
+    EXPECT_EQ(Matches(table, "Name = ''"), (Ids{5, 6}));
+    EXPECT_EQ(Matches(table, "Name <> ''"), (Ids{1, 2, 3, 4}));
+    EXPECT_EQ(Matches(ado, "Name = ''"), (Ids{6}));
+    // A null passes no comparison; NOT inverts the result.
+    Both("Paid <> True", {2, 5});
+    Both("NOT Paid = True", {2, 4, 5});
+}
+
+TEST_F(FilterTest, FieldNamesBareBracketedAndQuoted) {
+    Both("'Customer Name' = 'Smith'", {1});
+    Both("[Customer Name] = 'Jones'", {2});
+    Both("\"Customer Name\" = 'Zed'", {6});
+    Both("'Smith' = 'Customer Name'", {1});
+    Both("name = [Customer Name]", {1});
+    Both("Qty > Amount", {1, 2});
+    Both("Born < Stamp", {1, 2, 3, 6});
+    // A quoted text on the right is a value even when a field has that name.
+    Both("Name = 'Name'", {});
+}
+
+TEST_F(FilterTest, QuotesInsideTexts) {
+    Both("Name = 'O''Brien'", {3});
+    // The proposed filter does not double the quote of a value.
+    Both("Name = 'O'Brien'", {3});
+    Both("Name = 'O'Brien' OR Qty = 10", {1, 3});
+    Both("(Name = 'O'Brien')", {3});
+}
+
+TEST_F(FilterTest, DatesAndTimes) {
+    Both("Born = '2024-02-29'", {1});
+    Both("Born = '2/29/2024'", {1});
+    Both("Born < '2000-01-01'", {2, 3});
+    Both("Born >= '2024-02-29'", {1, 5});
+    // A date without time stands for its whole day.
+    Both("Stamp = '2024-02-29'", {1, 6});
+    Both("Stamp > '2024-02-29'", {5});
+    Both("Stamp = '2024-02-29 10:30:15'", {1});
+    Both("Stamp = '2024-02-29 10:30'", {1});
+    Both("Stamp = '2024-02-29T10:30:15'", {1});
+    Both("Stamp = '2024-02-29 00:00:00.500'", {6});
+    Both("Stamp = '2024-02-29 00:00:00.499'", {});
+    // Before 1899-12-30 the order is by time, not by the day number.
+    Both("Stamp > '1899-12-29 05:00'", {1, 2, 3, 5, 6});
+    Both("Stamp < '1899-12-29 12:00'", {3});
+    Both("At = '10:30:00'", {1});
+    Both("At = '10:30'", {1});
+    Both("At > '12:00'", {3});
+    Both("At >= '12:00 PM'", {3, 6});
+    EXPECT_EQ(Matches(ado, "Born = #2/29/2024#"), (Ids{1}));
+    EXPECT_EQ(Matches(ado, "Born = #2024-02-29#"), (Ids{1}));
+    EXPECT_EQ(Matches(ado, "Stamp >= #2/29/2024 10:00#"), (Ids{1, 5}));
+}
+
+TEST_F(FilterTest, DatesInTheLocalesShortFormat) {
+    TFormatSettings de = TFormatSettings::Classic();
+    de.DateSeparator = '.';
+    de.ShortDateFormat = "dd.mm.yyyy";
+    TScopedFormatSettings scope(de);
+    Both("Born = '29.02.2024'", {1});
+    Both("Born = '2024-02-29'", {1});
+    Both("Born < '01.01.2000'", {2, 3});
+}
+
+TEST_F(FilterTest, BooleansTextsAsNumbersAndMemos) {
+    Both("Paid = True", {1, 3, 6});
+    Both("Paid = false", {2, 5});
+    Both("Paid = 1", {1, 3, 6});
+    Both("Paid = 'Yes'", {1, 3, 6});
+    Both("Paid <> False", {1, 3, 6});
+    // A number against a text field compares the digits as written.
+    Both("Zip = 00123", {1});
+    Both("Zip = '00123'", {1});
+    Both("Zip > 00123", {2, 3, 6});
+    Both("Notes = 'alpha'", {1});
+}
+
+TEST_F(FilterTest, EveryExpressionTheProposerMakesFindsItsRecord) {
+    // The filter proposed from a cell: the name (in quotes when it has a
+    // blank), " = ", then null, the value in quotes (texts, dates, times) or
+    // the value as it is (numbers, booleans).
+    auto check = [&](TDataSet& t) {
+        for (int rec = 1; rec <= 6; ++rec) {
+            std::vector<std::string> filters;
+            t.SetRecNo(rec);
+            for (int i = 0; i < t.FieldCount(); ++i) {
+                TField& f = t.Fields(i);
+                if (f.IsBlob()) continue;
+                std::string e = f.FieldName();
+                if (e.find(' ') != std::string::npos) e = "'" + e + "'";
+                e += " = ";
+                if (f.IsNull())
+                    e += "null";
+                else if (f.DataType() == ftString || f.DataType() == ftDate ||
+                         f.DataType() == ftTime || f.DataType() == ftDateTime)
+                    e += "'" + f.AsString() + "'";
+                else
+                    e += f.AsString();
+                filters.push_back(e);
+            }
+            for (const std::string& e : filters) {
+                Ids got;
+                try {
+                    got = Matches(t, e);
+                } catch (const EDatabaseError& err) {
+                    ADD_FAILURE() << t.ClassName() << ": " << e << ": " << err.what();
+                    continue;
+                }
+                EXPECT_NE(std::find(got.begin(), got.end(), rec), got.end())
+                    << t.ClassName() << ": " << e << " misses record " << rec;
+            }
+        }
+    };
+    check(table);
+    check(ado);
+    TFormatSettings de = TFormatSettings::Classic();
+    de.DecimalSeparator = ',';
+    de.ThousandSeparator = '.';
+    de.DateSeparator = '.';
+    de.ShortDateFormat = "dd.mm.yyyy";
+    de.LongTimeFormat = "hh:nn:ss";
+    TScopedFormatSettings scope(de);
+    check(table);
+    check(ado);
+}
+
+TEST_F(FilterTest, ErrorsSayWhatAndWhere) {
+    EXPECT_EQ(ErrorOf(table, "Amout = 5"), "Filter: unknown field 'Amout' at position 1");
+    EXPECT_EQ(ErrorOf(ado, "Amount ="), "Filter: expected a value after '=' at position 8");
+    EXPECT_EQ(ErrorOf(table, "Name = 'abc"),
+              "Filter: the text in quotes has no closing quote at position 8");
+    EXPECT_EQ(ErrorOf(table, "(Qty = 1"), "Filter: missing ')' for the '(' at position 1");
+    EXPECT_EQ(ErrorOf(table, "Qty = 1 Qty = 2"),
+              "Filter: expected AND or OR before 'Qty' at position 9");
+    EXPECT_EQ(ErrorOf(table, "Qty = 1)"), "Filter: ')' without '(' at position 8");
+    EXPECT_EQ(ErrorOf(table, "Amount = 'abc'"),
+              "Filter: 'abc' is not a number for the field 'Amount' at position 10");
+    EXPECT_EQ(ErrorOf(ado, "Born = 'soon'"),
+              "Filter: 'soon' is not a valid date for the field 'Born' at position 8");
+    EXPECT_EQ(ErrorOf(ado, "Born = 5"),
+              "Filter: expected a date in quotes for the field 'Born' at position 8");
+    EXPECT_EQ(ErrorOf(table, "Pic = 'x'"),
+              "Filter: the field 'Pic' of type Graphic cannot be compared at position 1");
+    EXPECT_EQ(ErrorOf(table, "Qty < NULL"),
+              "Filter: NULL can only be compared with = or <> at position 5");
+    EXPECT_EQ(ErrorOf(table, ""), "no error") << "an empty text is no filter";
+    EXPECT_EQ(ErrorOf(table, "   "), "Filter: the expression is empty at position 1");
+    EXPECT_EQ(ErrorOf(table, "Qty = 1 AND"),
+              "Filter: expected a condition after 'AND' at position 9");
+    EXPECT_EQ(ErrorOf(table, "Qty @ 1"), "Filter: unexpected character '@' at position 5");
+    EXPECT_EQ(ErrorOf(table, "Name = Smith"), "Filter: unknown field 'Smith' at position 8");
+    EXPECT_EQ(ErrorOf(table, "[Nope] = 1"), "Filter: unknown field 'Nope' at position 1");
+    EXPECT_EQ(ErrorOf(table, "Qty"),
+              "Filter: expected a comparison operator after 'Qty' at position 4");
+    EXPECT_EQ(ErrorOf(table, "Qty = 1e999"),
+              "Filter: the number 1e999 is out of range at position 7");
+    EXPECT_EQ(ErrorOf(table, "'Smith' = 'Jones'"),
+              "Filter: a condition needs a field, and 'Smith' is not a field name at position 1");
+    EXPECT_EQ(ErrorOf(table, "Paid = maybe"),
+              "Filter: 'maybe' is neither a field name nor a boolean value at position 8");
+    EXPECT_EQ(
+        ErrorOf(table, "Name IS NULL"),
+        "Filter: IS is not part of this filter syntax (write = NULL or <> NULL) at position 6");
+    EXPECT_EQ(ErrorOf(table, "Name LIKE 'a*'"),
+              "Filter: LIKE is not part of this filter syntax (write = with * in the text) at "
+              "position 6");
+    EXPECT_EQ(ErrorOf(ado, "Qty LIKE '1*'"),
+              "Filter: LIKE needs a text field; 'Qty' is of type Integer at position 5");
+    EXPECT_EQ(ErrorOf(ado, "Name IS 5"), "Filter: expected NULL after 'IS' at position 6");
+    EXPECT_EQ(ErrorOf(ado, "Born = #2024-02-29"),
+              "Filter: the date has no closing # at position 8");
+    EXPECT_EQ(ErrorOf(table, "Born = #2024-02-29#"),
+              "Filter: unexpected character '#' at position 8")
+        << "# dates belong to the connection-string kind";
+    EXPECT_EQ(ErrorOf(table, "Qty = [Name]"),
+              "Filter: the fields 'Qty' (Integer) and 'Name' (String) cannot be compared at "
+              "position 7");
+    EXPECT_EQ(ErrorOf(table, "[Qty = 1"), "Filter: the field name has no closing ] at position 1");
+}
+
+TEST_F(FilterTest, RejectedFilterLeavesTheTableAsItWas) {
+    table.SetFilter("Qty > 3");
+    table.SetFiltered(true);
+    ASSERT_EQ(table.RecordCount(), 2);
+    EXPECT_THROW(table.SetFilter("Qty >"), EDatabaseError);
+    EXPECT_EQ(table.Filter(), "Qty > 3");
+    EXPECT_EQ(table.RecordCount(), 2);
+    table.SetFiltered(false);
+    table.SetFilter("Qty >");
+    EXPECT_THROW(table.SetFiltered(true), EDatabaseError);
+    EXPECT_FALSE(table.Filtered());
+    EXPECT_EQ(table.RecordCount(), 6);
+}
+
+TEST_F(FilterTest, GarbageNeverCrashesOrHangs) {
+    const std::vector<std::string> pieces = {"Qty",        "Name",   "'Customer Name'",
+                                             "[Born]",     "\"At\"", "=",
+                                             "<>",         "<",      ">=",
+                                             "(",          ")",      "AND",
+                                             "OR",         "NOT",    "IS",
+                                             "LIKE",       "NULL",   "'x'",
+                                             "'",          "''",     "#",
+                                             "#1/2/2024#", "1,5",    "-",
+                                             "+",          "1e",     "3.",
+                                             "*",          "%",      "[",
+                                             "]",          "\"",     "True",
+                                             "\xC3",       "\xFF",   " ",
+                                             "@",          ";"};
+    std::mt19937 rng(4);
+    for (int n = 0; n < 3000; ++n) {
+        std::string text;
+        int len = static_cast<int>(rng() % 9);
+        for (int i = 0; i < len; ++i)
+            text += pieces[rng() % pieces.size()] + (rng() % 2 ? " " : "");
+        for (TDataSet* t : {static_cast<TDataSet*>(&table), static_cast<TDataSet*>(&ado)}) {
+            try {
+                Matches(*t, text);
+            } catch (const EDatabaseError& e) {
+                EXPECT_EQ(std::string(e.what()).rfind("Filter: ", 0), 0u) << text;
+            }
+        }
+    }
+}
+
+TEST(WildcardMatch, PatternsOfBothSyntaxes) {
+    EXPECT_TRUE(WildcardMatch("abc", "a*c", TWildcardSyntax::Star, false));
+    EXPECT_TRUE(WildcardMatch("", "*", TWildcardSyntax::Star, false));
+    EXPECT_FALSE(WildcardMatch("", "?", TWildcardSyntax::Like, false));
+    EXPECT_TRUE(WildcardMatch("a?c", "a?c", TWildcardSyntax::Star, false)) << "? is literal with *";
+    EXPECT_FALSE(WildcardMatch("abc", "a?c", TWildcardSyntax::Star, false));
+    EXPECT_TRUE(WildcardMatch("abc", "a?c", TWildcardSyntax::Like, false));
+    EXPECT_TRUE(WildcardMatch("ABC", "a%", TWildcardSyntax::Like, true));
+    EXPECT_FALSE(WildcardMatch("ABC", "a%", TWildcardSyntax::Like, false));
+    EXPECT_TRUE(WildcardMatch("M\xC3\xBCller", "M_ller", TWildcardSyntax::Like, false));
+    EXPECT_FALSE(WildcardMatch("Mller", "M_ller", TWildcardSyntax::Like, false));
+    EXPECT_TRUE(WildcardMatch("abcabd", "*abd", TWildcardSyntax::Star, false));
+    EXPECT_FALSE(WildcardMatch("abcab", "*abd", TWildcardSyntax::Star, false));
+    // Many stars over a long text that does not match: no exponential search.
+    std::string text(20000, 'a');
+    EXPECT_FALSE(WildcardMatch(text, "*a*a*a*a*a*a*a*a*b", TWildcardSyntax::Star, false));
+}
