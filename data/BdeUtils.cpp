@@ -14,12 +14,14 @@ bool BDELoaded() {
 void InitializeBDE() {
     if (gBdeTried) return;
     gBdeTried = true;
-    try {
-        for (TTableFormat f : {TTableFormat::Dbase, TTableFormat::Paradox, TTableFormat::Text})
+    // The engine runs when it can serve at least one format; a format whose
+    // driver is missing fails when such a table is opened, with its own message.
+    for (TTableFormat f : {TTableFormat::Dbase, TTableFormat::Paradox, TTableFormat::Text}) {
+        try {
             CreateTableDriver(f);
-        gBdeLoaded = true;
-    } catch (...) {
-        gBdeLoaded = false;
+            gBdeLoaded = true;
+        } catch (...) {
+        }
     }
 }
 
