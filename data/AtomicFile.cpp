@@ -13,7 +13,8 @@ namespace {
 long long gFailAfter = -1; // bytes until an injected failure; -1 none
 
 [[noreturn]] void Fail(const std::string& path, const char* what, int err) {
-    throw EDatabaseError("Cannot write table \"" + path + "\": " + what + ": " + std::strerror(err));
+    throw EDatabaseError("Cannot write table \"" + path + "\": " + what + ": " +
+                         std::strerror(err));
 }
 
 void CheckInjected(const std::string& path, size_t bytes) {
@@ -26,7 +27,9 @@ void CheckInjected(const std::string& path, size_t bytes) {
 }
 } // namespace
 
-void TAtomicFile::InjectFailureAfter(long long bytes) { gFailAfter = bytes; }
+void TAtomicFile::InjectFailureAfter(long long bytes) {
+    gFailAfter = bytes;
+}
 
 TAtomicFile::TAtomicFile(const std::string& path) : fPath(path) {
     std::string tmpl = path + ".tmp-XXXXXX";
@@ -100,6 +103,7 @@ void TAtomicFile::Commit() {
         Fail(fPath, "cannot close", errno);
     }
     fFd = -1;
-    if (std::rename(fTempPath.c_str(), fPath.c_str()) != 0) Fail(fPath, "cannot replace the file", errno);
+    if (std::rename(fTempPath.c_str(), fPath.c_str()) != 0)
+        Fail(fPath, "cannot replace the file", errno);
     fCommitted = true;
 }

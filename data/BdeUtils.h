@@ -2,10 +2,10 @@
 
 #include <string>
 
-// The TTable engine is built into the program: its start checks that the
-// table drivers it serves tables with are there, which on this platform
-// always holds. An open that fails because the engine did not start raises
-// an error whose message contains "initialized".
+// The TTable engine is built into the program: its start checks that it has
+// a table driver to serve tables with, which on this platform always holds.
+// An open that fails because the engine did not start raises an error whose
+// message contains "initialized".
 
 // Whether the engine has started.
 bool BDELoaded();

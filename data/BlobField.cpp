@@ -14,6 +14,10 @@ void TBlobField::FormatValue(const TValue& v, std::string& out, bool display) co
     out += ')';
 }
 
-void TBlobField::ParseText(std::string_view text, TValue& out) const { out.SetBytes(text); }
+void TBlobField::ParseText(std::string_view text, TValue& out) const {
+    out.SetBytes(text);
+}
 
-void TMemoField::ParseText(std::string_view text, TValue& out) const { out.SetText(text); }
+void TMemoField::ParseText(std::string_view text, TValue& out) const {
+    out.SetText(text);
+}

@@ -8,22 +8,38 @@
 namespace {
 std::string IconvName(int cp) {
     switch (cp) {
-    case 437: return "CP437";
-    case 850: return "CP850";
-    case 852: return "CP852";
-    case 857: return "CP857";
-    case 860: return "CP860";
-    case 861: return "CP861";
-    case 863: return "CP863";
-    case 865: return "CP865";
-    case 866: return "CP866";
-    case 874: return "CP874";
-    case 932: return "CP932";
-    case 936: return "CP936";
-    case 949: return "CP949";
-    case 950: return "CP950";
-    case 10000: return "MACINTOSH";
-    case 65001: return "UTF-8";
+    case 437:
+        return "CP437";
+    case 850:
+        return "CP850";
+    case 852:
+        return "CP852";
+    case 857:
+        return "CP857";
+    case 860:
+        return "CP860";
+    case 861:
+        return "CP861";
+    case 863:
+        return "CP863";
+    case 865:
+        return "CP865";
+    case 866:
+        return "CP866";
+    case 874:
+        return "CP874";
+    case 932:
+        return "CP932";
+    case 936:
+        return "CP936";
+    case 949:
+        return "CP949";
+    case 950:
+        return "CP950";
+    case 10000:
+        return "MACINTOSH";
+    case 65001:
+        return "UTF-8";
     default:
         if (cp >= 1250 && cp <= 1258) return "CP" + std::to_string(cp);
         return std::string();
@@ -37,7 +53,8 @@ iconv_t Open(const std::string& to, const std::string& from) {
 
 // Runs a conversion; an input byte sequence that cannot be converted is
 // replaced by `bad` and skipped. Returns false when anything was replaced.
-bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view bad, bool fromUtf8) {
+bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view bad,
+             bool fromUtf8) {
     out.clear();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     bool clean = true;

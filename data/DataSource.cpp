@@ -5,7 +5,8 @@
 TDataSource::~TDataSource() {
     SetDataSet(nullptr);
     auto links = fLinks;
-    for (TDataLink* l : links) l->SourceDestroyed();
+    for (TDataLink* l : links)
+        l->SourceDestroyed();
 }
 
 void TDataSource::SetDataSet(TDataSet* dataSet) {
@@ -14,7 +15,8 @@ void TDataSource::SetDataSet(TDataSet* dataSet) {
     fDataSet = dataSet;
     if (fDataSet) fDataSet->AddDataSource(this);
     auto links = fLinks;
-    for (TDataLink* l : links) l->UpdateActive();
+    for (TDataLink* l : links)
+        l->UpdateActive();
     if (OnStateChange) OnStateChange(*this);
 }
 
@@ -22,7 +24,8 @@ void TDataSource::SetEnabled(bool v) {
     if (v == fEnabled) return;
     fEnabled = v;
     auto links = fLinks;
-    for (TDataLink* l : links) l->UpdateActive();
+    for (TDataLink* l : links)
+        l->UpdateActive();
 }
 
 void TDataSource::AddLink(TDataLink* link) {
@@ -36,13 +39,15 @@ void TDataSource::RemoveLink(TDataLink* link) {
 void TDataSource::DataSetDestroyed() {
     fDataSet = nullptr;
     auto links = fLinks;
-    for (TDataLink* l : links) l->UpdateActive();
+    for (TDataLink* l : links)
+        l->UpdateActive();
 }
 
 void TDataSource::NotifyDataEvent(TDataEvent event, intptr_t info) {
     if (!fEnabled) return;
     auto links = fLinks;
-    for (TDataLink* l : links) l->DataEvent(event, info);
+    for (TDataLink* l : links)
+        l->DataEvent(event, info);
     switch (event) {
     case deUpdateState:
         if (OnStateChange) OnStateChange(*this);
@@ -88,7 +93,9 @@ void TDataLink::UpdateActive() {
 
 void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
     switch (event) {
-    case deUpdateState: UpdateActive(); break;
+    case deUpdateState:
+        UpdateActive();
+        break;
     case deDataSetChange:
         if (fActive) DataSetChanged();
         break;

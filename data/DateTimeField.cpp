@@ -12,9 +12,15 @@ void TDateTimeField::FormatValue(const TValue& v, std::string& out, bool display
         return;
     }
     switch (DataType()) {
-    case ftDate: AppendFormatDateTime(out, fs.ShortDateFormat, v.Float, fs); break;
-    case ftTime: AppendFormatDateTime(out, fs.LongTimeFormat, v.Float, fs); break;
-    default: out += DateTimeToStr(v.Float, fs); break;
+    case ftDate:
+        AppendFormatDateTime(out, fs.ShortDateFormat, v.Float, fs);
+        break;
+    case ftTime:
+        AppendFormatDateTime(out, fs.LongTimeFormat, v.Float, fs);
+        break;
+    default:
+        out += DateTimeToStr(v.Float, fs);
+        break;
     }
 }
 
@@ -22,9 +28,15 @@ void TDateTimeField::ParseText(std::string_view text, TValue& out) const {
     double d = 0;
     bool ok;
     switch (DataType()) {
-    case ftDate: ok = TryStrToDate(text, d); break;
-    case ftTime: ok = TryStrToTime(text, d); break;
-    default: ok = TryStrToDateTime(text, d); break;
+    case ftDate:
+        ok = TryStrToDate(text, d);
+        break;
+    case ftTime:
+        ok = TryStrToTime(text, d);
+        break;
+    default:
+        ok = TryStrToDateTime(text, d);
+        break;
     }
     if (!ok)
         throw EConvertError("'" + std::string(text) + "' is not a valid " +
@@ -37,7 +49,9 @@ void TDateTimeField::ParseText(std::string_view text, TValue& out) const {
 int TDateTimeField::DefaultDisplayWidth() const {
     switch (DataType()) {
     case ftDate:
-    case ftTime: return 10;
-    default: return 18;
+    case ftTime:
+        return 10;
+    default:
+        return 18;
     }
 }

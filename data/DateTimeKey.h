@@ -20,7 +20,8 @@ inline int64_t DateTimeKey(double dt) {
     return static_cast<int64_t>(day) * MsPerDay + ms;
 }
 
-// Rounds a key down to a whole unit (a day, a minute...), also before 1899.
+// The key counted in whole units (days, minutes...), rounded down also
+// before 1899, so that two keys in the same unit compare equal.
 inline int64_t TruncateDateTimeKey(int64_t key, int64_t unit) {
     if (unit <= 1) return key;
     int64_t q = key / unit;

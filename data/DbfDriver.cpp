@@ -26,6 +26,7 @@ struct TDbfDriver::TState {
     std::string CpgPath;
     bool UnknownLanguage = false;
     uint32_t Deleted = 0;
+    std::vector<uint64_t> DeletedBits; // one bit a record; empty when none is deleted
     struct stat Stat {};
 
     const uint8_t* Record(uint32_t rec) const { return Map.Data() + Header.RecordOffset(rec); }
@@ -113,12 +114,25 @@ std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
         s->Codec.SetMemo(&s->Memo);
     }
 
-    // The one pass over the records that opening makes.
+    // The one pass over the records that opening makes: the deleted flags,
+    // kept as bits so that asking for them later does not touch every page
+    // of the file again.
     const uint8_t* p = s->Map.Data() + h.HeaderLength;
     uint32_t deleted = 0;
-    for (uint32_t i = 0; i < h.RecordCount; ++i, p += h.RecordLength)
-        deleted += *p == '*';
+    s->DeletedBits.resize((static_cast<size_t>(h.RecordCount) + 63) / 64);
+    for (uint32_t i = 0; i < h.RecordCount;) {
+        uint64_t word = 0;
+        const uint32_t end = std::min<uint32_t>(h.RecordCount, i + 64);
+        for (uint32_t bit = 0; i < end; ++i, ++bit, p += h.RecordLength)
+            word |= static_cast<uint64_t>(*p == '*') << bit;
+        s->DeletedBits[(i - 1) / 64] = word;
+        deleted += static_cast<uint32_t>(__builtin_popcountll(word));
+    }
     s->Deleted = deleted;
+    if (deleted == 0) {
+        s->DeletedBits.clear();
+        s->DeletedBits.shrink_to_fit();
+    }
     return s;
 }
 
@@ -258,7 +272,9 @@ uint32_t TDbfDriver::RecordCount() const {
 }
 
 bool TDbfDriver::RecordLive(uint32_t rec) const {
-    return fState && rec < fState->Header.RecordCount && *fState->Record(rec) != '*';
+    if (!fState || rec >= fState->Header.RecordCount) return false;
+    const std::vector<uint64_t>& bits = fState->DeletedBits;
+    return bits.empty() || !((bits[rec / 64] >> (rec % 64)) & 1);
 }
 
 bool TDbfDriver::AllLive() const {

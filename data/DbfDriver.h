@@ -22,11 +22,23 @@ class TAtomicFile;
 // keep their numbers and are hidden. Trailing blanks of character fields
 // are not part of the value, as in the classic engines.
 //
+// A header that claims more records than the file holds is an error (the
+// file is truncated or the header lies); bytes after the last record are
+// ignored. A damaged .mdx or .ndx leaves the table open without that
+// file's index definitions. Field kinds: see MakeDbfColumn.
+//
 // Writing: new memo values are appended to the memo file behind its end
 // (the old table refers to nothing there); the .dbf is written whole
 // beside the old one and renamed into its place, so that a failure at any
 // moment leaves the old table or the new one. Each write takes the
-// exclusive lock and refuses when another program has the table open.
+// exclusive lock and refuses when another program has the table open or
+// changed the file since it was read. Values unchanged by an edit keep
+// their bytes; numbers are rounded to the field's decimals; text that the
+// code page cannot hold, or that is longer than the field, is refused.
+// Tables are read-only when they have index files (which this program
+// would not keep up to date), fields of unknown types, an unknown
+// language driver, a kind this program does not write, or files that
+// cannot be written.
 class TDbfDriver : public TTableDriver {
 public:
     TDbfDriver();

@@ -1,25 +1,11 @@
 #include "data/DbfHeader.h"
 
 #include "data/DatabaseError.h"
+#include "data/DbfBytes.h"
 
 #include <cstring>
 
 namespace {
-uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put16(std::string& s, size_t at, uint32_t v) {
-    s[at] = static_cast<char>(v & 0xFF);
-    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 [[noreturn]] void Bad(const std::string& path, const std::string& what) {
     throw EDatabaseError("Cannot open table \"" + path + "\": " + what);
@@ -128,14 +114,14 @@ std::string ReadDescriptors(TDbfHeader& h, const uint8_t* data, bool exact) {
             f.Type = static_cast<char>(d[32]);
             f.Length = d[33];
             f.Decimals = d[34];
-            f.AutoIncNext = U32(d + 40);
+            f.AutoIncNext = DbfLe32(d + 40);
         } else {
             f.Type = static_cast<char>(d[11]);
             f.Length = d[16];
             f.Decimals = d[17];
             if (h.Variant == dvVisualFoxPro) {
                 f.Flags = d[18];
-                f.AutoIncNext = U32(d + 19);
+                f.AutoIncNext = DbfLe32(d + 19);
                 f.AutoIncStep = d[23];
             }
         }
@@ -279,9 +265,9 @@ TDbfHeader TDbfHeader::Parse(const uint8_t* data, size_t size, const std::string
     h.UpdateYear = data[1];
     h.UpdateMonth = data[2];
     h.UpdateDay = data[3];
-    h.RecordCount = U32(data + 4);
-    h.HeaderLength = U16(data + 8);
-    h.RecordLength = U16(data + 10);
+    h.RecordCount = DbfLe32(data + 4);
+    h.HeaderLength = DbfLe16(data + 8);
+    h.RecordLength = DbfLe16(data + 10);
     h.IncompleteTransaction = data[14] == 1;
     h.TableFlags = data[28];
     h.LanguageId = data[29];
@@ -352,9 +338,9 @@ std::string TDbfHeader::Build() {
     s[1] = static_cast<char>(UpdateYear);
     s[2] = static_cast<char>(UpdateMonth);
     s[3] = static_cast<char>(UpdateDay);
-    Put32(s, 4, RecordCount);
-    Put16(s, 8, HeaderLength);
-    Put16(s, 10, RecordLength);
+    DbfPutLe32(s, 4, RecordCount);
+    DbfPutLe16(s, 8, HeaderLength);
+    DbfPutLe16(s, 10, RecordLength);
     s[28] = static_cast<char>(TableFlags);
     s[29] = static_cast<char>(LanguageId);
     if (Level7)
@@ -369,15 +355,15 @@ std::string TDbfHeader::Build() {
             s[pos + 32] = f.Type;
             s[pos + 33] = static_cast<char>(f.Length & 0xFF);
             s[pos + 34] = static_cast<char>(f.Decimals);
-            Put32(s, pos + 40, f.AutoIncNext);
+            DbfPutLe32(s, pos + 40, f.AutoIncNext);
         } else {
             s[pos + 11] = f.Type;
-            Put32(s, pos + 12, f.Offset);
+            DbfPutLe32(s, pos + 12, f.Offset);
             s[pos + 16] = static_cast<char>(f.Length & 0xFF);
             s[pos + 17] = static_cast<char>(f.Type == 'C' ? (f.Length >> 8) & 0xFF : f.Decimals);
             if (Variant == dvVisualFoxPro) {
                 s[pos + 18] = static_cast<char>(f.Flags);
-                Put32(s, pos + 19, f.AutoIncNext);
+                DbfPutLe32(s, pos + 19, f.AutoIncNext);
                 s[pos + 23] = static_cast<char>(f.AutoIncStep);
             }
         }

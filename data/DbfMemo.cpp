@@ -2,6 +2,7 @@
 
 #include "data/AtomicFile.h"
 #include "data/DatabaseError.h"
+#include "data/DbfBytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,22 +12,6 @@
 #include <unistd.h>
 
 namespace {
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint32_t Be32(const uint8_t* p) {
-    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
-}
-void PutLe32(char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-void PutBe32(char* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<char>((v >> (8 * (3 - i))) & 0xFF);
-}
 uint64_t BlocksFor(uint64_t bytes, uint32_t blockSize) {
     return (bytes + blockSize - 1) / blockSize;
 }
@@ -49,14 +34,14 @@ void TDbfMemoFile::Open(const std::string& path, TDbfMemoKind kind) {
             if (size < 512)
                 Bad("the file is too short for a FoxPro memo file (" + std::to_string(size) +
                     " bytes)");
-            fNextFree = Be32(d);
+            fNextFree = DbfBe32(d);
             fBlockSize = static_cast<uint32_t>((d[6] << 8) | d[7]);
             if (fBlockSize == 0) Bad("the block size is 0");
         } else {
             if (size < 4)
                 Bad("the file is too short for a dBase memo file (" + std::to_string(size) +
                     " bytes)");
-            fNextFree = Le32(d);
+            fNextFree = DbfLe32(d);
             fBlockSize = 512;
             if (kind == mkDbt4 && size >= 22) {
                 uint32_t bs = static_cast<uint32_t>(d[20] | (d[21] << 8));
@@ -93,9 +78,9 @@ std::string_view TDbfMemoFile::View(uint32_t block) const {
         if (size - off < 8) Bad("the value at block " + std::to_string(block) + " is cut off");
         uint64_t begin = off + 8, length;
         if (fKind == mkFpt) {
-            length = Be32(d + off + 4);
+            length = DbfBe32(d + off + 4);
         } else {
-            uint32_t stored = Le32(d + off + 4);
+            uint32_t stored = DbfLe32(d + off + 4);
             if (stored < 8)
                 Bad("the value at block " + std::to_string(block) + " has an invalid length");
             length = stored - 8;
@@ -133,9 +118,9 @@ std::string TDbfMemoFile::Header(TDbfMemoKind kind, uint32_t blockSize, uint32_t
 void TDbfMemoFile::EncodeNextFree(TDbfMemoKind kind, uint32_t nextFree, uint8_t out[4]) {
     char b[4];
     if (kind == mkFpt)
-        PutBe32(b, nextFree);
+        DbfPutBe32(b, nextFree);
     else
-        PutLe32(b, nextFree);
+        DbfPutLe32(b, nextFree);
     std::memcpy(out, b, 4);
 }
 
@@ -157,14 +142,14 @@ void TDbfMemoFile::AppendBlocks(std::string& out, TDbfMemoKind kind, uint32_t bl
         head[3] = 0x00;
         // The length counts the eight header bytes. Readers that look for
         // an end mark instead of the length find 0x1F 0x1F after the value.
-        PutLe32(head + 4, static_cast<uint32_t>(data.size() + 8));
+        DbfPutLe32(head + 4, static_cast<uint32_t>(data.size() + 8));
         out.append(head, 8);
         out.append(data);
         out.append("\x1F\x1F", 2);
         break;
     case mkFpt:
-        PutBe32(head, fptType);
-        PutBe32(head + 4, static_cast<uint32_t>(data.size()));
+        DbfPutBe32(head, fptType);
+        DbfPutBe32(head + 4, static_cast<uint32_t>(data.size()));
         out.append(head, 8);
         out.append(data);
         break;

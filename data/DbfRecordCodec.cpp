@@ -1,9 +1,12 @@
 #include "data/DbfRecordCodec.h"
 
 #include "data/DatabaseError.h"
+#include "data/DbfBytes.h"
+#include "data/DbfColumn.h"
 #include "data/DbfMemo.h"
 #include "data/FormatSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -14,36 +17,6 @@ constexpr int64_t MsPerDay = 86400000;
 constexpr int64_t JulianDayZero = 2415019; // Julian day number of 1899-12-30
 constexpr int64_t Days0001 = 693594;       // 0001-01-01 less one day, counted back from 1899-12-30
 
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint32_t Be32(const uint8_t* p) {
-    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
-}
-uint64_t Le64(const uint8_t* p) {
-    return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
-}
-uint64_t Be64(const uint8_t* p) {
-    return (static_cast<uint64_t>(Be32(p)) << 32) | static_cast<uint64_t>(Be32(p + 4));
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void PutBe32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * (3 - i)));
-}
-void PutLe64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void PutBe64(uint8_t* p, uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * (7 - i)));
-}
 double BitsToDouble(uint64_t bits) {
     double d;
     std::memcpy(&d, &bits, sizeof d);
@@ -87,7 +60,37 @@ bool ParseWhole(std::string_view s, int64_t& out) {
     return true;
 }
 
+// Up to 15 digits with a decimal point: the digits as a whole number over
+// a power of ten, both exact doubles, so the one division rounds correctly.
+bool ParseShortDecimal(std::string_view s, double& out) {
+    static const double Powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    int64_t mantissa = 0;
+    int digits = 0, scale = -1;
+    for (; i < s.size(); ++i) {
+        char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15) return false;
+            mantissa = mantissa * 10 + (c - '0');
+            if (scale >= 0) ++scale;
+        } else if (c == '.' && scale < 0) {
+            scale = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0) return false;
+    double v = static_cast<double>(mantissa);
+    if (scale > 0) v /= Powers[scale];
+    out = negative ? -v : v;
+    return true;
+}
+
 bool ParseDecimal(std::string_view s, double& out) {
+    if (ParseShortDecimal(s, out)) return true;
     if (!s.empty() && s[0] == '+') s.remove_prefix(1);
     if (s.empty()) return false;
     auto r = std::from_chars(s.data(), s.data() + s.size(), out);
@@ -187,6 +190,20 @@ void TDbfRecordCodec::SplitDateTime(double dt, int64_t& day, int64_t& ms) {
 
 void TDbfRecordCodec::Init(const TDbfHeader& h, int codePage) {
     fCodePage = std::make_unique<TCodePage>(codePage);
+    // Single-byte code pages are read through a table of the UTF-8 of each
+    // byte, which spares a conversion call per value.
+    fSingleByte = codePage != 65001 && codePage != 932 && codePage != 936 && codePage != 949 &&
+                  codePage != 950;
+    if (fSingleByte) {
+        std::string utf8;
+        for (int b = 0x80; b < 0x100; ++b) {
+            char byte = static_cast<char>(b);
+            fCodePage->ToUtf8(std::string_view(&byte, 1), utf8);
+            THighByte& e = fHigh[b - 0x80];
+            e.Length = static_cast<uint8_t>(std::min<size_t>(utf8.size(), sizeof e.Bytes));
+            std::memcpy(e.Bytes, utf8.data(), e.Length);
+        }
+    }
     fVariant = h.Variant;
     fColumns.clear();
     fUnknownTypes = false;
@@ -196,102 +213,14 @@ void TDbfRecordCodec::Init(const TDbfHeader& h, int codePage) {
         fNullOffset = nf.Offset;
         fNullLength = nf.Length;
     }
-    const bool vfp = h.Variant == dvVisualFoxPro;
     for (size_t i = 0; i < h.Fields.size(); ++i) {
         const TDbfFieldDesc& f = h.Fields[i];
         if (f.Type == '0') continue;
-        TDbfColumn c;
-        fCodePage->ToUtf8(f.Name, c.Name);
-        c.Type = f.Type;
-        c.Offset = f.Offset;
-        c.Length = f.Length;
-        c.Decimals = f.Decimals;
-        c.NullBit = f.NullBit;
-        c.VarLengthBit = f.VarLengthBit;
-        c.Desc = i;
-        const bool binary = vfp && (f.Flags & dffBinary);
-        switch (f.Type) {
-        case 'C':
-            c.Kind = binary ? dkBinaryChar : dkChar;
-            c.DataType = binary ? ftBytes : ftString;
-            c.Size = static_cast<int>(f.Length);
-            break;
-        case 'V':
-            c.Kind = binary ? dkVarBinary : dkVarChar;
-            c.DataType = binary ? ftVarBytes : ftString;
-            c.Size = static_cast<int>(f.Length);
-            break;
-        case 'Q':
-            c.Kind = dkVarBinary;
-            c.DataType = ftVarBytes;
-            c.Size = static_cast<int>(f.Length);
-            break;
-        case 'N':
-        case 'F':
-            if (f.Decimals == 0 && f.Length < 19) {
-                c.Kind = dkInteger;
-                c.DataType = f.Length < 5 ? ftSmallint : f.Length < 10 ? ftInteger : ftLargeint;
-            } else {
-                c.Kind = dkNumber;
-                c.DataType = ftFloat;
-                c.Precision = f.Length < 15 ? static_cast<int>(f.Length) : 15;
-            }
-            break;
-        case 'D':
-            c.Kind = dkDate, c.DataType = ftDate;
-            break;
-        case 'L':
-            c.Kind = dkLogical, c.DataType = ftBoolean;
-            break;
-        case 'M':
-            c.Kind = binary ? dkMemoBinary : dkMemoText;
-            c.DataType = binary ? ftBlob : ftMemo;
-            break;
-        case 'G':
-            c.Kind = dkMemoBinary, c.DataType = ftDBaseOle, c.FptType = fbObject;
-            break;
-        case 'P':
-            c.Kind = dkMemoBinary, c.DataType = ftGraphic, c.FptType = fbPicture;
-            break;
-        case 'W':
-            c.Kind = dkMemoBinary, c.DataType = ftBlob, c.FptType = fbPicture;
-            break;
-        case 'B':
-            if (vfp)
-                c.Kind = dkDoubleLE, c.DataType = ftFloat;
-            else
-                c.Kind = dkMemoBinary, c.DataType = ftBlob, c.FptType = fbPicture;
-            break;
-        case 'I':
-            c.Kind = h.Level7 ? dkLong7 : dkLongLE;
-            c.DataType = vfp && (f.Flags & dffAutoInc) ? ftAutoInc : ftInteger;
-            c.ReadOnly = c.DataType == ftAutoInc;
-            break;
-        case '+':
-            c.Kind = dkLong7, c.DataType = ftAutoInc, c.ReadOnly = true;
-            break;
-        case 'Y':
-            c.Kind = dkCurrency, c.DataType = ftCurrency;
-            break;
-        case 'T':
-            c.Kind = dkDateTimeFox, c.DataType = ftDateTime;
-            break;
-        case '@':
-            c.Kind = dkTimestamp7, c.DataType = ftDateTime;
-            break;
-        case 'O':
-            c.Kind = dkDouble7, c.DataType = ftFloat;
-            break;
-        default:
-            c.Kind = dkUnknown;
-            c.DataType = ftBytes;
-            c.Size = static_cast<int>(f.Length);
-            c.ReadOnly = true;
-            fUnknownTypes = true;
-            break;
-        }
-        if (c.Kind == dkMemoText || c.Kind == dkMemoBinary) c.BinaryPointer = f.Length == 4;
-        fColumns.push_back(std::move(c));
+        TDbfColumn col = MakeDbfColumn(f, h);
+        fCodePage->ToUtf8(f.Name, col.Name);
+        col.Desc = i;
+        if (col.Kind == dkUnknown) fUnknownTypes = true;
+        fColumns.push_back(std::move(col));
     }
 }
 
@@ -311,6 +240,27 @@ void TDbfRecordCodec::SetNullBit(uint8_t* record, int bit, bool on) const {
         record[fNullOffset + byte] &= static_cast<uint8_t>(~mask);
 }
 
+void TDbfRecordCodec::ReadText(std::string_view bytes, TValue& out) {
+    out.Kind = TValueKind::Text;
+    size_t ascii = 0;
+    while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80)
+        ++ascii;
+    if (ascii == bytes.size()) {
+        out.Text.assign(bytes.data(), bytes.size());
+    } else if (!fSingleByte) {
+        fCodePage->ToUtf8(bytes, out.Text);
+    } else {
+        out.Text.assign(bytes.data(), ascii);
+        for (size_t i = ascii; i < bytes.size(); ++i) {
+            unsigned char b = static_cast<unsigned char>(bytes[i]);
+            if (b < 0x80)
+                out.Text += static_cast<char>(b);
+            else
+                out.Text.append(fHigh[b - 0x80].Bytes, fHigh[b - 0x80].Length);
+        }
+    }
+}
+
 void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) {
     const TDbfColumn& c = fColumns[column];
     if (c.NullBit >= 0 && NullBitSet(record, c.NullBit)) {
@@ -322,10 +272,14 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
     switch (c.Kind) {
     case dkChar: {
         size_t n = c.Length;
+        // Most of a character field is padding: skip it eight bytes at a time.
+        constexpr uint64_t Blanks = 0x2020202020202020ull;
+        uint64_t word;
+        while (n >= 8 && (std::memcpy(&word, p + n - 8, 8), word == Blanks))
+            n -= 8;
         while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == 0))
             --n;
-        fCodePage->ToUtf8(std::string_view(s, n), out.Text);
-        out.Kind = TValueKind::Text;
+        ReadText(std::string_view(s, n), out);
         return;
     }
     case dkVarChar:
@@ -339,8 +293,7 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
                 --n;
         }
         if (c.Kind == dkVarChar) {
-            fCodePage->ToUtf8(std::string_view(s, n), out.Text);
-            out.Kind = TValueKind::Text;
+            ReadText(std::string_view(s, n), out);
         } else {
             out.SetBytes(std::string_view(s, n));
         }
@@ -404,7 +357,7 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
     case dkMemoBinary: {
         uint32_t block = 0;
         if (c.BinaryPointer) {
-            block = Le32(p);
+            block = DbfLe32(p);
         } else {
             std::string_view t = TrimBlanks(p, c.Length);
             uint64_t b = 0;
@@ -427,18 +380,17 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
         std::string_view bytes = fMemo->View(block);
         if (bytes.empty())
             out.SetNull();
-        else if (c.Kind == dkMemoText) {
-            fCodePage->ToUtf8(bytes, out.Text);
-            out.Kind = TValueKind::Text;
-        } else
+        else if (c.Kind == dkMemoText)
+            ReadText(bytes, out);
+        else
             out.SetBytes(bytes);
         return;
     }
     case dkLongLE:
-        out.SetInt(static_cast<int32_t>(Le32(p)));
+        out.SetInt(static_cast<int32_t>(DbfLe32(p)));
         return;
     case dkLong7: {
-        uint32_t raw = Be32(p);
+        uint32_t raw = DbfBe32(p);
         if (raw == 0)
             out.SetNull();
         else
@@ -446,11 +398,11 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
         return;
     }
     case dkCurrency:
-        out.SetFloat(static_cast<double>(static_cast<int64_t>(Le64(p))) / 10000.0);
+        out.SetFloat(static_cast<double>(static_cast<int64_t>(DbfLe64(p))) / 10000.0);
         return;
     case dkDateTimeFox: {
-        int64_t jdn = static_cast<int32_t>(Le32(p));
-        int64_t ms = static_cast<int32_t>(Le32(p + 4));
+        int64_t jdn = static_cast<int32_t>(DbfLe32(p));
+        int64_t ms = static_cast<int32_t>(DbfLe32(p + 4));
         if (jdn <= 0 || AllBytes(p, 8, ' ', 0) || ms < 0 || ms >= MsPerDay)
             out.SetNull();
         else
@@ -458,7 +410,7 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
         return;
     }
     case dkTimestamp7: {
-        double v = BitsToDouble(Be64(p));
+        double v = BitsToDouble(DbfBe64(p));
         if (AllBytes(p, 8, 0, 0) || !std::isfinite(v) || v < 0 || v > 9e17) {
             out.SetNull();
             return;
@@ -468,7 +420,7 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
         return;
     }
     case dkDoubleLE: {
-        double v = BitsToDouble(Le64(p));
+        double v = BitsToDouble(DbfLe64(p));
         if (std::isfinite(v))
             out.SetFloat(v);
         else
@@ -476,7 +428,7 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
         return;
     }
     case dkDouble7: {
-        uint64_t raw = Be64(p);
+        uint64_t raw = DbfBe64(p);
         if (raw == 0) {
             out.SetNull();
             return;
@@ -575,7 +527,7 @@ void TDbfRecordCodec::StoreMemo(uint8_t* record, const TDbfColumn& c, std::strin
     if (!memo) Refuse(c, "the table has no memo file");
     uint32_t block = memo->Store(bytes, c.FptType);
     if (c.BinaryPointer) {
-        PutLe32(p, block);
+        DbfPutLe32(p, block);
     } else {
         char digits[16];
         int n = std::snprintf(digits, sizeof digits, "%*u", static_cast<int>(c.Length), block);
@@ -673,11 +625,11 @@ void TDbfRecordCodec::Encode(uint8_t* record, size_t column, const TValue& v, TD
             std::snprintf(buf, sizeof buf, "%04d%02d%02d", year, month, dd);
             std::memcpy(p, buf, 8);
         } else if (c.Kind == dkDateTimeFox) {
-            PutLe32(p, static_cast<uint32_t>(day + JulianDayZero));
-            PutLe32(p + 4, static_cast<uint32_t>(ms));
+            DbfPutLe32(p, static_cast<uint32_t>(day + JulianDayZero));
+            DbfPutLe32(p + 4, static_cast<uint32_t>(ms));
         } else {
             double value = static_cast<double>((day + Days0001) * MsPerDay + ms);
-            PutBe64(p, DoubleToBits(value));
+            DbfPutBe64(p, DoubleToBits(value));
         }
         return;
     }
@@ -724,12 +676,12 @@ void TDbfRecordCodec::Encode(uint8_t* record, size_t column, const TValue& v, TD
         return;
     }
     case dkLongLE:
-        PutLe32(p, static_cast<uint32_t>(whole(INT32_MIN, INT32_MAX)));
+        DbfPutLe32(p, static_cast<uint32_t>(whole(INT32_MIN, INT32_MAX)));
         return;
     case dkLong7: {
         // All zero bytes mean "no value", so the smallest number cannot be stored.
         int64_t w = whole(INT32_MIN + 1LL, INT32_MAX);
-        PutBe32(p, static_cast<uint32_t>(w) ^ 0x80000000u);
+        DbfPutBe32(p, static_cast<uint32_t>(w) ^ 0x80000000u);
         return;
     }
     case dkCurrency: {
@@ -742,18 +694,18 @@ void TDbfRecordCodec::Encode(uint8_t* record, size_t column, const TValue& v, TD
             if (!(std::fabs(d) < 9.2e14)) Refuse(c, "the amount is out of range");
             scaled = std::llround(d * 10000.0);
         }
-        PutLe64(p, static_cast<uint64_t>(scaled));
+        DbfPutLe64(p, static_cast<uint64_t>(scaled));
         return;
     }
     case dkDoubleLE:
     case dkDouble7: {
         double x = isInt ? static_cast<double>(i) : d;
         if (c.Kind == dkDoubleLE) {
-            PutLe64(p, DoubleToBits(x));
+            DbfPutLe64(p, DoubleToBits(x));
         } else {
             uint64_t bits = DoubleToBits(x == 0 ? 0.0 : x);
             bits = (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
-            PutBe64(p, bits);
+            DbfPutBe64(p, bits);
         }
         return;
     }

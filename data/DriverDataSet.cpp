@@ -23,13 +23,17 @@ void TDriverDataSet::InternalClose() {
     }
 }
 
-uint32_t TDriverDataSet::InternalRecordCount() const { return fDriver ? fDriver->RecordCount() : 0; }
+uint32_t TDriverDataSet::InternalRecordCount() const {
+    return fDriver ? fDriver->RecordCount() : 0;
+}
 
 bool TDriverDataSet::InternalRecordLive(uint32_t rec) const {
     return fDriver && fDriver->RecordLive(rec);
 }
 
-bool TDriverDataSet::InternalAllLive() const { return !fDriver || fDriver->AllLive(); }
+bool TDriverDataSet::InternalAllLive() const {
+    return !fDriver || fDriver->AllLive();
+}
 
 void TDriverDataSet::InternalGetValue(uint32_t rec, int fieldNo, TValue& out) {
     if (!fDriver) {
@@ -54,4 +58,6 @@ void TDriverDataSet::InternalRefresh() {
     if (fDriver) fDriver->Refresh();
 }
 
-bool TDriverDataSet::InternalCanModify() const { return fDriver && fDriver->CanModify(); }
+bool TDriverDataSet::InternalCanModify() const {
+    return fDriver && fDriver->CanModify();
+}

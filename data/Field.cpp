@@ -8,9 +8,13 @@ TField::TField(TDataSet& dataSet, int fieldNo, std::string fieldName, TFieldType
     : fDataSet(dataSet), fFieldNo(fieldNo), fFieldName(std::move(fieldName)), fDataType(dataType),
       fSize(size) {}
 
-bool TField::IsNull() const { return fDataSet.FieldIsNull(fFieldNo); }
+bool TField::IsNull() const {
+    return fDataSet.FieldIsNull(fFieldNo);
+}
 
-void TField::GetData(TValue& out) const { fDataSet.GetFieldValue(fFieldNo, out); }
+void TField::GetData(TValue& out) const {
+    fDataSet.GetFieldValue(fFieldNo, out);
+}
 
 void TField::GetAsString(std::string& out) const {
     out.clear();
@@ -57,31 +61,41 @@ void TField::RaiseConvert(const char* target) const {
 bool TField::AsBoolean() const {
     GetData(fScratch);
     switch (fScratch.Kind) {
-    case TValueKind::Null: return false;
-    case TValueKind::Boolean: return fScratch.Bool;
-    case TValueKind::Integer: return fScratch.Int != 0;
-    case TValueKind::Float: return fScratch.Float != 0;
-    default: RaiseConvert("a boolean");
+    case TValueKind::Null:
+        return false;
+    case TValueKind::Boolean:
+        return fScratch.Bool;
+    case TValueKind::Integer:
+        return fScratch.Int != 0;
+    case TValueKind::Float:
+        return fScratch.Float != 0;
+    default:
+        RaiseConvert("a boolean");
     }
 }
 
 int64_t TField::AsLargeInt() const {
     GetData(fScratch);
     switch (fScratch.Kind) {
-    case TValueKind::Null: return 0;
-    case TValueKind::Integer: return fScratch.Int;
-    case TValueKind::Boolean: return fScratch.Bool ? 1 : 0;
+    case TValueKind::Null:
+        return 0;
+    case TValueKind::Integer:
+        return fScratch.Int;
+    case TValueKind::Boolean:
+        return fScratch.Bool ? 1 : 0;
     case TValueKind::Float:
     case TValueKind::DateTime:
         if (fScratch.Float >= -9.2e18 && fScratch.Float <= 9.2e18)
-            return static_cast<int64_t>(fScratch.Float < 0 ? fScratch.Float - 0.5 : fScratch.Float + 0.5);
+            return static_cast<int64_t>(fScratch.Float < 0 ? fScratch.Float - 0.5
+                                                           : fScratch.Float + 0.5);
         RaiseConvert("an integer");
     case TValueKind::Text: {
         int64_t v;
         if (TryStrToInt64(fScratch.Text, v)) return v;
         throw EConvertError("'" + fScratch.Text + "' is not a valid integer value");
     }
-    case TValueKind::Bytes: RaiseConvert("an integer");
+    case TValueKind::Bytes:
+        RaiseConvert("an integer");
     }
     RaiseConvert("an integer");
 }
@@ -96,17 +110,22 @@ int32_t TField::AsInteger() const {
 double TField::AsFloat() const {
     GetData(fScratch);
     switch (fScratch.Kind) {
-    case TValueKind::Null: return 0;
-    case TValueKind::Integer: return static_cast<double>(fScratch.Int);
-    case TValueKind::Boolean: return fScratch.Bool ? 1 : 0;
+    case TValueKind::Null:
+        return 0;
+    case TValueKind::Integer:
+        return static_cast<double>(fScratch.Int);
+    case TValueKind::Boolean:
+        return fScratch.Bool ? 1 : 0;
     case TValueKind::Float:
-    case TValueKind::DateTime: return fScratch.Float;
+    case TValueKind::DateTime:
+        return fScratch.Float;
     case TValueKind::Text: {
         double v;
         if (TryStrToFloat(fScratch.Text, v)) return v;
         throw EConvertError("'" + fScratch.Text + "' is not a valid floating point value");
     }
-    case TValueKind::Bytes: RaiseConvert("a number");
+    case TValueKind::Bytes:
+        RaiseConvert("a number");
     }
     RaiseConvert("a number");
 }
@@ -114,16 +133,23 @@ double TField::AsFloat() const {
 double TField::AsDateTime() const {
     GetData(fScratch);
     switch (fScratch.Kind) {
-    case TValueKind::Null: return 0;
+    case TValueKind::Null:
+        return 0;
     case TValueKind::Float:
-    case TValueKind::DateTime: return fScratch.Float;
-    case TValueKind::Integer: return static_cast<double>(fScratch.Int);
-    case TValueKind::Text: return StrToDateTime(fScratch.Text);
-    default: RaiseConvert("a date");
+    case TValueKind::DateTime:
+        return fScratch.Float;
+    case TValueKind::Integer:
+        return static_cast<double>(fScratch.Int);
+    case TValueKind::Text:
+        return StrToDateTime(fScratch.Text);
+    default:
+        RaiseConvert("a date");
     }
 }
 
-void TField::SetData(const TValue& v) { fDataSet.SetFieldValue(*this, v); }
+void TField::SetData(const TValue& v) {
+    fDataSet.SetFieldValue(*this, v);
+}
 
 void TField::SetAsString(std::string_view v) {
     TValue value;
@@ -135,25 +161,50 @@ void TField::SetAsString(std::string_view v) {
     SetData(value);
 }
 
-void TField::SetAsBoolean(bool v) { SetData(TValue::OfBool(v)); }
-void TField::SetAsInteger(int64_t v) { SetData(TValue::OfInt(v)); }
-void TField::SetAsFloat(double v) { SetData(TValue::OfFloat(v)); }
-void TField::SetAsDateTime(double v) { SetData(TValue::OfDateTime(v)); }
-void TField::Clear() { SetData(TValue()); }
+void TField::SetAsBoolean(bool v) {
+    SetData(TValue::OfBool(v));
+}
+void TField::SetAsInteger(int64_t v) {
+    SetData(TValue::OfInt(v));
+}
+void TField::SetAsFloat(double v) {
+    SetData(TValue::OfFloat(v));
+}
+void TField::SetAsDateTime(double v) {
+    SetData(TValue::OfDateTime(v));
+}
+void TField::Clear() {
+    SetData(TValue());
+}
 
 void TField::FormatValue(const TValue& v, std::string& out, bool display) const {
     (void)display;
     switch (v.Kind) {
-    case TValueKind::Null: break;
-    case TValueKind::Integer: AppendInt(out, v.Int); break;
-    case TValueKind::Float: AppendFloat(out, v.Float); break;
-    case TValueKind::Boolean: out += v.Bool ? "True" : "False"; break;
-    case TValueKind::DateTime: out += DateTimeToStr(v.Float); break;
+    case TValueKind::Null:
+        break;
+    case TValueKind::Integer:
+        AppendInt(out, v.Int);
+        break;
+    case TValueKind::Float:
+        AppendFloat(out, v.Float);
+        break;
+    case TValueKind::Boolean:
+        out += v.Bool ? "True" : "False";
+        break;
+    case TValueKind::DateTime:
+        out += DateTimeToStr(v.Float);
+        break;
     case TValueKind::Text:
-    case TValueKind::Bytes: out += v.Text; break;
+    case TValueKind::Bytes:
+        out += v.Text;
+        break;
     }
 }
 
-void TField::ParseText(std::string_view text, TValue& out) const { out.SetText(text); }
+void TField::ParseText(std::string_view text, TValue& out) const {
+    out.SetText(text);
+}
 
-int TField::DefaultDisplayWidth() const { return 10; }
+int TField::DefaultDisplayWidth() const {
+    return 10;
+}

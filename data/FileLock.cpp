@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <unistd.h>
 
-TFileLock::~TFileLock() { Unlock(); }
+TFileLock::~TFileLock() {
+    Unlock();
+}
 
 std::string TFileLock::OfficeLockFile(const std::string& path) {
     std::filesystem::path p(path);
@@ -53,7 +55,8 @@ void TFileLock::LockExclusive(const std::string& path) {
         throw EDatabaseError("Table \"" + path + "\" is open in another program (" + office + ")");
     // A descriptor opened read-only cannot carry a write lock.
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) throw EDatabaseError("Cannot write table \"" + path + "\": " + std::strerror(errno));
+    if (fd < 0)
+        throw EDatabaseError("Cannot write table \"" + path + "\": " + std::strerror(errno));
     int old = fFd;
     fFd = fd;
     if (!Lock(F_WRLCK)) {
@@ -61,7 +64,9 @@ void TFileLock::LockExclusive(const std::string& path) {
         ::close(fd);
         fFd = old;
         throw EDatabaseError("Table \"" + path + "\" is in use by another program" +
-                             (err == EAGAIN || err == EACCES ? std::string() : ": " + std::string(std::strerror(err))));
+                             (err == EAGAIN || err == EACCES
+                                  ? std::string()
+                                  : ": " + std::string(std::strerror(err))));
     }
     ::close(old); // its shared lock is replaced by the exclusive one
     fExclusive = true;

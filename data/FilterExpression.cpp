@@ -113,20 +113,28 @@ bool BoolOf(const TValue& v, bool& b) {
 
 class TAndNode : public TFilterNode {
 public:
-    TAndNode(TFilterNodePtr a, TFilterNodePtr b) : fA(std::move(a)), fB(std::move(b)) {}
-    bool Eval(const TFilterValues& v) const override { return fA->Eval(v) && fB->Eval(v); }
+    explicit TAndNode(std::vector<TFilterNodePtr> parts) : fParts(std::move(parts)) {}
+    bool Eval(const TFilterValues& v) const override {
+        for (const TFilterNodePtr& p : fParts)
+            if (!p->Eval(v)) return false;
+        return true;
+    }
 
 private:
-    TFilterNodePtr fA, fB;
+    std::vector<TFilterNodePtr> fParts;
 };
 
 class TOrNode : public TFilterNode {
 public:
-    TOrNode(TFilterNodePtr a, TFilterNodePtr b) : fA(std::move(a)), fB(std::move(b)) {}
-    bool Eval(const TFilterValues& v) const override { return fA->Eval(v) || fB->Eval(v); }
+    explicit TOrNode(std::vector<TFilterNodePtr> parts) : fParts(std::move(parts)) {}
+    bool Eval(const TFilterValues& v) const override {
+        for (const TFilterNodePtr& p : fParts)
+            if (p->Eval(v)) return true;
+        return false;
+    }
 
 private:
-    TFilterNodePtr fA, fB;
+    std::vector<TFilterNodePtr> fParts;
 };
 
 class TNotNode : public TFilterNode {
@@ -204,6 +212,7 @@ public:
             char buf[40];
             std::snprintf(buf, sizeof buf, "%.*e", digits - 1, literal);
             double rounded = std::strtod(buf, nullptr);
+            if (!std::isfinite(rounded) || rounded == 0) return; // at the ends of the range: exact
             int exponent = static_cast<int>(std::floor(std::log10(std::fabs(rounded))));
             double half = 0.5 * std::pow(10.0, exponent - digits + 1);
             fLo = rounded - half;
@@ -358,11 +367,13 @@ bool WildcardMatch(std::string_view text, std::string_view pattern, TWildcardSyn
     return p == pattern.size();
 }
 
-TFilterNodePtr MakeAndNode(TFilterNodePtr a, TFilterNodePtr b) {
-    return std::make_unique<TAndNode>(std::move(a), std::move(b));
+TFilterNodePtr MakeAndNode(std::vector<TFilterNodePtr> parts) {
+    if (parts.size() == 1) return std::move(parts.front());
+    return std::make_unique<TAndNode>(std::move(parts));
 }
-TFilterNodePtr MakeOrNode(TFilterNodePtr a, TFilterNodePtr b) {
-    return std::make_unique<TOrNode>(std::move(a), std::move(b));
+TFilterNodePtr MakeOrNode(std::vector<TFilterNodePtr> parts) {
+    if (parts.size() == 1) return std::move(parts.front());
+    return std::make_unique<TOrNode>(std::move(parts));
 }
 TFilterNodePtr MakeNotNode(TFilterNodePtr a) {
     return std::make_unique<TNotNode>(std::move(a));

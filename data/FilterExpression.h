@@ -34,8 +34,9 @@ enum class TWildcardSyntax : uint8_t {
 
 // Tests. A null value passes none of the comparisons; only the null tests
 // look for it.
-TFilterNodePtr MakeAndNode(TFilterNodePtr a, TFilterNodePtr b);
-TFilterNodePtr MakeOrNode(TFilterNodePtr a, TFilterNodePtr b);
+// All of / any of the tests; flat, so a long chain costs no recursion.
+TFilterNodePtr MakeAndNode(std::vector<TFilterNodePtr> parts);
+TFilterNodePtr MakeOrNode(std::vector<TFilterNodePtr> parts);
 TFilterNodePtr MakeNotNode(TFilterNodePtr a);
 TFilterNodePtr MakeNullTest(int slot, bool wantNull);
 // Text against a literal; `emptyIsNull` lets "= ''" find null values too

@@ -309,6 +309,7 @@ std::unique_ptr<TFilterExpression> TFilterParser::Parse(std::string_view text) {
     fText = text;
     fTokens.clear();
     fNext = 0;
+    fDepth = 0;
     fSlotFields.clear();
     Tokenize();
     if (Peek().Kind == TTokenKind::End) Fail("the expression is empty", 1);
@@ -320,27 +321,35 @@ std::unique_ptr<TFilterExpression> TFilterParser::Parse(std::string_view text) {
 }
 
 TFilterNodePtr TFilterParser::ParseOr() {
-    TFilterNodePtr left = ParseAnd();
+    std::vector<TFilterNodePtr> parts;
+    parts.push_back(ParseAnd());
     while (PeekWord("OR")) {
         ++fNext;
-        left = MakeOrNode(std::move(left), ParseAnd());
+        parts.push_back(ParseAnd());
     }
-    return left;
+    return MakeOrNode(std::move(parts));
 }
 
 TFilterNodePtr TFilterParser::ParseAnd() {
-    TFilterNodePtr left = ParseNot();
+    std::vector<TFilterNodePtr> parts;
+    parts.push_back(ParseNot());
     while (PeekWord("AND")) {
         ++fNext;
-        left = MakeAndNode(std::move(left), ParseNot());
+        parts.push_back(ParseNot());
     }
-    return left;
+    return MakeAndNode(std::move(parts));
 }
 
 TFilterNodePtr TFilterParser::ParseNot() {
     if (PeekWord("NOT")) {
-        ++fNext;
-        return MakeNotNode(ParseNot());
+        // NOT NOT x is x: a run of them costs no recursion.
+        bool negate = false;
+        while (PeekWord("NOT")) {
+            negate = !negate;
+            ++fNext;
+        }
+        TFilterNodePtr inner = ParsePrimary();
+        return negate ? MakeNotNode(std::move(inner)) : std::move(inner);
     }
     return ParsePrimary();
 }
@@ -348,8 +357,10 @@ TFilterNodePtr TFilterParser::ParseNot() {
 TFilterNodePtr TFilterParser::ParsePrimary() {
     if (Peek().Kind == TTokenKind::LeftParen) {
         size_t open = Peek().Pos;
+        if (++fDepth > MaxDepth) Fail("the expression is nested too deeply", open);
         ++fNext;
         TFilterNodePtr inner = ParseOr();
+        --fDepth;
         if (Peek().Kind != TTokenKind::RightParen) {
             if (Peek().Kind == TTokenKind::End) Fail("missing ')' for the '('", open);
             Fail("expected ')' or AND or OR before '" + Peek().Raw + "'", Peek().Pos);

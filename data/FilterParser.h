@@ -73,5 +73,8 @@ private:
     std::string_view fText;
     std::vector<TToken> fTokens;
     size_t fNext = 0;
+    // Parentheses nest by recursion; deeper texts are refused, not followed.
+    static constexpr int MaxDepth = 200;
+    int fDepth = 0;
     std::vector<int> fSlotFields;
 };

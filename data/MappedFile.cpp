@@ -11,8 +11,7 @@
 
 TMappedFile::TMappedFile(const std::string& path) : fPath(path) {
     fFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fFd < 0)
-        throw EDatabaseError("Cannot open file \"" + path + "\": " + std::strerror(errno));
+    if (fFd < 0) throw EDatabaseError("Cannot open file \"" + path + "\": " + std::strerror(errno));
     struct stat st;
     if (fstat(fFd, &st) != 0 || !S_ISREG(st.st_mode)) {
         int err = errno;
@@ -34,7 +33,9 @@ TMappedFile::TMappedFile(const std::string& path) : fPath(path) {
     fData = static_cast<const uint8_t*>(p);
 }
 
-TMappedFile::~TMappedFile() { Close(); }
+TMappedFile::~TMappedFile() {
+    Close();
+}
 
 TMappedFile::TMappedFile(TMappedFile&& o) noexcept
     : fPath(std::move(o.fPath)), fData(o.fData), fSize(o.fSize), fFd(o.fFd) {

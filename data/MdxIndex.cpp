@@ -2,6 +2,7 @@
 
 #include "data/AtomicFile.h"
 #include "data/DatabaseError.h"
+#include "data/DbfBytes.h"
 #include "data/MappedFile.h"
 
 #include <cstring>
@@ -11,22 +12,6 @@ constexpr size_t PageSize = 512;
 constexpr size_t TagTable = 544;
 constexpr size_t MaxTags = 47;
 constexpr size_t MaxExpression = 220;
-
-uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put16(std::string& s, size_t at, uint32_t v) {
-    s[at] = static_cast<char>(v & 0xFF);
-    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 [[noreturn]] void Bad(const std::string& path, const std::string& what) {
     throw EDatabaseError("Cannot read index file \"" + path + "\": " + what);
@@ -49,7 +34,7 @@ std::vector<TMdxIndex::TTag> TMdxIndex::ReadTags(const uint8_t* data, size_t siz
     if (size < TagTable)
         Bad(path,
             "the file is too short for a multiple index (" + std::to_string(size) + " bytes)");
-    size_t count = U16(data + 28);
+    size_t count = DbfLe16(data + 28);
     size_t entryLength = data[26] ? data[26] : 32;
     if (count > MaxTags) Bad(path, "it declares " + std::to_string(count) + " tags (at most 47)");
     if (entryLength < 21) Bad(path, "its tag entries are too short");
@@ -69,7 +54,7 @@ std::vector<TMdxIndex::TTag> TMdxIndex::ReadTags(const uint8_t* data, size_t siz
         if (tag.Name.empty() || !Printable(tag.Name))
             Bad(path, "tag " + std::to_string(i + 1) + " has no valid name");
         tag.KeyType = static_cast<char>(e[20]);
-        uint64_t header = static_cast<uint64_t>(U32(e)) * PageSize;
+        uint64_t header = static_cast<uint64_t>(DbfLe32(e)) * PageSize;
         if (header < TagTable || header + 25 > size)
             Bad(path, "the header of tag " + tag.Name + " lies outside the file");
         const uint8_t* h = data + header;
@@ -101,14 +86,14 @@ void TMdxIndex::WriteDefinitions(const std::string& path, const std::string& tab
     s[2] = 1;
     s[3] = 1;
     std::memcpy(&s[4], tableName.data(), tableName.size() < 16 ? tableName.size() : 16);
-    Put16(s, 20, 2);    // pages per block
-    Put16(s, 22, 1024); // block size
-    s[24] = 1;          // production index
+    DbfPutLe16(s, 20, 2);    // pages per block
+    DbfPutLe16(s, 22, 1024); // block size
+    s[24] = 1;               // production index
     s[25] = 48;
     s[26] = 32;
-    Put16(s, 28, static_cast<uint32_t>(tags.size()));
-    Put32(s, 32, static_cast<uint32_t>(pages));
-    Put32(s, 36, static_cast<uint32_t>(pages));
+    DbfPutLe16(s, 28, static_cast<uint32_t>(tags.size()));
+    DbfPutLe32(s, 32, static_cast<uint32_t>(pages));
+    DbfPutLe32(s, 36, static_cast<uint32_t>(pages));
     s[44] = 100;
     s[45] = 1;
     s[46] = 1;
@@ -119,19 +104,19 @@ void TMdxIndex::WriteDefinitions(const std::string& path, const std::string& tab
             throw EDatabaseError("Invalid index tag \"" + t.Name + "\"");
         const uint32_t headerPage = static_cast<uint32_t>(4 + i * 4);
         size_t e = TagTable + i * 32;
-        Put32(s, e, headerPage);
+        DbfPutLe32(s, e, headerPage);
         std::memcpy(&s[e + 4], t.Name.data(), t.Name.size());
         s[e + 15] = static_cast<char>(0x10 | (t.Unique ? 0x40 : 0));
         s[e + 20] = t.KeyType;
         size_t h = headerPage * PageSize;
-        Put32(s, h, headerPage + 2); // root page: an empty leaf
-        Put32(s, h + 4, static_cast<uint32_t>(pages));
+        DbfPutLe32(s, h, headerPage + 2); // root page: an empty leaf
+        DbfPutLe32(s, h + 4, static_cast<uint32_t>(pages));
         s[h + 8] = static_cast<char>(0x10 | (t.Descending ? 0x08 : 0));
         s[h + 9] = t.KeyType;
         uint32_t keyLength = t.KeyType == 'C' ? 100 : t.KeyType == 'D' ? 8 : 12;
-        Put16(s, h + 12, keyLength);
-        Put16(s, h + 14, (1024 - 4) / (keyLength + 4));
-        Put16(s, h + 18, keyLength + 4);
+        DbfPutLe16(s, h + 12, keyLength);
+        DbfPutLe16(s, h + 14, (1024 - 4) / (keyLength + 4));
+        DbfPutLe16(s, h + 18, keyLength + 4);
         s[h + 23] = t.Unique ? 1 : 0;
         std::memcpy(&s[h + 24], t.Expression.data(), t.Expression.size());
     }

@@ -10,13 +10,20 @@ constexpr uint64_t MaxShortLength = (1ull << 24) - 1;
 
 const char* KindName(TValueKind k) {
     switch (k) {
-    case TValueKind::Null: return "null";
-    case TValueKind::Integer: return "integer";
-    case TValueKind::Float: return "number";
-    case TValueKind::Boolean: return "boolean";
-    case TValueKind::DateTime: return "date";
-    case TValueKind::Text: return "text";
-    case TValueKind::Bytes: return "bytes";
+    case TValueKind::Null:
+        return "null";
+    case TValueKind::Integer:
+        return "integer";
+    case TValueKind::Float:
+        return "number";
+    case TValueKind::Boolean:
+        return "boolean";
+    case TValueKind::DateTime:
+        return "date";
+    case TValueKind::Text:
+        return "text";
+    case TValueKind::Bytes:
+        return "bytes";
     }
     return "?";
 }
@@ -35,14 +42,18 @@ TValueKind TMemTable::KindOf(TFieldType type) {
     case ftInteger:
     case ftWord:
     case ftAutoInc:
-    case ftLargeint: return TValueKind::Integer;
+    case ftLargeint:
+        return TValueKind::Integer;
     case ftFloat:
     case ftCurrency:
-    case ftBCD: return TValueKind::Float;
-    case ftBoolean: return TValueKind::Boolean;
+    case ftBCD:
+        return TValueKind::Float;
+    case ftBoolean:
+        return TValueKind::Boolean;
     case ftDate:
     case ftTime:
-    case ftDateTime: return TValueKind::DateTime;
+    case ftDateTime:
+        return TValueKind::DateTime;
     case ftBytes:
     case ftVarBytes:
     case ftBlob:
@@ -50,8 +61,10 @@ TValueKind TMemTable::KindOf(TFieldType type) {
     case ftParadoxOle:
     case ftDBaseOle:
     case ftTypedBinary:
-    case ftOraBlob: return TValueKind::Bytes;
-    default: return TValueKind::Text;
+    case ftOraBlob:
+        return TValueKind::Bytes;
+    default:
+        return TValueKind::Text;
     }
 }
 
@@ -74,7 +87,9 @@ void TMemTable::InternalClose() {
     fDeletedCount = 0;
 }
 
-bool TMemTable::InternalRecordLive(uint32_t rec) const { return rec < fCount && !fDeleted[rec]; }
+bool TMemTable::InternalRecordLive(uint32_t rec) const {
+    return rec < fCount && !fDeleted[rec];
+}
 
 void TMemTable::InternalGetValue(uint32_t rec, int fieldNo, TValue& out) {
     const TColumnStore& col = fColumns[static_cast<size_t>(fieldNo)];
@@ -83,10 +98,18 @@ void TMemTable::InternalGetValue(uint32_t rec, int fieldNo, TValue& out) {
         return;
     }
     switch (col.Kind) {
-    case TValueKind::Integer: out.SetInt(col.Ints[rec]); break;
-    case TValueKind::Float: out.SetFloat(col.Floats[rec]); break;
-    case TValueKind::DateTime: out.SetDateTime(col.Floats[rec]); break;
-    case TValueKind::Boolean: out.SetBool(col.Bools[rec] != 0); break;
+    case TValueKind::Integer:
+        out.SetInt(col.Ints[rec]);
+        break;
+    case TValueKind::Float:
+        out.SetFloat(col.Floats[rec]);
+        break;
+    case TValueKind::DateTime:
+        out.SetDateTime(col.Floats[rec]);
+        break;
+    case TValueKind::Boolean:
+        out.SetBool(col.Bools[rec] != 0);
+        break;
     case TValueKind::Text:
     case TValueKind::Bytes: {
         uint64_t ref = col.TextRefs[rec];
@@ -99,7 +122,9 @@ void TMemTable::InternalGetValue(uint32_t rec, int fieldNo, TValue& out) {
         out.Text.assign(v.data(), v.size());
         break;
     }
-    case TValueKind::Null: out.SetNull(); break;
+    case TValueKind::Null:
+        out.SetNull();
+        break;
     }
 }
 
@@ -108,13 +133,22 @@ void TMemTable::StoreValue(TColumnStore& col, uint32_t rec, const TValue& v, con
     if (isNew) {
         col.Nulls.push_back(1);
         switch (col.Kind) {
-        case TValueKind::Integer: col.Ints.push_back(0); break;
+        case TValueKind::Integer:
+            col.Ints.push_back(0);
+            break;
         case TValueKind::Float:
-        case TValueKind::DateTime: col.Floats.push_back(0); break;
-        case TValueKind::Boolean: col.Bools.push_back(0); break;
+        case TValueKind::DateTime:
+            col.Floats.push_back(0);
+            break;
+        case TValueKind::Boolean:
+            col.Bools.push_back(0);
+            break;
         case TValueKind::Text:
-        case TValueKind::Bytes: col.TextRefs.push_back(0); break;
-        case TValueKind::Null: break;
+        case TValueKind::Bytes:
+            col.TextRefs.push_back(0);
+            break;
+        case TValueKind::Null:
+            break;
         }
     }
     TValue value = v;
@@ -124,8 +158,8 @@ void TMemTable::StoreValue(TColumnStore& col, uint32_t rec, const TValue& v, con
         return;
     }
     auto mismatch = [&]() {
-        return EDatabaseError("A " + std::string(KindName(value.Kind)) + " value does not fit field '" +
-                              def.Name + "'");
+        return EDatabaseError("A " + std::string(KindName(value.Kind)) +
+                              " value does not fit field '" + def.Name + "'");
     };
     switch (col.Kind) {
     case TValueKind::Integer:
@@ -138,7 +172,8 @@ void TMemTable::StoreValue(TColumnStore& col, uint32_t rec, const TValue& v, con
             col.Ints[rec] = value.Bool;
         else
             throw mismatch();
-        if (def.DataType == ftAutoInc && col.Ints[rec] >= fNextAutoInc) fNextAutoInc = col.Ints[rec] + 1;
+        if (def.DataType == ftAutoInc && col.Ints[rec] >= fNextAutoInc)
+            fNextAutoInc = col.Ints[rec] + 1;
         break;
     case TValueKind::Float:
     case TValueKind::DateTime:
@@ -170,7 +205,8 @@ void TMemTable::StoreValue(TColumnStore& col, uint32_t rec, const TValue& v, con
         }
         break;
     }
-    case TValueKind::Null: break;
+    case TValueKind::Null:
+        break;
     }
     col.Nulls[rec] = 0;
 }
@@ -178,8 +214,9 @@ void TMemTable::StoreValue(TColumnStore& col, uint32_t rec, const TValue& v, con
 void TMemTable::AppendPhysical(const TValue* values, size_t count) {
     CheckActive();
     if (count > fColumns.size())
-        throw EDatabaseError("A record of " + std::to_string(count) + " values does not fit a table of " +
-                             std::to_string(fColumns.size()) + " fields");
+        throw EDatabaseError("A record of " + std::to_string(count) +
+                             " values does not fit a table of " + std::to_string(fColumns.size()) +
+                             " fields");
     if (fCount == UINT32_MAX) throw EDatabaseError("The table is full");
     uint32_t rec = fCount;
     static const TValue Null;
@@ -188,10 +225,11 @@ void TMemTable::AppendPhysical(const TValue* values, size_t count) {
         const TValue& v = i < count ? values[i] : Null;
         if (v.IsNull()) continue;
         TValueKind k = fColumns[i].Kind;
-        bool fits = v.Kind == k || (k == TValueKind::Integer && (v.Kind == TValueKind::Boolean ||
-                                                                 (v.Kind == TValueKind::Float &&
-                                                                  std::trunc(v.Float) == v.Float &&
-                                                                  std::fabs(v.Float) < 9.2e18))) ||
+        bool fits = v.Kind == k ||
+                    (k == TValueKind::Integer &&
+                     (v.Kind == TValueKind::Boolean ||
+                      (v.Kind == TValueKind::Float && std::trunc(v.Float) == v.Float &&
+                       std::fabs(v.Float) < 9.2e18))) ||
                     ((k == TValueKind::Float || k == TValueKind::DateTime) &&
                      (v.Kind == TValueKind::Integer || v.Kind == TValueKind::Float ||
                       v.Kind == TValueKind::DateTime)) ||
@@ -199,11 +237,13 @@ void TMemTable::AppendPhysical(const TValue* values, size_t count) {
                     ((k == TValueKind::Text || k == TValueKind::Bytes) &&
                      (v.Kind == TValueKind::Text || v.Kind == TValueKind::Bytes));
         if (!fits)
-            throw EDatabaseError("A " + std::string(KindName(v.Kind)) + " value does not fit field '" +
+            throw EDatabaseError("A " + std::string(KindName(v.Kind)) +
+                                 " value does not fit field '" +
                                  FieldDefs()[static_cast<int>(i)].Name + "'");
     }
     for (size_t i = 0; i < fColumns.size(); ++i)
-        StoreValue(fColumns[i], rec, i < count ? values[i] : Null, FieldDefs()[static_cast<int>(i)]);
+        StoreValue(fColumns[i], rec, i < count ? values[i] : Null,
+                   FieldDefs()[static_cast<int>(i)]);
     fDeleted.push_back(0);
     ++fCount;
 }
@@ -248,17 +288,21 @@ void TMemTable::SetSort(const std::string& fields) {
     size_t start = 0;
     while (start <= fields.size()) {
         size_t p = fields.find(';', start);
-        std::string item = fields.substr(start, p == std::string::npos ? std::string::npos : p - start);
+        std::string item =
+            fields.substr(start, p == std::string::npos ? std::string::npos : p - start);
         start = p == std::string::npos ? fields.size() + 1 : p + 1;
-        while (!item.empty() && item.back() == ' ') item.pop_back();
-        while (!item.empty() && item.front() == ' ') item.erase(0, 1);
+        while (!item.empty() && item.back() == ' ')
+            item.pop_back();
+        while (!item.empty() && item.front() == ' ')
+            item.erase(0, 1);
         if (item.empty()) continue;
         TSortKey key;
         if (item.size() > 5 && (item.compare(item.size() - 5, 5, " DESC") == 0 ||
                                 item.compare(item.size() - 5, 5, " desc") == 0)) {
             key.Descending = true;
             item.erase(item.size() - 5);
-            while (!item.empty() && item.back() == ' ') item.pop_back();
+            while (!item.empty() && item.back() == ' ')
+                item.pop_back();
         }
         int no = FieldDefs().IndexOf(item);
         if (no < 0) throw EDatabaseError("Field '" + item + "' not found");

@@ -2,20 +2,13 @@
 
 #include "data/AtomicFile.h"
 #include "data/DatabaseError.h"
+#include "data/DbfBytes.h"
 #include "data/MappedFile.h"
 
 #include <cstring>
 
 namespace {
 constexpr size_t BlockSize = 512;
-
-uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 [[noreturn]] void Bad(const std::string& path, const std::string& what) {
     throw EDatabaseError("Cannot read index file \"" + path + "\": " + what);
@@ -30,8 +23,8 @@ TNdxIndex::TKey TNdxIndex::ReadKey(const std::string& path) {
 TNdxIndex::TKey TNdxIndex::ReadKey(const uint8_t* data, size_t size, const std::string& path) {
     if (size < BlockSize)
         Bad(path, "the file is too short for an index (" + std::to_string(size) + " bytes)");
-    uint32_t root = U32(data), blocks = U32(data + 4);
-    uint16_t keyLength = U16(data + 12);
+    uint32_t root = DbfLe32(data), blocks = DbfLe32(data + 4);
+    uint16_t keyLength = DbfLe16(data + 12);
     if (root == 0 || root >= blocks || static_cast<uint64_t>(root) * BlockSize >= size)
         Bad(path, "its root block " + std::to_string(root) + " lies outside the file");
     if (keyLength == 0 || keyLength > 100)
@@ -46,7 +39,7 @@ TNdxIndex::TKey TNdxIndex::ReadKey(const uint8_t* data, size_t size, const std::
     for (unsigned char c : key.Expression)
         if (c < 0x20 || c == 0x7F) Bad(path, "its key expression is not text");
     if (key.Expression.empty()) Bad(path, "its key expression is empty");
-    key.Numeric = U16(data + 16) != 0;
+    key.Numeric = DbfLe16(data + 16) != 0;
     key.Unique = data[23] != 0;
     return key;
 }
@@ -55,22 +48,14 @@ void TNdxIndex::WriteDefinition(const std::string& path, const TKey& key) {
     if (key.Expression.empty() || key.Expression.size() >= BlockSize - 24)
         throw EDatabaseError("Invalid index key expression");
     std::string s(2 * BlockSize, '\0');
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    auto put16 = [&](size_t at, uint32_t v) {
-        s[at] = static_cast<char>(v & 0xFF);
-        s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-    };
-    uint32_t keyLength = key.Numeric ? 8 : 100;
-    uint32_t entry = (keyLength + 8 + 3) / 4 * 4;
-    put32(0, 1);
-    put32(4, 2);
-    put16(12, keyLength);
-    put16(14, (BlockSize - 4) / entry);
-    put16(16, key.Numeric ? 1 : 0);
-    put32(18, entry);
+    const uint32_t keyLength = key.Numeric ? 8 : 100;
+    const uint32_t entry = (keyLength + 8 + 3) / 4 * 4;
+    DbfPutLe32(s, 0, 1);
+    DbfPutLe32(s, 4, 2);
+    DbfPutLe16(s, 12, keyLength);
+    DbfPutLe16(s, 14, (BlockSize - 4) / entry);
+    DbfPutLe16(s, 16, key.Numeric ? 1 : 0);
+    DbfPutLe32(s, 18, entry);
     s[23] = key.Unique ? 1 : 0;
     std::memcpy(&s[24], key.Expression.data(), key.Expression.size());
     TAtomicFile file(path);

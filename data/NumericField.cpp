@@ -16,13 +16,19 @@ TIntegerField::TIntegerField(TDataSet& dataSet, int fieldNo, std::string fieldNa
                              TFieldType dataType, int size)
     : TNumericField(dataSet, fieldNo, std::move(fieldName), dataType, size) {
     switch (dataType) {
-    case ftSmallint: fMin = INT16_MIN, fMax = INT16_MAX; break;
-    case ftWord: fMin = 0, fMax = UINT16_MAX; break;
+    case ftSmallint:
+        fMin = INT16_MIN, fMax = INT16_MAX;
+        break;
+    case ftWord:
+        fMin = 0, fMax = UINT16_MAX;
+        break;
     case ftLargeint:
         fMin = std::numeric_limits<int64_t>::min();
         fMax = std::numeric_limits<int64_t>::max();
         break;
-    default: fMin = INT32_MIN, fMax = INT32_MAX; break;
+    default:
+        fMin = INT32_MIN, fMax = INT32_MAX;
+        break;
     }
 }
 
@@ -53,15 +59,19 @@ void TIntegerField::ParseText(std::string_view text, TValue& out) const {
 
 int TIntegerField::DefaultDisplayWidth() const {
     switch (DataType()) {
-    case ftSmallint: return 6;
-    case ftWord: return 5;
-    case ftLargeint: return 15;
-    default: return 11;
+    case ftSmallint:
+        return 6;
+    case ftWord:
+        return 5;
+    case ftLargeint:
+        return 15;
+    default:
+        return 11;
     }
 }
 
-TFloatField::TFloatField(TDataSet& dataSet, int fieldNo, std::string fieldName,
-                         TFieldType dataType, int size)
+TFloatField::TFloatField(TDataSet& dataSet, int fieldNo, std::string fieldName, TFieldType dataType,
+                         int size)
     : TNumericField(dataSet, fieldNo, std::move(fieldName), dataType, size),
       fCurrency(dataType == ftCurrency) {}
 

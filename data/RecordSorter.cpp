@@ -121,7 +121,19 @@ void Extract(TKeyColumn& col, const std::vector<uint32_t>& records, int fieldNo,
         col.Kinds[i] = kind;
         seen |= kind;
         if (kind == kText) {
-            if (col.Offs.empty()) col.Offs.assign(i + 1, 0);
+            if (col.Offs.empty()) {
+                col.Offs.reserve(n + 1);
+                col.Offs.assign(i + 1, 0);
+            }
+            // Grown by the size the texts so far promise for all records (at
+            // least by half): a doubling copy of a large pool would briefly
+            // hold it twice over.
+            if (col.Pool.size() + v.Text.size() > col.Pool.capacity()) {
+                size_t need = col.Pool.size() + v.Text.size();
+                size_t promise =
+                    static_cast<size_t>(static_cast<double>(need) / (i + 1) * n * 1.05);
+                col.Pool.reserve(std::max({need, promise, col.Pool.capacity() / 2 * 3}));
+            }
             col.Pool.append(v.Text);
         } else if (kind != kNull) {
             if (col.Num.empty()) col.Num.assign(n, 0);
@@ -197,25 +209,34 @@ void Extract(TKeyColumn& col, const std::vector<uint32_t>& records, int fieldNo,
     col.Common = len;
 }
 
+// Texts are compared 16 bytes at a time: most keys differ within their
+// first 16 bytes (after the start they all share), so one round of integer
+// comparisons orders them without touching the texts again.
+constexpr size_t WindowBytes = 16;
+constexpr uint32_t MoreToRead = WindowBytes + 1;
+
 struct TItem {
-    uint64_t Prefix; // the key's bytes (texts: 8 at the current depth), ready to compare
+    uint64_t Hi, Lo; // the key's bytes (texts: the window at the current depth)
     uint32_t Index;  // the record's place in the input
-    uint32_t Aux;    // texts: how many bytes are left (9 = more than the window)
+    uint32_t Aux;    // texts: how many bytes are left (MoreToRead: beyond the window)
 };
 
-bool ItemLess(const TItem& a, const TItem& b) {
-    if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
-    if (a.Aux != b.Aux) return a.Aux < b.Aux;
-    return a.Index < b.Index; // equal keys keep their order
-}
+struct TItemLess {
+    bool operator()(const TItem& a, const TItem& b) const {
+        if (a.Hi != b.Hi) return a.Hi < b.Hi;
+        if (a.Lo != b.Lo) return a.Lo < b.Lo;
+        if (a.Aux != b.Aux) return a.Aux < b.Aux;
+        return a.Index < b.Index; // equal keys keep their order
+    }
+};
 
 bool SameKey(const TItem& a, const TItem& b) {
-    return a.Prefix == b.Prefix && a.Aux == b.Aux;
+    return a.Hi == b.Hi && a.Lo == b.Lo && a.Aux == b.Aux;
 }
 
 // Sorts items that agree on the keys before `key` by that key and the ones
 // after it: integer keys first, then runs of equal keys one level deeper.
-// Texts go eight bytes at a time (a most-significant-digit radix order with
+// Texts go a window of bytes at a time (a most-significant-digit radix order with
 // std::sort per digit), so long shared starts cost integer comparisons, not
 // text comparisons.
 class TSortRun {
@@ -258,10 +279,11 @@ private:
         const TKeyColumn& col = fCols[key];
         for (size_t i = lo; i < hi; ++i) {
             uint64_t p = col.Num[fItems[i].Index];
-            fItems[i].Prefix = col.Descending ? ~p : p;
+            fItems[i].Hi = col.Descending ? ~p : p;
+            fItems[i].Lo = 0;
             fItems[i].Aux = 0;
         }
-        std::sort(fItems.data() + lo, fItems.data() + hi, ItemLess);
+        std::sort(fItems.data() + lo, fItems.data() + hi, TItemLess());
         NextKeyOnRuns(lo, hi, key);
     }
 
@@ -276,15 +298,15 @@ private:
             tasks.pop_back();
             for (size_t i = t.Lo; i < t.Hi; ++i)
                 Window(fItems[i], col, t.Offset);
-            std::sort(fItems.data() + t.Lo, fItems.data() + t.Hi, ItemLess);
+            std::sort(fItems.data() + t.Lo, fItems.data() + t.Hi, TItemLess());
             for (size_t a = t.Lo; a < t.Hi;) {
                 size_t b = a + 1;
                 while (b < t.Hi && SameKey(fItems[a], fItems[b]))
                     ++b;
                 if (b - a > 1) {
-                    uint32_t left = col.Descending ? 9 - fItems[a].Aux : fItems[a].Aux;
-                    if (left == 9)
-                        tasks.push_back({a, b, t.Offset + 8}); // equal so far, more to read
+                    uint32_t left = col.Descending ? MoreToRead - fItems[a].Aux : fItems[a].Aux;
+                    if (left == MoreToRead) // equal so far, more to read
+                        tasks.push_back({a, b, t.Offset + WindowBytes});
                     else
                         Sort(a, b, key + 1); // equal texts
                 }
@@ -293,19 +315,20 @@ private:
         }
     }
 
-    // The eight bytes at `offset` and how many bytes are left from there.
+    // The window of bytes at `offset` and how many bytes are left from there.
     static void Window(TItem& it, const TKeyColumn& col, size_t offset) {
         size_t b = static_cast<size_t>(col.Offs[it.Index]) + offset;
         size_t e = static_cast<size_t>(col.Offs[it.Index + 1]);
         size_t left = e > b ? e - b : 0;
-        uint64_t p = 0;
-        for (size_t k = 0; k < 8; ++k) {
+        uint64_t w[2] = {0, 0};
+        for (size_t k = 0; k < WindowBytes; ++k) {
             unsigned char c = k < left ? static_cast<unsigned char>(col.Pool[b + k]) : 0;
-            p = (p << 8) | (col.CaseInsensitive ? Fold(c) : c);
+            w[k / 8] = (w[k / 8] << 8) | (col.CaseInsensitive ? Fold(c) : c);
         }
-        uint32_t clamp = left > 8 ? 9 : static_cast<uint32_t>(left);
-        it.Prefix = col.Descending ? ~p : p;
-        it.Aux = col.Descending ? 9 - clamp : clamp;
+        uint32_t clamp = left > WindowBytes ? MoreToRead : static_cast<uint32_t>(left);
+        it.Hi = col.Descending ? ~w[0] : w[0];
+        it.Lo = col.Descending ? ~w[1] : w[1];
+        it.Aux = col.Descending ? MoreToRead - clamp : clamp;
     }
 
     void SortMixed(size_t lo, size_t hi, size_t key) {
@@ -352,7 +375,7 @@ void TRecordSorter::Sort(std::vector<uint32_t>& records, const std::vector<TSort
     }
     std::vector<TItem> items(n);
     for (size_t i = 0; i < n; ++i)
-        items[i] = TItem{0, static_cast<uint32_t>(i), 0};
+        items[i] = TItem{0, 0, static_cast<uint32_t>(i), 0};
     TSortRun(items, cols).Sort(0, n, 0);
     std::vector<uint32_t> sorted(n);
     for (size_t i = 0; i < n; ++i)

@@ -9,7 +9,7 @@
 
 // Orders record numbers by sort keys. Each key's values are read once per
 // record into compact arrays (numbers as order-preserving 64-bit keys, texts
-// in one pooled buffer with offsets); the sort then moves 16-byte items that
+// in one pooled buffer with offsets); the sort then moves 24-byte items that
 // carry the first key's leading bytes and compares the arrays, never asking
 // the table again. Records with equal keys keep their order.
 //

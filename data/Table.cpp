@@ -148,9 +148,8 @@ std::vector<TSortKey> TTable::KeysFor(const std::string& indexName,
             throw EDatabaseError("Index '" + indexName + "' not found in table " + fTableName);
         return KeysOfIndex(IndexDefs()[i]);
     }
-    // No index chosen: a table with a primary index is shown in its order.
-    for (const TIndexDef& def : IndexDefs())
-        if ((def.Options & ixPrimary) && !(def.Options & ixExpression)) return KeysOfIndex(def);
+    // No index chosen: the file's order, which for a keyed Paradox table is
+    // its primary key's (the format keeps records in key order).
     return {};
 }
 

@@ -10,9 +10,9 @@
 // its extension (.dbf dBase, .db Paradox, .txt .csv .asc .tab delimited
 // text, with or without a .sch schema). Its index definitions come from the
 // table's own index files; it is ordered by one of them (IndexName or
-// IndexFieldNames), by the primary index when the table has one and none is
-// chosen, else in the file's order. Filters use the index-ordered syntax
-// (docs/filters.md).
+// IndexFieldNames), else in the file's order (for a keyed Paradox table the
+// order of its primary key, in which the format keeps its records). Filters use the index-ordered
+// syntax (docs/filters.md).
 class TTable : public TDriverDataSet {
 public:
     TTable() = default;

@@ -1,20 +1,10 @@
 #include "data/TableDriverFactory.h"
 
 #include "data/DatabaseError.h"
-#include "data/TextUtils.h"
-
-#if __has_include("data/DbfDriver.h")
 #include "data/DbfDriver.h"
-#define TABULON_HAVE_DBF 1
-#endif
-#if __has_include("data/ParadoxDriver.h")
 #include "data/ParadoxDriver.h"
-#define TABULON_HAVE_PARADOX 1
-#endif
-#if __has_include("data/TextDriver.h")
 #include "data/TextDriver.h"
-#define TABULON_HAVE_TEXT 1
-#endif
+#include "data/TextUtils.h"
 
 TTableFormat TableFormatOfPath(std::string_view path) {
     size_t slash = path.find_last_of('/');
@@ -28,38 +18,16 @@ TTableFormat TableFormatOfPath(std::string_view path) {
     return TTableFormat::Unknown;
 }
 
-const char* TableFormatName(TTableFormat format) {
+std::unique_ptr<TTableDriver> CreateTableDriver(TTableFormat format) {
     switch (format) {
     case TTableFormat::Dbase:
-        return "dBase";
+        return std::make_unique<TDbfDriver>();
     case TTableFormat::Paradox:
-        return "Paradox";
+        return std::make_unique<TParadoxDriver>();
     case TTableFormat::Text:
-        return "Text";
+        return std::make_unique<TTextDriver>();
     case TTableFormat::Unknown:
         break;
     }
-    return "unknown";
-}
-
-std::unique_ptr<TTableDriver> CreateTableDriver(TTableFormat format) {
-    switch (format) {
-#ifdef TABULON_HAVE_DBF
-    case TTableFormat::Dbase:
-        return std::make_unique<TDbfDriver>();
-#endif
-#ifdef TABULON_HAVE_PARADOX
-    case TTableFormat::Paradox:
-        return std::make_unique<TParadoxDriver>();
-#endif
-#ifdef TABULON_HAVE_TEXT
-    case TTableFormat::Text:
-        return std::make_unique<TTextDriver>();
-#endif
-    default:
-        break;
-    }
-    if (format == TTableFormat::Unknown) throw EDatabaseError("Unknown table type");
-    throw EDatabaseError(std::string("The ") + TableFormatName(format) +
-                         " driver is not available");
+    throw EDatabaseError("Unknown table type");
 }

@@ -12,6 +12,5 @@ enum class TTableFormat : uint8_t { Unknown, Dbase, Paradox, Text };
 // By the file's extension, in any letter case: .dbf dBase; .db Paradox;
 // .txt, .csv, .asc and .tab delimited text.
 TTableFormat TableFormatOfPath(std::string_view path);
-const char* TableFormatName(TTableFormat format);
 // A new driver for the format; raises EDatabaseError for Unknown.
 std::unique_ptr<TTableDriver> CreateTableDriver(TTableFormat format);

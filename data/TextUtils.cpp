@@ -38,14 +38,17 @@ std::string UpperCase(std::string_view s) {
 
 std::string LowerCase(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
+    for (char& c : r)
+        c = static_cast<char>(Fold(static_cast<unsigned char>(c)));
     return r;
 }
 
 std::string_view Trim(std::string_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
     return s.substr(b, e - b);
 }
 

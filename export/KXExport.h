@@ -102,6 +102,10 @@ protected:
     TDBGridCellParams& CellParams() { return fCellParams; }
     TStream* Stream() const { return fStream; }
     void SetFileName(std::string v) { fFileName = std::move(v); }
+    // For a writer that walks the records itself instead of through
+    // ExportToStream (the XLS writer's automation path).
+    void SetExporting(bool v) { fExporting = v; }
+    void SetWrittenCount(int v) { fWrittenCount = v; }
 
 private:
     void RecordStep();

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh release
-out=${1:-build/out/customers.txt}
+out=${1:-build/out/customers.htm}
 mkdir -p "$(dirname "$out")"
 build/tabulx/tabulx -export samples/customers.dbf "$out"
 echo "written to $(realpath "$out")"

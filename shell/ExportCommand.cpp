@@ -1,20 +1,19 @@
 #include "shell/ExportCommand.h"
 
-#include "data/DatabaseError.h"
+#include "export/KXExport2HTML.h"
+#include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
+#include "export/KXExport2XLS.h"
+#include "export/KXExport2XML.h"
 
 #include <filesystem>
 
 std::unique_ptr<TKXExport> CreateExportWriter(int formatType) {
     switch (formatType) {
-    case fmtHTML:
-    case fmtXML:
-    case fmtRTF:
-    case fmtXLS: {
-        static const char* const Names[] = {"", "HTML", "XML", "RTF", "XLS"};
-        throw EDatabaseError(std::string("This build cannot write ") + Names[formatType] +
-                             " documents yet");
-    }
+    case fmtHTML: return std::make_unique<TKXExport2HTML>();
+    case fmtXML: return std::make_unique<TKXExport2XML>();
+    case fmtRTF: return std::make_unique<TKXExport2RTF>();
+    case fmtXLS: return std::make_unique<TKXExport2XLS>();
     default: return std::make_unique<TKXExport2Text>();
     }
 }
@@ -42,6 +41,10 @@ int RunExport(TShellState& state, const std::string& fileName, TExportActions* a
     if (auto* text = dynamic_cast<TKXExport2Text*>(writer.get()))
         // An empty stored separator would glue the cells together; a tab keeps them apart.
         text->SetSeparator(s.Separator.empty() ? '\t' : s.Separator[0]);
+    if (auto* html = dynamic_cast<TKXExport2HTML*>(writer.get())) {
+        html->SetTitle(std::filesystem::path(state.CurrentFileName).stem().string());
+        html->SetIncludeImages(s.IncludeImages);
+    }
 
     writer->SetGrid(&grid);
     if (oneColumn)

@@ -5,6 +5,7 @@
 #include "data/FormatSettings.h"
 
 #include <cmath>
+#include <set>
 
 using namespace dbftest;
 
@@ -504,4 +505,24 @@ TEST(DbfDataSet, EditInsertDeleteThroughTheDataSet) {
     EXPECT_EQ(t.Get(2, 0).Text, "c");
     EXPECT_EQ(t.Get(2, 1).Int, 3);
     EXPECT_TRUE(t.Get(2, 2).IsNull());
+}
+
+TEST(DbfRecords, DeletedFlagsAcrossManyRecords) {
+    TTempDir dir;
+    std::string path = dir / "many.dbf";
+    TDbfWriter w(path, dvDBase3, {F("N", 'N', 5)});
+    const std::set<int> gone = {0, 63, 64, 127, 128, 199};
+    for (int i = 0; i < 200; ++i)
+        w.AddRecord({Int(i)}, gone.count(i) > 0);
+    w.Finish();
+    TOpenTable t(path);
+    EXPECT_EQ(t.Driver.DeletedCount(), gone.size());
+    for (uint32_t i = 0; i < 200; ++i)
+        EXPECT_EQ(t.Driver.RecordLive(i), gone.count(static_cast<int>(i)) == 0) << i;
+    t.Driver.Delete(100);
+    EXPECT_FALSE(t.Driver.RecordLive(100));
+    EXPECT_TRUE(t.Driver.RecordLive(101));
+    EXPECT_EQ(t.Driver.Post(-1, {Int(200)}), 200u);
+    EXPECT_TRUE(t.Driver.RecordLive(200));
+    EXPECT_FALSE(t.Driver.RecordLive(201));
 }

@@ -123,6 +123,10 @@ TEST_F(FilterTest, FloatsCompareAsShownSoTheShownTextFindsItsRecord) {
     Both("Amount > 0.3", {1, 4, 5, 6});
     Both("Amount <= 0.3", {2, 3});
     Both("Amount = 0.30000000001", {});
+    // At the ends of the double range the band would overflow: exact there.
+    Both("Amount < 1.7976931348623157E308", {1, 2, 3, 4, 5, 6});
+    Both("Amount = 1.7976931348623157E308", {});
+    Both("Amount > 4.9E-324", {1, 2, 4, 5, 6});
 }
 
 TEST_F(FilterTest, NumbersWithTheLocalesDecimalComma) {
@@ -401,6 +405,22 @@ TEST_F(FilterTest, GarbageNeverCrashesOrHangs) {
             }
         }
     }
+}
+
+TEST_F(FilterTest, LongAndDeepTextsAreHandledWithoutExhaustingTheStack) {
+    std::string chain = "Qty = 10";
+    for (int i = 0; i < 100000; ++i)
+        chain += " OR Qty = -1";
+    Both(chain, {1});
+    std::string nots;
+    for (int i = 0; i < 100001; ++i)
+        nots += "NOT ";
+    Both(nots + "Qty = 10", {2, 3, 4, 5, 6});
+    std::string deep(100000, '(');
+    EXPECT_EQ(ErrorOf(table, deep + "Qty = 1"),
+              "Filter: the expression is nested too deeply at position 201");
+    std::string ok(150, '(');
+    Both(ok + "Qty = 10" + std::string(150, ')'), {1});
 }
 
 TEST(WildcardMatch, PatternsOfBothSyntaxes) {

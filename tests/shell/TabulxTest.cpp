@@ -118,3 +118,29 @@ TEST_F(TTabulxFixture, OpeningWithoutExportReportsTheTable) {
     EXPECT_EQ(none.Status, 2);
     EXPECT_NE(none.Err.find("usage"), std::string::npos);
 }
+
+TEST_F(TTabulxFixture, EachFormatFromTheTypeOrTheExtension) {
+    struct TCase {
+        const char* Dest;
+        const char* Type;
+        std::string Starts;
+    };
+    const TCase cases[] = {
+        {"o.htm", "", "<"},
+        {"o.xml", "", "<?xml"},
+        {"o.rtf", "", "{\\rtf0\\ansi"},
+        {"o.xls", "", std::string("\x09\x08", 2)},
+        {"o.txt", "-exporttype=xls", std::string("\x09\x08", 2)},
+        {"o.dat", "", "ID\tNAME"},
+    };
+    for (const TCase& c : cases) {
+        std::vector<std::string> args = {"-export", P("orders.dbf"), P(c.Dest)};
+        if (*c.Type) args.push_back(c.Type);
+        TRun r = Tabulx(args);
+        EXPECT_EQ(r.Status, 0) << c.Dest << ": " << r.Err;
+        EXPECT_EQ(r.Out, "250 records have been copied.\n") << c.Dest;
+        std::string doc = Slurp(Dir / c.Dest);
+        EXPECT_EQ(doc.substr(0, c.Starts.size()), c.Starts) << c.Dest;
+        EXPECT_NE(doc.find("250"), std::string::npos) << c.Dest << " holds the last record";
+    }
+}

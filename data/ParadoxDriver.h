@@ -1,0 +1,85 @@
+#pragma once
+
+#include "data/FileLock.h"
+#include "data/MappedFile.h"
+#include "data/ParadoxBlobFile.h"
+#include "data/ParadoxBlockMap.h"
+#include "data/ParadoxHeader.h"
+#include "data/ParadoxRecordCodec.h"
+#include "data/TableDriver.h"
+
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+// Paradox tables (.db) of Paradox 3 to 7 with their blob files (.mb),
+// primary keys (.px) and secondary indexes (.Xnn/.Ynn, .XGn/.YGn).
+//
+// Reading maps the file and walks its block chain once, checking every
+// link and count; a value is decoded (by pxlib, from the field's bytes)
+// only when it is asked for. Records come in chain order, which is key
+// order for a keyed table. The primary key is the first index definition,
+// named "" as the classic engine names it; secondary indexes follow, named
+// after their field (.Xnn) or as their file says (.XGn).
+//
+// Writing rewrites the table: new blobs go behind the end of a copy of the
+// .mb (so the old table's blobs stay where they are), then the .db is
+// written beside the old one and renamed into its place, then the .px is
+// rebuilt. Each step replaces its file whole or not at all. Keyed tables
+// keep key order and refuse a second record with the same key. Tables
+// whose secondary indexes or validity checks this program would not keep
+// up to date open read-only.
+class TParadoxDriver : public TTableDriver {
+public:
+    TParadoxDriver();
+    ~TParadoxDriver() override;
+
+    std::string FormatName() const override { return "Paradox"; }
+    void Open(const std::string& path, TFieldDefs& fields, TIndexDefs& indexes) override;
+    void Close() override;
+    uint32_t RecordCount() const override;
+    bool RecordLive(uint32_t rec) const override;
+    bool AllLive() const override;
+    void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
+    bool CanModify() const override { return fState && fReadOnlyReason.empty(); }
+    uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
+    void Delete(uint32_t rec) override;
+    void Refresh() override;
+
+    const TParadoxHeader& Header() const;
+    int CodePage() const;
+    // Why the table cannot be changed; empty when it can.
+    const std::string& ReadOnlyReason() const { return fReadOnlyReason; }
+    // The index files found beside the table (.px, .Xnn, .Ynn ...).
+    const std::vector<std::string>& IndexFiles() const { return fIndexFiles; }
+
+private:
+    struct TState;
+    std::unique_ptr<TState> Load() const;
+    void FindIndexes(TIndexDefs& indexes);
+    std::string ComputeReadOnlyReason() const;
+    void CheckWritable() const;
+    void LockForWrite();
+    // Writes the live records in `order` (file record numbers, or -1 for
+    // `added`) as the new table and maps it; `slotOf` gives each written
+    // record's slot.
+    void Rewrite(const std::vector<int64_t>& order, const std::vector<uint32_t>& slotOf,
+                 uint32_t slotCount, const uint8_t* added, class TParadoxBlobWriter* blobs,
+                 int32_t autoInc);
+    uint32_t FileRecordOf(uint32_t slot) const;
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    std::string fPath;
+    std::unique_ptr<TState> fState;
+    TFileLock fLock;
+    std::vector<std::string> fIndexFiles;
+    std::string fPrimaryIndexPath;
+    std::string fReadOnlyReason;
+    // Record numbers stay while the table is open: slot -> record in the
+    // file (NoRecord once deleted). Empty while the two are the same.
+    std::vector<uint32_t> fSlots;
+    uint32_t fSlotCount = 0;
+    std::vector<uint8_t> fRecord;
+    TValue fOld;
+};

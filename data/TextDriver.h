@@ -1,0 +1,107 @@
+#pragma once
+
+#include "data/CodePage.h"
+#include "data/DelimitedTableWriter.h"
+#include "data/FileLock.h"
+#include "data/MappedFile.h"
+#include "data/TableDriver.h"
+#include "data/TextSchema.h"
+#include "data/TextTypeGuess.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+// Delimited text tables (.csv, .txt, .asc, .tab), and .txt tables that a
+// schema file (.sch) beside them describes.
+//
+// Without a schema the first line names the fields; the separator is a
+// comma, or what that line shows (a tab, else a semicolon, else a bar)
+// when it has no comma; a .tab file is tab-separated. Values may be
+// enclosed in double quotes, with doubled quotes and line breaks inside.
+// Lines end in CR LF, LF or CR; empty lines are skipped. Field types are
+// guessed from every value (see TTextTypeGuess); string fields are as wide
+// as their longest value. Text is UTF-8 when the file starts with its
+// byte-order mark or is valid UTF-8, UTF-16 with a UTF-16 byte-order mark,
+// and Windows-1252 otherwise (the ANSI code page the tables come from).
+//
+// Opening maps the file and makes one pass over it, which checks every
+// value's type and notes where each record starts (4 bytes a record, 8 in
+// files past 4 GB); a record is split into fields only when one of its
+// values is read.
+//
+// Writing rewrites the file beside itself and renames it into place. Lines
+// of records that were not changed are copied byte for byte; changed and
+// new records are written in the file's own way (separator, quoting, line
+// end, byte-order mark, code page, the column's way of writing booleans
+// and timestamps).
+class TTextDriver : public TTableDriver {
+public:
+    TTextDriver();
+    ~TTextDriver() override;
+
+    std::string FormatName() const override { return "Text"; }
+    void Open(const std::string& path, TFieldDefs& fields, TIndexDefs& indexes) override;
+    void Close() override;
+    uint32_t RecordCount() const override { return fSlotCount; }
+    bool RecordLive(uint32_t rec) const override;
+    bool AllLive() const override;
+    void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
+    bool CanModify() const override { return fState && fReadOnlyReason.empty(); }
+    uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
+    void Delete(uint32_t rec) override;
+    void Refresh() override;
+
+    // What the open table is made of.
+    char Separator() const { return fFormat.Separator; }
+    int CodePage() const { return fFormat.CodePage; }
+    bool HasSchema() const { return fSchema.has_value(); }
+    const std::string& SchemaPath() const { return fSchemaPath; }
+    const std::string& ReadOnlyReason() const { return fReadOnlyReason; }
+
+private:
+    struct TState;
+    struct TColumn {
+        std::string Name;
+        TFieldType Type = ftString;
+        TTextTypeGuess Guess;
+        int Width = 0;  // fixed files
+        int Offset = 0; // fixed files
+    };
+    struct TSpan {
+        uint64_t Start, End; // the value, or the raw field when not Simple
+        bool Simple;
+    };
+    enum TEncoding { enUtf8, enUtf16LE, enUtf16BE, enSingleByte };
+
+    std::unique_ptr<TState> Load(bool guessTypes);
+    void Scan(TState& s, bool guessTypes);
+    void SplitRecord(uint32_t fileRec);
+    void AppendRecord(std::string& line, const std::vector<TValue>& values);
+    void Rewrite(const std::vector<int64_t>& order, const std::vector<uint32_t>& slotOf,
+                 uint32_t slotCount, const std::string& added);
+    void CheckWritable() const;
+    void LockForWrite();
+    uint32_t FileRecordOf(uint32_t slot) const;
+    std::string ComputeReadOnlyReason() const;
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    std::string fPath;
+    std::string fSchemaPath;
+    std::optional<TTextSchema> fSchema;
+    std::unique_ptr<TState> fState;
+    TFileLock fLock;
+    std::vector<TColumn> fColumns;
+    TDelimitedFormat fFormat;
+    TEncoding fEncoding = enUtf8;
+    std::unique_ptr<TCodePage> fCodePage;
+    std::string fReadOnlyReason;
+    std::vector<uint32_t> fSlots;
+    uint32_t fSlotCount = 0;
+    // The record split last, its fields' spans.
+    int64_t fSplitRecord = -1;
+    std::vector<TSpan> fSpans;
+    std::string fRaw, fText;
+};

@@ -1,0 +1,332 @@
+#include "export/KXExport2HTML.h"
+
+#include "data/DatabaseError.h"
+#include "data/FormatSettings.h"
+#include "data/KXFileUtils.h"
+#include "data/TextUtils.h"
+#include "export/BmpImage.h"
+#include "export/GridGlyphs.h"
+#include "export/JpegWriter.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int JpegQuality = 90;
+
+void AppendHex2(std::string& out, int v) {
+    static const char Hex[] = "0123456789ABCDEF";
+    out += Hex[(v >> 4) & 15];
+    out += Hex[v & 15];
+}
+
+void AppendColor(std::string& out, TColor color) {
+    const TColor rgb = ColorToRGB(color); // clNone and clDefault give black
+    AppendHex2(out, GetRValue(rgb));
+    AppendHex2(out, GetGValue(rgb));
+    AppendHex2(out, GetBValue(rgb));
+}
+
+// The four characters that HTML reads as markup, as entities. One pass gives
+// the same text as replacing "&" first and then the others, since no entity
+// holds another of the characters. The entities end with a semicolon: without
+// it an HTML parser reads "&ltb" as an unknown entity "ltb" and shows it as
+// it stands, and a browser turns a text such as "<imes;" into another sign.
+void AppendEscaped(std::string& out, std::string_view text) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char* entity;
+        switch (text[i]) {
+        case '&':
+            entity = "&amp;";
+            break;
+        case '<':
+            entity = "&lt;";
+            break;
+        case '>':
+            entity = "&gt;";
+            break;
+        case '"':
+            entity = "&quot;";
+            break;
+        default:
+            continue;
+        }
+        out.append(text.substr(start, i - start));
+        out += entity;
+        start = i + 1;
+    }
+    out.append(text.substr(start));
+}
+
+// A folder name as part of a relative URL: the characters that would end or
+// change the URL (or the attribute holding it) percent-encoded, everything
+// else as it is.
+void AppendUrlPath(std::string& out, std::string_view name) {
+    static const char Hex[] = "0123456789ABCDEF";
+    for (char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c <= ' ' || c == '%' || c == '#' || c == '?' || c == '"' || c == '&' || c == '<' ||
+            c == '>' || c == '\\' || c == 127) {
+            out += '%';
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
+TKXExport2HTML::TKXExport2HTML() = default;
+
+const char* TKXExport2HTML::AlignmentName(TAlignment alignment) {
+    switch (alignment) {
+    case taRightJustify:
+        return "RIGHT";
+    case taCenter:
+        return "CENTER";
+    default:
+        return "LEFT";
+    }
+}
+
+std::string TKXExport2HTML::HTMLColor(TColor color) {
+    std::string s;
+    AppendColor(s, color);
+    return s;
+}
+
+void TKXExport2HTML::WriteHeader() {
+    fImageCounter = 0;
+    fGlyphsPresent = 0;
+    fCellColumns.clear();
+    fCellWidths.clear();
+    fImageFolder.clear();
+    fImageFolderRef.clear();
+    if (!FileName().empty()) {
+        // people.htm -> people_files beside it.
+        const std::string& path = FileName();
+        const size_t slash = path.rfind('/');
+        const size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
+        std::string base = path.substr(baseStart);
+        const size_t dot = base.rfind('.');
+        if (dot != std::string::npos) base.erase(dot);
+        base += "_files";
+        fImageFolder = path.substr(0, baseStart) + base;
+        AppendUrlPath(fImageFolderRef, base);
+    }
+
+    WriteLn("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">");
+    WriteLn("<HTML>");
+    WriteLn("<HEAD>");
+    if (!fHTMLEncoding.empty())
+        WriteLn("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=" + fHTMLEncoding +
+                "\">");
+    if (!Trim(fTitle).empty()) {
+        // Escaped: a table's file name may hold "&" or "<".
+        std::string line = "<TITLE>";
+        AppendEscaped(line, fTitle);
+        line += "</TITLE>";
+        WriteLn(line);
+    }
+    WriteLn("</HEAD>");
+    WriteLn("<BODY BGCOLOR=\"#FFFFFF\" TEXT=\"#000000\">");
+    if (BeforeWriteTable) BeforeWriteTable(*this);
+
+    const TTableView& grid = *Grid();
+    std::string line = "<TABLE ";
+    if ((grid.Options() & (dgColLines | dgRowLines)) == 0)
+        line += "BORDER=0 CELLSPACING=0 CELLPADDING=";
+    else if (grid.Ctl3D())
+        line += "BORDER=1 CELLSPACING=0 CELLPADDING=";
+    else
+        line += "BORDER=0 CELLSPACING=1 CELLPADDING=";
+    line += grid.Flat() ? "1" : "2";
+    line += " BGCOLOR=#";
+    AppendColor(line, grid.FixedColor());
+    line += '>';
+    WriteLn(line);
+}
+
+void TKXExport2HTML::WriteTitle() {
+    const TMappings& mappings = Mappings();
+    if (mappings.Empty()) return;
+    WriteLn("<TR>");
+    for (int copy = 0; copy < DestCols(); ++copy) {
+        for (int i = 0; i < mappings.Count(); ++i) {
+            const int index = Grid()->FindColumn(mappings.Names(i));
+            if (index < 0)
+                throw EDatabaseError("Field '" + mappings.Names(i) +
+                                     "' is not a column of the grid");
+            const TColumn& column = Grid()->Column(index);
+            fLine.assign("  <TD WIDTH=");
+            AppendInt(fLine, column.Width());
+            fLine += " ALIGN=\"";
+            fLine += AlignmentName(column.TitleAlignment());
+            fLine += "\">";
+            AppendFontText(fLine, column.TitleFont(), mappings.ValueFromIndex(i));
+            fLine += "</TD>";
+            WriteLn(fLine);
+        }
+    }
+    WriteLn("</TR>");
+}
+
+void TKXExport2HTML::WriteRecord() {
+    if (WrittenCount() % DestCols() == 0) WriteLn("<TR>");
+    fCellIndex = 0;
+    TKXExport::WriteRecord();
+    if (WrittenCount() % DestCols() == 0) WriteLn("</TR>");
+}
+
+// A column's width is worked out from font metrics when it was never set;
+// it cannot change while the walk runs, so each entry's is taken once.
+int TKXExport2HTML::CellWidth(TColumn& column) {
+    const auto slot = static_cast<size_t>(fCellIndex);
+    if (slot < fCellColumns.size() && fCellColumns[slot] == &column) return fCellWidths[slot];
+    const int width = column.Width();
+    if (Exporting() && slot == fCellColumns.size()) {
+        fCellColumns.push_back(&column);
+        fCellWidths.push_back(width);
+    }
+    return width;
+}
+
+void TKXExport2HTML::WriteCell(TColumn& column) {
+    const TDBGridCellParams& params = CellParams();
+    const int width = CellWidth(column);
+    ++fCellIndex;
+    fTag.clear();
+    const bool image = ImageTag(column, fTag);
+    fLine.assign(" <TD WIDTH=");
+    AppendInt(fLine, width);
+    fLine += " ALIGN=\"";
+    fLine += image ? "CENTER" : AlignmentName(params.Alignment);
+    fLine += "\" BGCOLOR=#";
+    AppendColor(fLine, params.Background);
+    fLine += '>';
+    if (image)
+        fLine += fTag;
+    else
+        AppendFontText(fLine, params.Font ? *params.Font : column.Font(), params.Text);
+    fLine += "</TD>";
+    WriteLn(fLine);
+}
+
+void TKXExport2HTML::WriteFooter() {
+    WriteLn("</TABLE>");
+    if (AfterWriteTable) AfterWriteTable(*this);
+    WriteLn("</BODY>");
+    WriteLn("</HTML>");
+}
+
+void TKXExport2HTML::FontText(const TFont& font, std::string_view text) {
+    std::string s;
+    AppendFontText(s, font, text);
+    Write(s);
+}
+
+void TKXExport2HTML::AppendFontText(std::string& out, const TFont& font,
+                                    std::string_view text) const {
+    out += "<FONT STYLE=\"font-family: ";
+    AppendEscaped(out, font.Name);
+    out += "; font-size: ";
+    AppendInt(out, font.Size);
+    out += "pt; color: #";
+    AppendColor(out, font.Color);
+    out += "\">";
+    if (font.Style & fsBold) out += "<B>";
+    if (font.Style & fsItalic) out += "<I>";
+    if (font.Style & fsUnderline) out += "<U>";
+    if (font.Style & fsStrikeOut) out += "<STRIKE>";
+    if (text.empty())
+        out += "&nbsp;";
+    else
+        AppendEscaped(out, text);
+    if (font.Style & fsBold) out += "</B>";
+    if (font.Style & fsItalic) out += "</I>";
+    if (font.Style & fsUnderline) out += "</U>";
+    if (font.Style & fsStrikeOut) out += "</STRIKE>";
+    out += "</FONT>";
+}
+
+bool TKXExport2HTML::ImageTag(TColumn& column, std::string& out) {
+    if (!fIncludeImages || FileName().empty()) return false;
+    const int kind = CellParams().ImageKind;
+    if (kind == ikNone || (kind == ikMemo && IncludeMemo())) return false;
+
+    // Member buffers: a column of glyphs costs no allocation per cell.
+    std::string& fileName = fPictureName;
+    fileName.assign("tbnexp");
+    int width = 0, height = 0;
+    const TGridGlyph* glyph = nullptr;
+    if (kind == ikFieldPicture) {
+        ++fImageCounter;
+        const size_t at = fileName.size();
+        AppendInt(fileName, fImageCounter);
+        const size_t digits = fileName.size() - at;
+        if (digits < 6) fileName.insert(at, 6 - digits, '0');
+    } else {
+        glyph = GridGlyphOfKind(kind);
+        if (!glyph) return false; // no picture stands for this kind
+        fileName += glyph->Name;
+        width = glyph->Width;
+        height = glyph->Height;
+    }
+    fileName += ".jpg";
+
+    std::string& path = fPicturePath;
+    path.assign(fImageFolder);
+    path += '/';
+    path += fileName;
+    const unsigned glyphBit = glyph ? 1u << kind : 0;
+
+    bool present = glyph && ((fGlyphsPresent & glyphBit) != 0 || FileExists(path));
+    if (!present) {
+        // One level only; when it cannot be made, no file is there and the
+        // cell keeps its text.
+        if (!DirectoryExists(fImageFolder)) {
+            (void)::mkdir(fImageFolder.c_str(), 0777);
+            if (!DirectoryExists(fImageFolder)) return false;
+        }
+        fImage.Clear();
+        if (glyph) {
+            RenderGridGlyph(*glyph, clWhite, fImage);
+        } else if (const TField* field = column.Field()) {
+            field->GetData(fPicture);
+            if (fPicture.Kind == TValueKind::Bytes || fPicture.Kind == TValueKind::Text) {
+                try {
+                    LoadBmpImage(fPicture.Text, fImage);
+                } catch (const EInvalidGraphic&) {
+                    fImage.Clear(); // not a picture: the cell shows its text
+                }
+            }
+        }
+        if (!fImage.Empty()) {
+            SaveJpegFile(fImage, path, JpegQuality);
+            width = fImage.Width;
+            height = fImage.Height;
+            present = true;
+        }
+    }
+    if (width <= 0 || !present) return false;
+    fGlyphsPresent |= glyphBit;
+
+    out += "<img src=\"";
+    out += fImageFolderRef;
+    out += '/';
+    out += fileName;
+    out += "\" width=\"";
+    AppendInt(out, width);
+    out += "\" height=\"";
+    AppendInt(out, height);
+    out += "\">";
+    return true;
+}

@@ -1,0 +1,298 @@
+#include "export/KXExport2RTF.h"
+
+#include "data/DataSet.h"
+#include "data/DatabaseError.h"
+#include "data/TextUtils.h"
+#include "export/Utf8Decoder.h"
+
+#include <charconv>
+
+TKXExport2RTF::TKXExport2RTF() = default;
+
+void TKXExport2RTF::AppendInt(int64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    fLine.append(buf, r.ptr);
+}
+
+int TKXExport2RTF::ColorNumber(TColor color) {
+    const TColor rgb = ColorToRGB(color);
+    for (size_t i = 0; i < fColors.size(); ++i)
+        if (fColors[i] == rgb) return static_cast<int>(i);
+    fColors.push_back(rgb);
+    return static_cast<int>(fColors.size() - 1);
+}
+
+int TKXExport2RTF::FontNumber(const std::string& name) {
+    for (size_t i = 0; i < fFonts.size(); ++i)
+        if (SameText(fFonts[i], name)) return static_cast<int>(i);
+    fFonts.push_back(name);
+    return static_cast<int>(fFonts.size() - 1);
+}
+
+// Braces and backslashes are escaped so that no text can break the
+// document's grouping. Characters outside ASCII are written as \uN? (N the
+// UTF-16 unit as a signed 16-bit number, '?' for readers without Unicode):
+// 8-bit bytes would be read in whatever code page the reader assumes.
+// A line break gets \line before its own bytes, which readers ignore; without
+// it the lines of a memo would run together.
+void TKXExport2RTF::AppendText(std::string_view text) {
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n) {
+        size_t run = i;
+        while (run < n) {
+            const auto c = static_cast<unsigned char>(text[run]);
+            if (c >= 0x80 || c == '\\' || c == '{' || c == '}' || c == '\r' || c == '\n') break;
+            ++run;
+        }
+        fLine.append(text.data() + i, run - i);
+        i = run;
+        if (i >= n) break;
+        const char c = text[i];
+        if (c == '\\' || c == '{' || c == '}') {
+            fLine += '\\';
+            fLine += c;
+            ++i;
+        } else if (c == '\r' || c == '\n') {
+            fLine += "\\line ";
+            fLine += c;
+            ++i;
+            if (c == '\r' && i < n && text[i] == '\n') {
+                fLine += '\n';
+                ++i;
+            }
+        } else {
+            char32_t cp = NextUtf8Char(text, i);
+            auto unit = [this](uint32_t u) {
+                fLine += "\\u";
+                AppendInt(static_cast<int16_t>(static_cast<uint16_t>(u)));
+                fLine += '?';
+            };
+            if (cp >= 0x10000) {
+                cp -= 0x10000;
+                unit(0xD800 + (cp >> 10));
+                unit(0xDC00 + (cp & 0x3FF));
+            } else {
+                unit(cp);
+            }
+        }
+    }
+}
+
+void TKXExport2RTF::ExportToStream(TStream& stream) {
+    fBody.Clear();
+    fColors.clear();
+    fFonts.clear();
+    fColumns.clear();
+    fTwips.clear();
+    fLaidOut = false;
+    ColorNumber(clBlack);
+    ColorNumber(clWhite);
+    ColorNumber(clBtnFace); // no entry of its own when it is black or white
+    try {
+        TKXExport::ExportToStream(fBody);
+
+        fLine.clear();
+        fLine += "{\\rtf0\\ansi\r\n{\\colortbl";
+        for (TColor c : fColors) {
+            fLine += "\\red";
+            AppendInt(GetRValue(c));
+            fLine += "\\green";
+            AppendInt(GetGValue(c));
+            fLine += "\\blue";
+            AppendInt(GetBValue(c));
+            fLine += ';';
+        }
+        fLine += "}\r\n{\\fonttbl";
+        for (size_t i = 0; i < fFonts.size(); ++i) {
+            fLine += "\\f";
+            AppendInt(static_cast<int64_t>(i));
+            fLine += "\\fnil ";
+            // A semicolon ends the entry, so a name's own is written as a hex escape.
+            const size_t start = fLine.size();
+            AppendText(fFonts[i]);
+            for (size_t k = start; k < fLine.size(); ++k)
+                if (fLine[k] == ';') fLine.replace(k, 1, "\\'3b");
+            fLine += ';';
+        }
+        fLine += "}\r\n";
+        stream.Write(fLine);
+        stream.Write(fBody.Data());
+    } catch (...) {
+        Release();
+        throw;
+    }
+    Release();
+}
+
+void TKXExport2RTF::Release() {
+    std::string().swap(fBody.Data());
+    fColumns.clear();
+    fLaidOut = false;
+}
+
+// The columns and their widths are fixed for the whole export: neither the
+// layout nor the mappings may change while the walk runs.
+void TKXExport2RTF::LayOut() {
+    if (fLaidOut) return;
+    TTableView& grid = *Grid();
+    int dpi = grid.Metrics().PixelsPerInch();
+    if (dpi <= 0) dpi = 96;
+    const TMappings& mappings = Mappings();
+    fColumns.clear();
+    fTwips.clear();
+    for (int i = 0; i < mappings.Count(); ++i) {
+        const int index = grid.FindColumn(mappings.Names(i));
+        if (index < 0)
+            throw EDatabaseError("Field '" + mappings.Names(i) + "' is not a column of the grid");
+        fColumns.push_back(index);
+        fTwips.push_back(static_cast<int64_t>(grid.Column(index).Width()) * 1440 / dpi);
+    }
+    fLaidOut = true;
+}
+
+void TKXExport2RTF::WriteRowDefinition() {
+    const size_t m = fTwips.size();
+    fLine.clear();
+    fLine += "\\trowd\\trgaph40\r\n";
+    int64_t edge = 0;
+    for (size_t c = 0; c < fShading.size(); ++c) {
+        edge += fTwips[c % m];
+        fLine += "\\clbrdrl\\brdrs\\brdrcf0\r\n"
+                 "\\clbrdrt\\brdrs\\brdrcf0\r\n"
+                 "\\clbrdrb\\brdrs\\brdrcf0\r\n"
+                 "\\clbrdrr\\brdrs\\brdrcf0\r\n"
+                 "\\clshdng10000\\clcfpat";
+        AppendInt(fShading[c]);
+        // The background colour again, as the cell's plain background with
+        // no pattern: some readers (LibreOffice) paint the pattern colour of
+        // a 100% shading black. Readers that honour the pattern see the same
+        // colour either way.
+        fLine += "\\clcbpat";
+        AppendInt(fShading[c]);
+        fLine += "\\clshdng0\\cellx";
+        AppendInt(edge);
+        fLine += "\r\n";
+    }
+    Write(fLine);
+}
+
+void TKXExport2RTF::WriteCellLine(TAlignment alignment, const TFont& font, TColor background,
+                                  std::string_view text) {
+    fLine.clear();
+    fLine += "\\pard\\intbl{";
+    fLine += alignment == taRightJustify ? "\\qr" : alignment == taCenter ? "\\qc" : "\\ql";
+    fLine += Grid()->Flat() ? "\\sb12\\sa12" : "\\sb24\\sa24";
+    fLine += "\\fs";
+    AppendInt(2 * static_cast<int64_t>(font.Size));
+    if (font.Style & fsBold) fLine += "\\b";
+    if (font.Style & fsItalic) fLine += "\\i";
+    if (font.Style & fsStrikeOut) fLine += "\\strike";
+    if (font.Style & fsUnderline) fLine += "\\ul";
+    const int f = FontNumber(font.Name);
+    const int cf = ColorNumber(font.Color);
+    const int cb = ColorNumber(background);
+    fLine += "\\f";
+    AppendInt(f);
+    fLine += "\\cf";
+    AppendInt(cf);
+    fLine += "\\cb";
+    AppendInt(cb);
+    fLine += ' ';
+    AppendText(text);
+    fLine += "\\cell}\r\n";
+    Write(fLine);
+}
+
+void TKXExport2RTF::WriteTitle() {
+    const TMappings& mappings = Mappings();
+    if (mappings.Empty()) return;
+    LayOut();
+    TTableView& grid = *Grid();
+    const int d = DestCols();
+    fShading.clear();
+    for (int copy = 0; copy < d; ++copy)
+        for (int index : fColumns)
+            fShading.push_back(ColorNumber(grid.Column(index).TitleColor()));
+    WriteRowDefinition();
+    Write("{\\trrh0\r\n");
+    for (int copy = 0; copy < d; ++copy)
+        for (int index : fColumns) {
+            const TColumn& column = grid.Column(index);
+            WriteCellLine(column.TitleAlignment(), column.TitleFont(), column.TitleColor(),
+                          column.TitleCaption());
+        }
+    Write("\\pard\\intbl\\row}\r\n");
+}
+
+// The cells of a new line are shaded before they are written: group k by the
+// k-th record after the current one (the last record where the data ends),
+// each cell prepared as the engine prepares it. The cursor then goes back
+// exactly as far as it went.
+void TKXExport2RTF::ShadeFromCurrentRecord() {
+    TTableView& grid = *Grid();
+    TDataSet& ds = *grid.DataSet();
+    const int d = DestCols();
+    fShading.clear();
+    int moved = 0;
+    for (int k = 0; k < d; ++k) {
+        if (k > 0) {
+            ds.Next();
+            if (!ds.Eof()) ++moved;
+        }
+        for (int index : fColumns) {
+            TColumn& column = grid.Column(index);
+            fAheadFont = column.Font();
+            fAhead.State = 0;
+            fAhead.Font = &fAheadFont;
+            fAhead.Background = column.Color();
+            fAhead.Alignment = column.Alignment();
+            if (const TField* field = column.Field()) {
+                if (field->DataType() == ftMemo && IncludeMemo())
+                    field->GetAsString(fAhead.Text);
+                else
+                    field->GetDisplayText(fAhead.Text);
+            } else {
+                fAhead.Text.clear();
+            }
+            grid.GetCellParams(column, fAhead);
+            fShading.push_back(ColorNumber(fAhead.Background));
+        }
+    }
+    if (moved > 0) ds.MoveBy(-moved);
+}
+
+void TKXExport2RTF::WriteRecord() {
+    // Without columns there is no row to write; the record still counts.
+    if (Mappings().Empty()) {
+        TKXExport::WriteRecord();
+        return;
+    }
+    LayOut();
+    if (WrittenCount() % DestCols() == 0) {
+        ShadeFromCurrentRecord();
+        WriteRowDefinition();
+        Write("{\\trrh0\r\n");
+    }
+    TKXExport::WriteRecord();
+    if (WrittenCount() % DestCols() == 0) Write("\\pard\\intbl\\row}\r\n");
+}
+
+void TKXExport2RTF::WriteCell(TColumn& column) {
+    const TDBGridCellParams& params = CellParams();
+    WriteCellLine(column.Alignment(), params.Font ? *params.Font : column.Font(), params.Background,
+                  params.Text);
+}
+
+void TKXExport2RTF::WriteFooter() {
+    const int d = DestCols();
+    const int a = WrittenCount() % d;
+    if (!Mappings().Empty() && a != 0) {
+        // Empty cells complete the last line; the engine does not count them.
+        for (int i = 0; i < d - a; ++i)
+            TKXExport::WriteRecord();
+        Write("\\pard\\intbl\\row}\r\n");
+    }
+    Write("}");
+}

@@ -1,0 +1,576 @@
+#include "TableFileTestSupport.h"
+
+#include "data/AtomicFile.h"
+#include "data/DatabaseError.h"
+#include "data/DelimitedTableWriter.h"
+#include "data/TextDriver.h"
+#include "data/TextSchema.h"
+
+#include <functional>
+#include <random>
+
+namespace {
+using TTextTable = TOpenDriver<TTextDriver>;
+
+TValue Txt(std::string_view s) {
+    return TValue::OfText(s);
+}
+TValue Int(int64_t v) {
+    return TValue::OfInt(v);
+}
+TValue Num(double v) {
+    return TValue::OfFloat(v);
+}
+TValue Day(int y, int m, int d) {
+    return TValue::OfDateTime(EncodeDate(y, m, d));
+}
+
+const std::string Mixed = "Zo\xC3\xAB \xC3\x86r\xC3\xB8 \xE4\xB8\xAD\xE6\x96\x87";
+
+// A file with these bytes, opened.
+std::string Put(const TTableTestFolder& dir, const std::string& name, const std::string& bytes) {
+    std::string path = dir / name;
+    PutFileBytes(path, bytes);
+    return path;
+}
+
+std::vector<TFieldType> TypesOf(const TTextTable& t) {
+    std::vector<TFieldType> types;
+    for (const TFieldDef& f : t.Fields)
+        types.push_back(f.DataType);
+    return types;
+}
+
+void ExpectOpenError(const TTableTestFolder& dir, const std::string& name, const std::string& bytes,
+                     const std::string& what) {
+    std::string path = Put(dir, name, bytes);
+    std::string err = RaisedMessage([&] { TTextTable t(path); });
+    EXPECT_NE(err.find(what), std::string::npos) << err;
+    EXPECT_EQ(FileBytes(path), bytes);
+}
+} // namespace
+
+TEST(TextDriver, ReadsQuotedValuesLineBreaksAndLineEnds) {
+    TTableTestFolder dir;
+    const std::string csv = "\xEF\xBB\xBFName,Note,City\r\n"
+                            "Ann,\"said \"\"hi\"\"\",Oslo\r\n"
+                            "\"Bob, Jr.\",\"two\nlines\",\r\n"
+                            "\r\n"
+                            "Cid,,Rome\n"
+                            "Dan,\"\",\"Bern\"\r"
+                            "Eve,x";
+    TTextTable t(Put(dir, "people.csv", csv));
+    ASSERT_EQ(t.Fields.Count(), 3);
+    EXPECT_EQ(t.Fields[0].Name, "Name");
+    EXPECT_EQ(t.Fields[2].Name, "City");
+    ASSERT_EQ(t.Driver.RecordCount(), 5u);
+    EXPECT_EQ(t.Text(0, 1), "said \"hi\"");
+    EXPECT_EQ(t.Text(1, 0), "Bob, Jr.");
+    EXPECT_EQ(t.Text(1, 1), "two\nlines");
+    EXPECT_TRUE(t.Get(1, 2).IsNull());
+    EXPECT_TRUE(t.Get(2, 1).IsNull());
+    EXPECT_EQ(t.Text(2, 2), "Rome");
+    EXPECT_TRUE(t.Get(3, 1).IsNull());
+    EXPECT_EQ(t.Text(3, 2), "Bern");
+    EXPECT_EQ(t.Text(4, 1), "x");
+    EXPECT_TRUE(t.Get(4, 2).IsNull()); // a short row
+    EXPECT_EQ(t.Driver.Separator(), ',');
+    EXPECT_EQ(t.Driver.CodePage(), 65001);
+    EXPECT_EQ(t.Fields[0].Size, 8); // "Bob, Jr."
+}
+
+TEST(TextDriver, SeparatorsNamesAndRaggedRows) {
+    TTableTestFolder dir;
+    {
+        TTextTable t(Put(dir, "semi.csv", "Name;Price\nAnn;1,5\nBob;2\n"));
+        EXPECT_EQ(t.Driver.Separator(), ';');
+        EXPECT_EQ(t.Text(0, 1), "1,5");
+        EXPECT_EQ(t.Fields[1].DataType, ftString);
+    }
+    {
+        TTextTable t(Put(dir, "tabs.txt", "Name\tCity\nAnn\tOslo, NO\n"));
+        EXPECT_EQ(t.Driver.Separator(), '\t');
+        EXPECT_EQ(t.Text(0, 1), "Oslo, NO");
+        // With commas in the first line, commas it is.
+        EXPECT_EQ(TTextTable(Put(dir, "both.txt", "Name\tCity, Country\n")).Driver.Separator(),
+                  ',');
+    }
+    {
+        TTextTable t(Put(dir, "quoted.csv", "\"a,b\"|c\n1|2\n"));
+        EXPECT_EQ(t.Driver.Separator(), '|'); // the comma is inside quotes
+    }
+    {
+        TTextTable t(Put(dir, "data.tab", "a,b\tc\nx,y\tz\n"));
+        EXPECT_EQ(t.Driver.Separator(), '\t');
+        EXPECT_EQ(t.Text(0, 0), "x,y");
+    }
+    {
+        // Missing and repeated names; rows longer than the names.
+        TTextTable t(Put(dir, "names.csv", "ID,,id, Name \n1,2,3,4,5\n"));
+        ASSERT_EQ(t.Fields.Count(), 5);
+        EXPECT_EQ(t.Fields[0].Name, "ID");
+        EXPECT_EQ(t.Fields[1].Name, "F2");
+        EXPECT_EQ(t.Fields[2].Name, "id_3");
+        EXPECT_EQ(t.Fields[3].Name, "Name");
+        EXPECT_EQ(t.Fields[4].Name, "F5");
+        EXPECT_EQ(t.Get(0, 4), Int(5));
+    }
+    {
+        TTextTable t(Put(dir, "only.csv", "Just,Names\r\n"));
+        EXPECT_EQ(t.Driver.RecordCount(), 0u);
+        EXPECT_EQ(t.Fields.Count(), 2);
+    }
+}
+
+TEST(TextDriver, TypesAreGuessedFromEveryValueWithoutLosingData) {
+    TTableTestFolder dir;
+    std::string csv = "Int,Big,Float,Date,Stamp,Time,Bool,Zip,Plus,Exp,NegZero,Long,Late,Name\n";
+    for (int i = 0; i < 50; ++i)
+        csv += std::to_string(i - 25) + ",9000000000" + std::to_string(i % 10) + "," +
+               std::to_string(i) + ".25,2020-01-" + (i % 28 < 9 ? "0" : "") +
+               std::to_string(i % 28 + 1) + ",2020-02-03T04:05:06,12:34:56," +
+               (i % 2 ? "TRUE" : "false") + ",12345,5,12,0," + "123456789012345,7,x\n";
+    csv += "1,2,3.5,2021-12-31,2021-12-31 "
+           "23:59:59,00:00,False,00123,+5,1e3,-0,12345678901234567890,late text," +
+           Mixed + "\n";
+    csv += ",,,,,,,,,,,,,\n";
+    TTextTable t(Put(dir, "types.csv", csv));
+    const std::vector<TFieldType> want = {ftInteger, ftLargeint, ftFloat,  ftDate,   ftDateTime,
+                                          ftTime,    ftBoolean,  ftString, ftString, ftString,
+                                          ftString,  ftString,   ftString, ftString};
+    EXPECT_EQ(TypesOf(t), want);
+    EXPECT_EQ(t.Get(0, 0), Int(-25));
+    EXPECT_EQ(t.Get(0, 1), Int(90000000000));
+    EXPECT_EQ(t.Get(0, 2), Num(0.25));
+    EXPECT_EQ(t.Get(0, 3), Day(2020, 1, 1));
+    EXPECT_EQ(t.Get(0, 4), TValue::OfDateTime(EncodeDate(2020, 2, 3) + EncodeTime(4, 5, 6, 0)));
+    EXPECT_EQ(t.Get(0, 5), TValue::OfDateTime(EncodeTime(12, 34, 56, 0)));
+    EXPECT_EQ(t.Get(0, 6), TValue::OfBool(false));
+    EXPECT_EQ(t.Get(1, 6), TValue::OfBool(true));
+    // Text exactly as written.
+    EXPECT_EQ(t.Get(50, 7), Txt("00123"));
+    EXPECT_EQ(t.Get(50, 8), Txt("+5"));
+    EXPECT_EQ(t.Get(50, 9), Txt("1e3"));
+    EXPECT_EQ(t.Get(50, 10), Txt("-0"));
+    EXPECT_EQ(t.Get(0, 11), Txt("123456789012345"));
+    EXPECT_EQ(t.Get(50, 11), Txt("12345678901234567890"));
+    EXPECT_EQ(t.Get(0, 12), Txt("7")); // contradicted by the last row
+    // Widths in characters of the longest value.
+    EXPECT_EQ(t.Fields[13].Size, 10);
+    EXPECT_EQ(t.Get(50, 13), Txt(Mixed));
+    EXPECT_EQ(t.Fields[12].Size, 9);
+    // Empty values are null in every column.
+    for (int f = 0; f < 14; ++f)
+        EXPECT_TRUE(t.Get(51, f).IsNull()) << f;
+}
+
+TEST(TextDriver, TextEncodings) {
+    TTableTestFolder dir;
+    {
+        // Not UTF-8: read as Windows-1252.
+        TTextTable t(Put(dir, "ansi.csv", "Name\nZo\xEB \xC6r\xF8 \x80\n"));
+        EXPECT_EQ(t.Driver.CodePage(), 1252);
+        EXPECT_EQ(t.Text(0, 0), "Zo\xC3\xAB \xC3\x86r\xC3\xB8 \xE2\x82\xAC");
+        EXPECT_EQ(t.Fields[0].Size, 9);
+    }
+    {
+        std::u16string text = u"Name,City\r\n\u00C6r\u00F8,\u4E2D\u6587\r\n";
+        std::string le = "\xFF\xFE", be = "\xFE\xFF";
+        for (char16_t c : text) {
+            le += static_cast<char>(c & 0xFF);
+            le += static_cast<char>(c >> 8);
+            be += static_cast<char>(c >> 8);
+            be += static_cast<char>(c & 0xFF);
+        }
+        for (const std::string& bytes : {le, be}) {
+            TTextTable t(Put(dir, "wide.txt", bytes));
+            ASSERT_EQ(t.Driver.RecordCount(), 1u);
+            EXPECT_EQ(t.Fields[1].Name, "City");
+            EXPECT_EQ(t.Text(0, 0), "\xC3\x86r\xC3\xB8");
+            EXPECT_EQ(t.Text(0, 1), "\xE4\xB8\xAD\xE6\x96\x87");
+        }
+    }
+    // Schema code pages.
+    struct TCase {
+        const char* CharSet;
+        int CodePage;
+        std::string Raw, Utf8;
+    };
+    const TCase cases[] = {{"OEM", 437, "Zo\x89", "Zo\xC3\xAB"},
+                           {"850", 850, "\x92r\x9B", "\xC3\x86r\xC3\xB8"},
+                           {"866", 866, "\x8F\xE0\xA8", "\xD0\x9F\xD1\x80\xD0\xB8"},
+                           {"1251", 1251, "\xCC\xEE\xF1", "\xD0\x9C\xD0\xBE\xD1\x81"},
+                           {"ANSI", 1252, "\xC6r\xF8", "\xC3\x86r\xC3\xB8"}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.CharSet);
+        Put(dir, "cp.sch",
+            std::string("[cp]\nFILETYPE=VARYING\nCHARSET=") + c.CharSet +
+                "\nDELIMITER=\"\nSEPARATOR=,\nFIELD1=Text,CHAR,10,0,0\n");
+        TTextTable t(Put(dir, "cp.txt", "\"" + c.Raw + "\"\r\n"));
+        EXPECT_EQ(t.Driver.CodePage(), c.CodePage);
+        EXPECT_EQ(t.Text(0, 0), c.Utf8);
+        t.Driver.Post(0, {Txt(c.Utf8 + "!")});
+        EXPECT_EQ(FileBytes(dir / "cp.txt"), "\"" + c.Raw + "!\"\r\n");
+        std::string err = RaisedMessage([&] { t.Driver.Post(0, {Txt("\xE4\xB8\xAD")}); });
+        EXPECT_NE(err.find("code page " + std::to_string(c.CodePage)), std::string::npos) << err;
+    }
+}
+
+TEST(TextDriver, SchemaFilesDescribeVaryingAndFixedTables) {
+    TTableTestFolder dir;
+    TTextSchema varying;
+    varying.TableName = "orders";
+    varying.Separator = ';';
+    varying.Delimiter = '\'';
+    varying.Fields = {{"Name", ftString, 10, 0, 0},   {"Qty", ftInteger, 4, 0, 0},
+                      {"Price", ftCurrency, 8, 2, 0}, {"Due", ftDate, 10, 0, 0},
+                      {"Paid", ftBoolean, 1, 0, 0},   {"At", ftTime, 8, 0, 0}};
+    TDelimitedTableWriter::WriteWithSchema(
+        dir / "orders.txt", varying,
+        {{Txt("O'Hara; Ann"), Int(3), Num(9.5), Day(2021, 2, 3), TValue::OfBool(true),
+          TValue::OfDateTime(EncodeTime(8, 30, 0, 0))},
+         {Txt("Bob"), TValue(), Txt("n/a"), TValue(), TValue::OfBool(false), TValue()}});
+    {
+        TTextTable t(dir / "orders.txt");
+        EXPECT_TRUE(t.Driver.HasSchema());
+        ASSERT_EQ(t.Driver.RecordCount(), 2u); // no line of names
+        const std::vector<TFieldType> want = {ftString, ftInteger, ftCurrency,
+                                              ftDate,   ftBoolean, ftTime};
+        EXPECT_EQ(TypesOf(t), want);
+        EXPECT_EQ(t.Text(0, 0), "O'Hara; Ann");
+        EXPECT_EQ(t.Get(0, 1), Int(3));
+        EXPECT_EQ(t.Get(0, 2), Num(9.5));
+        EXPECT_EQ(t.Get(0, 3), Day(2021, 2, 3));
+        EXPECT_EQ(t.Get(0, 4), TValue::OfBool(true));
+        EXPECT_TRUE(t.Get(1, 1).IsNull());
+        EXPECT_EQ(t.Get(1, 2), Txt("n/a")); // not a number: shown as it stands
+    }
+    TTextSchema fixed;
+    fixed.TableName = "fixed";
+    fixed.Fixed = true;
+    fixed.CharSet = TTextSchema::csOem;
+    fixed.Fields = {
+        {"Code", ftString, 4, 0, 0}, {"Amount", ftFloat, 8, 2, 4}, {"Name", ftString, 12, 0, 14}};
+    TDelimitedTableWriter::WriteWithSchema(
+        dir / "fixed.txt", fixed,
+        {{Txt("A1"), Num(12.5), Txt("Zo\xC3\xAB")}, {Txt("B22"), Num(-3), TValue()}});
+    EXPECT_EQ(FileBytes(dir / "fixed.txt"),
+              "A1      12.5  Zo\x89         \r\nB22       -3              \r\n");
+    {
+        TTextTable t(dir / "fixed.txt");
+        EXPECT_EQ(t.Text(0, 0), "A1");
+        EXPECT_EQ(t.Get(0, 1), Num(12.5));
+        EXPECT_EQ(t.Text(0, 2), "Zo\xC3\xAB");
+        EXPECT_EQ(t.Get(1, 1), Num(-3));
+        EXPECT_TRUE(t.Get(1, 2).IsNull());
+        t.Driver.Post(1, {Txt("C"), Num(1234.25), Txt("Ann")});
+        std::string err = RaisedMessage([&] {
+            t.Driver.Post(-1, {Txt("TOOLONG"), TValue(), TValue()});
+        });
+        EXPECT_NE(err.find("wider than the field's 4 characters"), std::string::npos) << err;
+    }
+    EXPECT_EQ(FileBytes(dir / "fixed.txt"),
+              "A1      12.5  Zo\x89         \r\nC    1234.25  Ann         \r\n");
+    // A .csv never reads a schema.
+    PutFileBytes(dir / "orders.csv", "Name\nx\n");
+    EXPECT_FALSE(TTextTable(dir / "orders.csv").Driver.HasSchema());
+    // The schema's name in another letter case.
+    std::filesystem::rename(dir / "fixed.sch", dir / "FIXED.SCH");
+    EXPECT_TRUE(TTextTable(dir / "fixed.txt").Driver.HasSchema());
+}
+
+TEST(TextDriver, SchemaErrorsNameTheLine) {
+    TTableTestFolder dir;
+    struct TCase {
+        std::string Schema;
+        std::string What;
+    };
+    const TCase cases[] = {
+        {"[t]\nFILETYPE = VARYING\nFIELD1 = A,CHR,10,0,0\n", "line 3: unknown field type \"CHR\""},
+        {"[t]\nFIELD1 = A,CHAR,10,0,0\nFIELD3 = B,CHAR,10,0,0\n", "line 3: FIELD2 is missing"},
+        {"[t]\nFILETYPE = FIXED\nFIELD1 = A,CHAR,10,0,0\nFIELD2 = B,CHAR,5,0,8\n",
+         "line 4: B overlaps A"},
+        {"[t]\nCHARSET = KLINGON\nFIELD1 = A,CHAR,1,0,0\n", "line 2: CHARSET is KLINGON"},
+        {"[t]\nSEPERATOR = ;\n", "line 2: unknown setting \"SEPERATOR\""},
+        {"[t]\nFILETYPE = BINARY\n", "line 2: FILETYPE is BINARY"},
+        {"[t]\njust words\n", "line 2: expected NAME = value"},
+        {"[t]\nFIELD1 = A,CHAR,ten,0,0\n", "line 2: the width of A"},
+        {"[t]\nFIELD1 = A,CHAR,1,0,0\nFIELD1 = B,CHAR,1,0,0\n", "line 3: FIELD1 is given twice"},
+        {"[t]\nFILETYPE = FIXED\nFIELD1 = A,CHAR,0,0,0\n",
+         "line 3: a field of a FIXED file needs a width"},
+        {"[t]\nFILETYPE = VARYING\n", "no fields"},
+        {std::string("\x01\x02\0\x03", 4), "NUL"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        PutFileBytes(dir / "t.sch", c.Schema);
+        ExpectOpenError(dir, "t.txt", "a\n", c.What);
+        std::string err = RaisedMessage([&] { TTextTable t(dir / "t.txt"); });
+        EXPECT_NE(err.find("t.sch"), std::string::npos) << err;
+    }
+}
+
+TEST(TextDriver, DisplayTextThroughADataSet) {
+    TClassicFormats classic;
+    TTableTestFolder dir;
+    TFileTestDataSet<TTextDriver> ds(
+        Put(dir, "d.csv",
+            "Name,Amount,Due,Ok,When\n" + Mixed +
+                ",12.5,2020-03-04,true,2020-03-04 05:06:07\nx,-1,,,\n"));
+    ds.Open();
+    EXPECT_EQ(ds.RecordCount(), 2);
+    EXPECT_EQ(ds.FieldByName("Name").DisplayText(), Mixed);
+    EXPECT_EQ(ds.FieldByName("Amount").DisplayText(), "12.5");
+    EXPECT_EQ(ds.FieldByName("Due").DisplayText(), "3/4/2020");
+    EXPECT_EQ(ds.FieldByName("Ok").DisplayText(), "True");
+    EXPECT_EQ(ds.FieldByName("When").DisplayText(), "3/4/2020 5:06:07");
+    ds.Next();
+    EXPECT_EQ(ds.FieldByName("Amount").DisplayText(), "-1");
+    EXPECT_EQ(ds.FieldByName("Due").DisplayText(), "");
+    // Editing through the dataset writes the file.
+    ds.Edit();
+    ds.FieldByName("Name").SetAsString("y, with a comma");
+    ds.Post();
+    EXPECT_EQ(FileBytes(dir / "d.csv"),
+              "Name,Amount,Due,Ok,When\n" + Mixed +
+                  ",12.5,2020-03-04,true,2020-03-04 05:06:07\n\"y, with a comma\",-1,,,\n");
+}
+
+TEST(TextEdit, EditsKeepTheFilesWayOfWriting) {
+    TTableTestFolder dir;
+    const std::string head = "\xEF\xBB\xBF\"ID\";\"Name\";\"Ok\";\"At\"\r\n";
+    const std::string line1 = "1;\"Ann \"\"A\"\"\";TRUE;2020-01-02T03:04:05\r\n";
+    const std::string line2 = "2;Bob;FALSE;2020-01-02T03:04:05\r\n";
+    const std::string line3 = "3;\"Cid\";TRUE;2021-05-06T07:08:09\r\n";
+    std::string path = Put(dir, "edit.csv", head + line1 + line2 + line3);
+    {
+        TTextTable t(path);
+        ASSERT_EQ(t.Driver.Separator(), ';');
+        t.Driver.Post(1, {Int(2), Txt(Mixed + "; \"q\""), TValue::OfBool(true), t.Get(1, 3)});
+        // Unchanged lines stay byte for byte; the new one is quoted like the file.
+        const std::string edited =
+            "\"2\";\"" + Mixed + "; \"\"q\"\"\";\"TRUE\";\"2020-01-02T03:04:05\"\r\n";
+        EXPECT_EQ(FileBytes(path), head + line1 + edited + line3);
+        EXPECT_EQ(t.Driver.Post(
+                      -1, {Int(4), TValue(), TValue::OfBool(false),
+                           TValue::OfDateTime(EncodeDate(2022, 1, 1) + EncodeTime(0, 0, 1, 0))}),
+                  3u);
+        EXPECT_EQ(FileBytes(path),
+                  head + line1 + edited + line3 + "\"4\";;\"FALSE\";\"2022-01-01T00:00:01\"\r\n");
+        t.Driver.Delete(0);
+        EXPECT_FALSE(t.Driver.RecordLive(0));
+        EXPECT_EQ(t.Text(1, 1), Mixed + "; \"q\"");
+        EXPECT_EQ(t.Get(3, 0), Int(4));
+        // Values of the wrong kind are refused and change nothing.
+        const std::string before = FileBytes(path);
+        std::string err = RaisedMessage([&] {
+            t.Driver.Post(-1, {Txt("five"), TValue(), TValue(), TValue()});
+        });
+        EXPECT_NE(err.find("Field 'ID' cannot hold 'five'"), std::string::npos) << err;
+        err = RaisedMessage([&] { t.Driver.Post(-1, {Int(5), TValue(), Txt("maybe"), TValue()}); });
+        EXPECT_NE(err.find("not True or False"), std::string::npos) << err;
+        EXPECT_EQ(FileBytes(path), before);
+    }
+    TTextTable t(path);
+    ASSERT_EQ(t.Driver.RecordCount(), 3u);
+    EXPECT_EQ(t.Text(0, 1), Mixed + "; \"q\"");
+    EXPECT_EQ(t.Text(1, 1), "Cid");
+    EXPECT_EQ(t.Get(2, 0), Int(4));
+    EXPECT_TRUE(t.Get(2, 1).IsNull());
+    EXPECT_EQ(t.Get(2, 2), TValue::OfBool(false));
+
+    // A file with LF line ends, no quotes and no final line end.
+    path = Put(dir, "plain.csv", "a,b\n1,x\n2,y");
+    {
+        TTextTable p(path);
+        p.Driver.Post(-1, {Int(3), Txt("z")});
+        EXPECT_EQ(FileBytes(path), "a,b\n1,x\n2,y\n3,z");
+        p.Driver.Delete(1);
+        EXPECT_EQ(FileBytes(path), "a,b\n1,x\n3,z");
+        p.Driver.Delete(0);
+        p.Driver.Delete(2);
+        EXPECT_EQ(FileBytes(path), "a,b\n");
+        p.Driver.Post(-1, {TValue(), Txt("alone")});
+        EXPECT_EQ(FileBytes(path), "a,b\n,alone");
+    }
+    // A single column that is empty still makes a record.
+    path = Put(dir, "one.csv", "a\r\nx\r\n");
+    {
+        TTextTable o(path);
+        o.Driver.Post(-1, {TValue()});
+        EXPECT_EQ(FileBytes(path), "a\r\nx\r\n\"\"\r\n");
+    }
+    EXPECT_EQ(TTextTable(path).Driver.RecordCount(), 2u);
+    // A Windows-1252 file stays Windows-1252.
+    path = Put(dir, "ansi.csv", "Name\r\nZo\xEB\r\n");
+    {
+        TTextTable a(path);
+        a.Driver.Post(-1, {Txt("\xC3\x86r\xC3\xB8")});
+        EXPECT_EQ(FileBytes(path), "Name\r\nZo\xEB\r\n\xC6r\xF8\r\n");
+    }
+}
+
+TEST(TextEdit, Utf16FilesAreWrittenBackInUtf16) {
+    TTableTestFolder dir;
+    std::u16string text = u"Name\r\n\u00C6r\u00F8\r\n";
+    std::string le = "\xFF\xFE";
+    for (char16_t c : text) {
+        le += static_cast<char>(c & 0xFF);
+        le += static_cast<char>(c >> 8);
+    }
+    std::string path = Put(dir, "wide.txt", le);
+    TTextTable t(path);
+    t.Driver.Post(-1, {Txt("\xE4\xB8\xAD")});
+    std::string want = le;
+    for (char16_t c : std::u16string(u"\u4E2D\r\n")) {
+        want += static_cast<char>(c & 0xFF);
+        want += static_cast<char>(c >> 8);
+    }
+    EXPECT_EQ(FileBytes(path), want);
+    EXPECT_EQ(TTextTable(path).Text(1, 0), "\xE4\xB8\xAD");
+}
+
+TEST(TextEdit, AFailedWriteLeavesTheFileAsItWas) {
+    TTableTestFolder dir;
+    std::string csv = "ID,Name,Note\r\n";
+    for (int i = 0; i < 300; ++i)
+        csv += std::to_string(i) + ",name " + std::to_string(i) + ",\"note, " + std::to_string(i) +
+               "\"\r\n";
+    std::string path = Put(dir, "big.csv", csv);
+    const std::vector<std::string> files = dir.Files();
+    TTextTable t(path);
+    struct TOp {
+        const char* Name;
+        std::function<void()> Run;
+    };
+    const std::vector<TOp> ops = {{"edit",
+                                   [&] {
+                                       t.Driver.Post(5, {Int(5), Txt("five"), TValue()});
+                                   }},
+                                  {"insert",
+                                   [&] {
+                                       t.Driver.Post(-1, {Int(300), Txt("new"), Txt("n")});
+                                   }},
+                                  {"delete", [&] { t.Driver.Delete(7); }}};
+    const long long size = static_cast<long long>(csv.size());
+    for (const TOp& op : ops)
+        for (long long at : {0LL, 1LL, 13LL, 14LL, 4095LL, size / 2, size - 100}) {
+            SCOPED_TRACE(std::string(op.Name) + " failing after " + std::to_string(at) + " bytes");
+            TAtomicFile::InjectFailureAfter(at);
+            std::string err = RaisedMessage(op.Run);
+            TAtomicFile::InjectFailureAfter(-1);
+            EXPECT_NE(err.find("big.csv"), std::string::npos) << err;
+            EXPECT_EQ(FileBytes(path), csv);
+            EXPECT_EQ(dir.Files(), files);
+            EXPECT_EQ(t.Text(5, 1), "name 5");
+            EXPECT_EQ(t.Driver.RecordCount(), 300u);
+        }
+    for (const TOp& op : ops)
+        op.Run();
+    TTextTable after(path);
+    EXPECT_EQ(after.Driver.RecordCount(), 300u);
+    EXPECT_EQ(after.Text(5, 1), "five");
+    EXPECT_EQ(after.Text(7, 1), "name 8");
+    EXPECT_EQ(after.Text(299, 1), "new");
+}
+
+TEST(TextEdit, LocksReadOnlyFilesAndOtherWriters) {
+    TTableTestFolder dir;
+    std::string path = Put(dir, "l.csv", "a\n1\n");
+    {
+        TTextTable t(path);
+        PutFileBytes(dir / ".~lock.l.csv#", "x");
+        EXPECT_NE(RaisedMessage([&] { t.Driver.Delete(0); }).find("open in another program"),
+                  std::string::npos);
+        std::filesystem::remove(dir / ".~lock.l.csv#");
+        // Another program rewrote the file meanwhile.
+        PutFileBytes(dir / "l.tmp", "a\n1\n2\n");
+        std::filesystem::rename(dir / "l.tmp", path);
+        EXPECT_NE(RaisedMessage([&] { t.Driver.Delete(0); }).find("changed by another program"),
+                  std::string::npos);
+        t.Driver.Refresh();
+        EXPECT_EQ(t.Driver.RecordCount(), 2u);
+        PutFileBytes(dir / "l.tmp", "b\n1\n");
+        std::filesystem::rename(dir / "l.tmp", path);
+        EXPECT_NE(
+            RaisedMessage([&] { t.Driver.Refresh(); }).find("were changed by another program"),
+            std::string::npos);
+    }
+    if (geteuid() != 0) {
+        chmod(path.c_str(), 0444);
+        TTextTable t(path);
+        EXPECT_FALSE(t.Driver.CanModify());
+        EXPECT_EQ(t.Driver.ReadOnlyReason(), "the file is read-only");
+    }
+}
+
+// ---- Bad input ------------------------------------------------------------------
+
+TEST(TextBadInput, EmptyBinaryAndBrokenFiles) {
+    TTableTestFolder dir;
+    ExpectOpenError(dir, "empty.csv", "",
+                    "\"" + (dir / "empty.csv") + "\": the file is empty (0 bytes)");
+    ExpectOpenError(dir, "blank.csv", "\r\n\r\n", "no line of field names");
+    ExpectOpenError(dir, "binary.csv", std::string("ab\0cd", 5), "NUL bytes");
+    ExpectOpenError(dir, "odd.txt",
+                    "\xFF\xFE"
+                    "a",
+                    "odd number of bytes");
+    ExpectOpenError(dir, "wide.csv", std::string(20000, ','), "more than 16384 fields");
+    // An open quote runs to the end of the file.
+    TTextTable t(Put(dir, "open.csv", "a,b\n1,\"never closed\n2,3\n"));
+    ASSERT_EQ(t.Driver.RecordCount(), 1u);
+    EXPECT_EQ(t.Text(0, 1), "never closed\n2,3\n");
+}
+
+TEST(TextBadInput, GarbageAndTruncatedFilesNeverCrash) {
+    TTableTestFolder dir;
+    std::mt19937 rng(3);
+    const std::string alphabet = "ab,;\t\"\r\n 0123456789.-+eE:T|\xC3\xA9\xFF\xFE\xEF\xBB\xBF";
+    for (int i = 0; i < 1500; ++i) {
+        std::string bytes(rng() % 300, '\0');
+        for (char& c : bytes)
+            c = i % 4 == 0 ? static_cast<char>(rng()) : alphabet[rng() % alphabet.size()];
+        std::string path = Put(dir, i % 3 ? "g.csv" : "g.txt", bytes);
+        if (i % 5 == 0)
+            PutFileBytes(dir / "g.sch",
+                         i % 10 == 0
+                             ? bytes
+                             : "[g]\nFILETYPE=FIXED\nFIELD1=A,CHAR,3,0,0\nFIELD2=B,FLOAT,4,0,5\n");
+        else
+            std::filesystem::remove(dir / "g.sch");
+        try {
+            TTextTable t(path);
+            for (uint32_t r = 0; r < t.Driver.RecordCount(); ++r)
+                for (int f = 0; f < t.Fields.Count(); ++f)
+                    t.Get(r, f);
+            if (t.Driver.CanModify() && t.Driver.RecordCount() > 0 && i % 7 == 0) {
+                std::vector<TValue> first;
+                for (int f = 0; f < t.Fields.Count(); ++f)
+                    first.push_back(t.Get(0, f));
+                try {
+                    t.Driver.Post(0, first);
+                    t.Driver.Post(-1, first);
+                    t.Driver.Delete(0);
+                } catch (const EDatabaseError&) {
+                }
+            }
+        } catch (const EDatabaseError& e) {
+            EXPECT_NE(std::string(e.what()).find("g."), std::string::npos) << e.what();
+        }
+    }
+    // Every cut of a real table opens or says why.
+    std::string csv =
+        "\xEF\xBB\xBFID,Name,Note\r\n1,\"Zo\xC3\xAB\",\"a \"\"b\"\"\nc\"\r\n2,x,y\r\n";
+    for (size_t cut = 0; cut <= csv.size(); ++cut) {
+        std::string path = Put(dir, "cut.csv", csv.substr(0, cut));
+        try {
+            TTextTable t(path);
+            for (uint32_t r = 0; r < t.Driver.RecordCount(); ++r)
+                for (int f = 0; f < t.Fields.Count(); ++f)
+                    t.Get(r, f);
+        } catch (const EDatabaseError& e) {
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+        }
+    }
+}
