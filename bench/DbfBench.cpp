@@ -10,9 +10,9 @@
 // Prints figures only; it never fails on speed.
 #include "data/DatabaseError.h"
 #include "data/DbfDriver.h"
-#include "data/DbfWriter.h"
 #include "data/DriverDataSet.h"
 #include "data/FormatSettings.h"
+#include "BenchTable.h"
 
 #include <chrono>
 #include <cstdio>
@@ -58,53 +58,6 @@ private:
     std::string fPath;
 };
 
-TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
-    TDbfFieldSpec s;
-    s.Name = name;
-    s.Type = type;
-    s.Length = length;
-    s.Decimals = decimals;
-    return s;
-}
-
-void Generate(const std::string& path, long records) {
-    static const char* const names[] = {"Ann Berg",   "Bob Král",   "Cid Moreau", "Dora Lind",
-                                        "Eve Santos", "Finn Olsen", "Gia Rossi",  "Hugo Weber"};
-    static const char* const cities[] = {"Oslo", "Praha", "Lima", "Rome", "København", "Lyon"};
-    TDbfWriter w(path, dvDBase3,
-                 {F("NAME", 'C', 20), F("CITY", 'C', 40), F("QTY", 'N', 10), F("PRICE", 'N', 12, 2),
-                  F("SINCE", 'D'), F("ACTIVE", 'L'), F("NOTE", 'M')});
-    const double firstDay = EncodeDate(1990, 1, 1);
-    std::vector<TValue> row(7);
-    uint64_t x = 88172645463325252ull;
-    std::string text;
-    for (long i = 0; i < records; ++i) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        text = names[x % 8];
-        text += ' ';
-        text += std::to_string(i % 1000);
-        row[0].SetText(text);
-        row[1].SetText(cities[(x >> 8) % 6]);
-        row[2].SetInt(static_cast<int64_t>((x >> 16) % 5000000) - 1000000);
-        row[3].SetFloat(static_cast<double>(static_cast<int64_t>((x >> 24) % 20000000) - 5000000) /
-                        100.0);
-        row[4].SetDateTime(firstDay + static_cast<double>((x >> 32) % 12000));
-        if ((x >> 40) % 10 == 0)
-            row[5].SetNull();
-        else
-            row[5].SetBool(((x >> 44) & 1) != 0);
-        // Every tenth record has a memo, as memo columns are mostly sparse.
-        if (i % 10 == 0)
-            row[6].SetText("Note for record " + std::to_string(i + 1) + ": call back in spring.");
-        else
-            row[6].SetNull();
-        w.AddRecord(row, i % 1000 == 999);
-    }
-    w.Finish();
-}
-
 // The limit: the table's bytes read with read() into one buffer.
 double ReadBytes(const std::vector<std::string>& paths, uint64_t& total) {
     std::vector<char> buffer(1 << 20);
@@ -139,7 +92,7 @@ int main(int argc, char** argv) {
     SetFormatSettings(TFormatSettings::Classic());
     try {
         auto start = TClock::now();
-        Generate(path, records);
+        WriteBenchTable(path, records, true, true);
         const double generate = SecondsSince(start);
         uint64_t bytes = 0;
         ReadBytes({path, folder + "/bench.dbt"}, bytes); // warm the cache

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -492,11 +493,154 @@ int DayOfWeek(double dt) {
     return PartsOf(Split(dt)).DayOfWeek;
 }
 
+namespace {
+// A pattern of numbers and separators only (d, dd, m, mm, yy, yyyy, h, hh,
+// n, nn, s, ss, / and : and other plain characters), compiled once into
+// steps: a grid column formats the same pattern for every record. Anything
+// else (names, am/pm, quotes, c, z) goes through FormatParts.
+struct TCompiledPattern {
+    enum TStep : uint8_t { Literal, Day, Month, Year2, Year4, Hour, Minute, Second };
+    struct TItem {
+        TStep Step;
+        uint8_t Width; // minimum digits; the character for Literal
+    };
+    std::string Pattern;
+    char DateSeparator = 0, TimeSeparator = 0;
+    bool Simple = false;
+    std::vector<TItem> Items;
+
+    void Compile(std::string_view p, const TFormatSettings& fs) {
+        Pattern.assign(p);
+        DateSeparator = fs.DateSeparator;
+        TimeSeparator = fs.TimeSeparator;
+        Items.clear();
+        Simple = false;
+        bool afterHour = false;
+        for (size_t i = 0; i < p.size();) {
+            const char c = p[i];
+            const char lc = Lower(c);
+            size_t run = 1;
+            while (i + run < p.size() && Lower(p[i + run]) == lc)
+                ++run;
+            const auto w = static_cast<uint8_t>(run >= 2 ? 2 : 1);
+            switch (lc) {
+            case 'd':
+                if (run > 2) return;
+                Items.push_back({Day, w});
+                afterHour = false;
+                break;
+            case 'm':
+                if (run > 2) return;
+                Items.push_back({afterHour ? Minute : Month, w});
+                afterHour = false;
+                break;
+            case 'y':
+                Items.push_back({run <= 2 ? Year2 : Year4, 0});
+                afterHour = false;
+                break;
+            case 'h':
+                Items.push_back({Hour, w});
+                afterHour = true;
+                break;
+            case 'n':
+                Items.push_back({Minute, w});
+                afterHour = false;
+                break;
+            case 's':
+                Items.push_back({Second, w});
+                afterHour = false;
+                break;
+            case '/':
+            case ':':
+                for (size_t k = 0; k < run; ++k)
+                    Items.push_back({Literal, static_cast<uint8_t>(c == '/' ? fs.DateSeparator
+                                                                            : fs.TimeSeparator)});
+                break;
+            case 'a':
+            case 'c':
+            case 'z':
+            case '"':
+            case '\'':
+                return;
+            default:
+                for (size_t k = 0; k < run; ++k)
+                    Items.push_back({Literal, static_cast<uint8_t>(p[i + k])});
+                break;
+            }
+            i += run;
+        }
+        Simple = true;
+    }
+
+    bool Matches(std::string_view p, const TFormatSettings& fs) const {
+        return p == Pattern && fs.DateSeparator == DateSeparator &&
+               fs.TimeSeparator == TimeSeparator;
+    }
+};
+
+char* PutNumber(char* at, int64_t v, int minDigits) {
+    char buf[24];
+    int n = 0;
+    do {
+        buf[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    for (int i = n; i < minDigits; ++i)
+        *at++ = '0';
+    while (n > 0)
+        *at++ = buf[--n];
+    return at;
+}
+} // namespace
+
 void AppendFormatDateTime(std::string& out, std::string_view pattern, double dt,
                           const TFormatSettings& fs) {
     const TSplit s = Split(dt);
     if (!s.Ok) return; // NaN, infinity or far outside the calendar: nothing to show
-    FormatParts(out, pattern, PartsOf(s), s.Ms, fs, 0);
+    thread_local TCompiledPattern compiled;
+    if (!compiled.Matches(pattern, fs)) compiled.Compile(pattern, fs);
+    if (!compiled.Simple || compiled.Items.size() > 32 || s.Day < -693593 || s.Day > 2958465) {
+        FormatParts(out, pattern, PartsOf(s), s.Ms, fs, 0);
+        return;
+    }
+    // Years 1..9999 here, so every number fits its few digits.
+    int64_t year;
+    int month, day;
+    CivilFromDays(s.Day - UnixToDayZero, year, month, day);
+    const int hour = static_cast<int>(s.Ms / 3600000);
+    const int minute = static_cast<int>(s.Ms / 60000 % 60);
+    const int second = static_cast<int>(s.Ms / 1000 % 60);
+    char text[32 * 4];
+    char* at = text;
+    for (const TCompiledPattern::TItem& item : compiled.Items) {
+        switch (item.Step) {
+        case TCompiledPattern::Literal:
+            *at++ = static_cast<char>(item.Width);
+            break;
+        case TCompiledPattern::Day:
+            at = PutNumber(at, day, item.Width);
+            break;
+        case TCompiledPattern::Month:
+            at = PutNumber(at, month, item.Width);
+            break;
+        case TCompiledPattern::Year2:
+            at = PutNumber(at, year % 100, 2);
+            break;
+        case TCompiledPattern::Year4:
+            at = PutNumber(at, year, 4);
+            break;
+        case TCompiledPattern::Hour:
+            at = PutNumber(at, hour, item.Width);
+            break;
+        case TCompiledPattern::Minute:
+            at = PutNumber(at, minute, item.Width);
+            break;
+        case TCompiledPattern::Second:
+            at = PutNumber(at, second, item.Width);
+            break;
+        }
+    }
+    out.append(text, static_cast<size_t>(at - text));
 }
 
 std::string FormatDateTime(std::string_view pattern, double dt, const TFormatSettings& fs) {

@@ -19,6 +19,10 @@ void TField::GetData(TValue& out) const {
 void TField::GetAsString(std::string& out) const {
     out.clear();
     fDataSet.GetFieldValue(fFieldNo, fScratch);
+    if (fTextAsIs && fScratch.Kind == TValueKind::Text) {
+        out.swap(fScratch.Text);
+        return;
+    }
     if (!fScratch.IsNull()) FormatValue(fScratch, out, false);
 }
 
@@ -35,6 +39,10 @@ void TField::GetDisplayText(std::string& out) const {
         return;
     }
     fDataSet.GetFieldValue(fFieldNo, fScratch);
+    if (fTextAsIs && fScratch.Kind == TValueKind::Text) {
+        out.swap(fScratch.Text); // the scratch keeps out's buffer for the next read
+        return;
+    }
     if (!fScratch.IsNull() || IsBlob()) FormatValue(fScratch, out, true);
 }
 

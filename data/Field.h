@@ -93,6 +93,8 @@ protected:
     // The value converted to this kind, for the As... readers.
     [[noreturn]] void RaiseConvert(const char* target) const;
     TValue& Scratch() const { return fScratch; }
+    // A text value is its own display text: handed over without a copy.
+    bool fTextAsIs = false;
 
 private:
     TDataSet& fDataSet;

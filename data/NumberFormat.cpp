@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -346,6 +347,41 @@ bool IsDigit(char c) {
 
 } // namespace
 
+// Most values in tables are short decimals (12.5, 82705.23). When some
+// r * 10^-k with r below 10^15 reads back as exactly v, that decimal is the
+// 15-digit rounding of v (there is only one within half a unit of v), and
+// the smallest such k gives it without trailing zeros. A few products and
+// one division find it, where to_chars takes several times longer.
+static bool AppendShortDecimal(std::string& out, double v, char separator) {
+    static constexpr double Pow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
+    static constexpr uint64_t IntPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    const double a = std::fabs(v);
+    if (!(a >= 1e-4 && a < 1e15)) return false; // the fixed notation's range
+    for (int k = 0; k < 8; ++k) {
+        const double m = a * Pow10[k];
+        if (m >= 1e15) return false;
+        const double r = std::nearbyint(m);
+        if (r / Pow10[k] != a) continue;
+        const auto whole = static_cast<uint64_t>(r);
+        char text[40];
+        char* at = text;
+        if (v < 0) *at++ = '-';
+        at = std::to_chars(at, text + sizeof text, whole / IntPow10[k]).ptr;
+        if (k > 0) {
+            *at++ = separator;
+            uint64_t frac = whole % IntPow10[k];
+            for (int i = k - 1; i >= 0; --i) {
+                at[i] = static_cast<char>('0' + frac % 10);
+                frac /= 10;
+            }
+            at += k;
+        }
+        out.append(text, static_cast<size_t>(at - text));
+        return true;
+    }
+    return false;
+}
+
 void AppendFloat(std::string& out, double v, int precision, const TFormatSettings& fs) {
     if (AppendNonFinite(out, v)) return;
     if (v == 0) {
@@ -353,35 +389,67 @@ void AppendFloat(std::string& out, double v, int precision, const TFormatSetting
         return;
     }
     precision = std::clamp(precision, 1, 17);
+    if (precision == 15 && AppendShortDecimal(out, v, fs.DecimalSeparator)) return;
+    // Digits and exponent from to_chars' scientific form "-d.ddde+XX". The
+    // shortest form is much cheaper than a fixed precision, and when it has
+    // no more digits than asked for (up to 15) it is the correctly rounded
+    // result too: the 15-digit grid is coarser than a double's spacing, so
+    // the one decimal within half a unit of v is also the nearest on it.
+    // Subnormals have fewer bits, so they take the long way.
     char buf[64];
-    const auto r =
-        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, precision - 1);
-    const TDecimal d = FromScientific(buf, r.ptr);
-    const int exp = d.PointPos - 1; // decimal exponent of the first digit
-    const int nd = static_cast<int>(d.Digits.size());
-    if (d.Neg) out += '-';
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    auto countDigits = [&](const char* end) {
+        int n = 0;
+        for (const char* p = buf; p < end && *p != 'e'; ++p)
+            n += *p >= '0' && *p <= '9';
+        return n;
+    };
+    if (precision > 15 || std::fabs(v) < DBL_MIN || countDigits(r.ptr) > precision)
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, precision - 1);
+    char digits[24];
+    int nd = 0;
+    const char* p = buf;
+    const bool neg = *p == '-';
+    if (neg) ++p;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.') digits[nd++] = *p;
+    int exp = 0;
+    if (p < r.ptr) {
+        ++p;
+        std::from_chars(*p == '+' ? p + 1 : p, r.ptr, exp);
+    }
+    while (nd > 1 && digits[nd - 1] == '0')
+        --nd;
+    char text[64];
+    int n = 0;
+    if (neg) text[n++] = '-';
     if (exp >= precision || exp < -4) {
-        out += d.Digits[0];
+        text[n++] = digits[0];
         if (nd > 1) {
-            out += fs.DecimalSeparator;
-            out.append(d.Digits, 1);
+            text[n++] = fs.DecimalSeparator;
+            for (int i = 1; i < nd; ++i)
+                text[n++] = digits[i];
         }
-        out += 'E';
-        if (exp < 0) out += '-';
-        AppendInt(out, exp < 0 ? -exp : exp);
+        text[n++] = 'E';
+        if (exp < 0) text[n++] = '-';
+        n = static_cast<int>(std::to_chars(text + n, text + sizeof text, exp < 0 ? -exp : exp).ptr - text);
     } else if (exp >= 0) {
-        const std::string ip = IntegerDigits(d);
-        out += ip;
+        for (int i = 0; i <= exp; ++i)
+            text[n++] = i < nd ? digits[i] : '0';
         if (nd > exp + 1) {
-            out += fs.DecimalSeparator;
-            out.append(d.Digits, static_cast<size_t>(exp + 1));
+            text[n++] = fs.DecimalSeparator;
+            for (int i = exp + 1; i < nd; ++i)
+                text[n++] = digits[i];
         }
     } else {
-        out += '0';
-        out += fs.DecimalSeparator;
-        out.append(static_cast<size_t>(-exp - 1), '0');
-        out += d.Digits;
+        text[n++] = '0';
+        text[n++] = fs.DecimalSeparator;
+        for (int i = 0; i < -exp - 1; ++i)
+            text[n++] = '0';
+        for (int i = 0; i < nd; ++i)
+            text[n++] = digits[i];
     }
+    out.append(text, static_cast<size_t>(n));
 }
 
 std::string FloatToStr(double v, const TFormatSettings& fs) {

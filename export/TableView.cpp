@@ -84,7 +84,14 @@ void TTableView::GetCellParams(TColumn& column, TDBGridCellParams& params) {
     TField* f = column.Field();
     int kind = ikNone;
     // The class tests come first: they are cheap, reading the value is not.
-    if (f && (f->IsBlob() || (fDrawBool && f->IsBoolean())) && !f->IsNull()) {
+    if (f && fDrawBool && f->IsBoolean()) {
+        // One read of the value serves the null test and the glyph.
+        f->GetData(fCellValue);
+        if (fCellValue.Kind == TValueKind::Boolean)
+            kind = fCellValue.Bool ? ikTrue : ikFalse;
+        else if (!fCellValue.IsNull())
+            kind = f->AsBoolean() ? ikTrue : ikFalse;
+    } else if (f && f->IsBlob() && !f->IsNull()) {
         if (f->IsBoolean())
             kind = f->AsBoolean() ? ikTrue : ikFalse;
         else if (f->IsMemo())

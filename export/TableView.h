@@ -120,6 +120,7 @@ private:
     TFont fFont;
     TFont fTitleFont;
     bool fDrawBool = false;
+    TValue fCellValue; // scratch of GetCellParams
     bool fDrawGraphic = false;
     int fRowHeightLines = 0;
     int fSelectedIndex = 0;

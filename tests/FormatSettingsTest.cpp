@@ -29,6 +29,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <cstdio>
 #include <limits>
 #include <locale.h>
 #include <optional>
@@ -471,6 +473,31 @@ TEST_F(FormatSettingsTest, NonFiniteDatesShowNothing) {
     EXPECT_EQ(buf, "x");
 }
 
+// Plain numeric patterns take a compiled shortcut; an empty quoted text
+// sends the same pattern the general way, and both must agree.
+TEST_F(FormatSettingsTest, NumericDatePatternsAgreeWithTheGeneralWay) {
+    TFormatSettings dots = TFormatSettings::Classic();
+    dots.DateSeparator = '.';
+    dots.TimeSeparator = '-';
+    const char* const patterns[] = {"m/d/yyyy", "dd/mm/yy", "yyyy-mm-dd", "d.m.yyyy h:nn",
+                                    "hh:mm:ss", "h:m", "yyyymmdd", "d/mmm/yyyy", "Day d, yy"};
+    uint64_t x = 12345;
+    for (const TFormatSettings* fs : {static_cast<const TFormatSettings*>(&FormatSettings()), static_cast<const TFormatSettings*>(&dots)}) {
+        for (const char* p : patterns) {
+            for (int i = 0; i < 2000; ++i) {
+                x = x * 6364136223846793005ull + 1442695040888963407ull;
+                // Years 1 to 9999 with a time, and a few just outside.
+                double dt = static_cast<double>(static_cast<int64_t>(x >> 33) % 3652100 - 693600) +
+                            static_cast<double>(x & 0xFFFF) / 65536.0;
+                std::string fast, general;
+                AppendFormatDateTime(fast, p, dt, *fs);
+                AppendFormatDateTime(general, std::string(p) + "''", dt, *fs);
+                ASSERT_EQ(fast, general) << p << " " << dt;
+            }
+        }
+    }
+}
+
 TEST_F(FormatSettingsTest, AppendFormatDateTimeAppends) {
     std::string buf = "at ";
     AppendFormatDateTime(buf, "yyyy", EncodeDate(2024, 1, 1));
@@ -513,6 +540,61 @@ TEST_F(FormatSettingsTest, GeneralFloatFormat) {
     std::string buf = "v=";
     AppendFloat(buf, 1.25);
     EXPECT_EQ(buf, "v=1.25");
+}
+
+// The general format against glibc's correctly rounded %.*e, over values of
+// every magnitude and over two-decimal amounts such as a table holds.
+TEST_F(FormatSettingsTest, GeneralFloatFormatRoundsLikePrintf) {
+    // "d.ddde+XX" or our "d.ddE-X" / fixed text -> canonical digits and exponent.
+    auto canonical = [](std::string t) {
+        bool neg = !t.empty() && t[0] == '-';
+        if (neg) t.erase(0, 1);
+        int exp = 0;
+        size_t e = t.find_first_of("eE");
+        if (e != std::string::npos) {
+            exp = std::atoi(t.c_str() + e + 1);
+            t.erase(e);
+        }
+        size_t dot = t.find('.');
+        int intDigits = static_cast<int>(dot == std::string::npos ? t.size() : dot);
+        if (dot != std::string::npos) t.erase(dot, 1);
+        size_t nz = t.find_first_not_of('0');
+        if (nz == std::string::npos) return std::string("0");
+        exp += intDigits - static_cast<int>(nz) - 1;
+        t.erase(0, nz);
+        t.erase(t.find_last_not_of('0') + 1);
+        return (neg ? "-" : "") + t + "e" + std::to_string(exp);
+    };
+    uint64_t x = 0x9E3779B97F4A7C15ull;
+    auto next = [&x] {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        return x;
+    };
+    for (int i = 0; i < 40000; ++i) {
+        double v;
+        if (i % 2 == 0) {
+            uint64_t bits = next();
+            std::memcpy(&v, &bits, sizeof v);
+            if (!std::isfinite(v) || v == 0) continue;
+        } else {
+            v = static_cast<double>(static_cast<int64_t>(next() % 2000000000) - 1000000000) / 100.0;
+        }
+        for (int precision : {15, 7, 17}) {
+            char ref[64];
+            std::snprintf(ref, sizeof ref, "%.*e", precision - 1, v);
+            const std::string ours = Float(v, precision);
+            ASSERT_EQ(canonical(ours), canonical(ref)) << ours << " vs " << ref;
+            // No trailing zeros after the separator, and E only outside the fixed range.
+            const int exp = std::atoi(std::strchr(ref, 'e') + 1);
+            const bool fixedRange = exp < precision && exp >= -4;
+            ASSERT_EQ(ours.find('E') == std::string::npos, fixedRange) << ours;
+            if (fixedRange && ours.find('.') != std::string::npos) {
+                ASSERT_NE(ours.back(), '0') << ours;
+            }
+        }
+    }
 }
 
 TEST_F(FormatSettingsTest, CurrencyClassic) {
