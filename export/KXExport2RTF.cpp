@@ -1,5 +1,7 @@
 #include "export/KXExport2RTF.h"
 
+#include <filesystem>
+
 #include "data/DataSet.h"
 #include "data/DatabaseError.h"
 #include "data/TextUtils.h"
@@ -81,7 +83,13 @@ void TKXExport2RTF::AppendText(std::string_view text) {
 }
 
 void TKXExport2RTF::ExportToStream(TStream& stream) {
-    fBody.Clear();
+    // A large body waits on the destination's disk rather than in memory.
+    std::string folder;
+    if (!FileName().empty()) {
+        folder = std::filesystem::path(FileName()).parent_path().string();
+        if (folder.empty()) folder = ".";
+    }
+    fBody = std::make_unique<TSpillStream>(folder);
     fColors.clear();
     fFonts.clear();
     fColumns.clear();
@@ -91,7 +99,7 @@ void TKXExport2RTF::ExportToStream(TStream& stream) {
     ColorNumber(clWhite);
     ColorNumber(clBtnFace); // no entry of its own when it is black or white
     try {
-        TKXExport::ExportToStream(fBody);
+        TKXExport::ExportToStream(*fBody);
 
         fLine.clear();
         fLine += "{\\rtf0\\ansi\r\n{\\colortbl";
@@ -118,7 +126,7 @@ void TKXExport2RTF::ExportToStream(TStream& stream) {
         }
         fLine += "}\r\n";
         stream.Write(fLine);
-        stream.Write(fBody.Data());
+        fBody->CopyTo(stream);
     } catch (...) {
         Release();
         throw;
@@ -127,7 +135,7 @@ void TKXExport2RTF::ExportToStream(TStream& stream) {
 }
 
 void TKXExport2RTF::Release() {
-    std::string().swap(fBody.Data());
+    fBody.reset();
     fColumns.clear();
     fLaidOut = false;
 }

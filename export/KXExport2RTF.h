@@ -1,6 +1,9 @@
 #pragma once
 
 #include "export/KXExport.h"
+#include "export/SpillStream.h"
+
+#include <memory>
 
 #include <string>
 #include <string_view>
@@ -9,7 +12,8 @@
 // A Rich Text document holding one table that looks like the grid: the
 // columns' widths, a thin black border around every cell, the cells' colours
 // as shading and their text in the cell's font and alignment. The body is
-// rendered first into memory while the fonts and colours in use are
+// rendered first (into memory, and past a few megabytes into a temporary file
+// beside the document) while the fonts and colours in use are
 // collected; the head with the colour and font tables is written after it is
 // complete, so the tables hold everything the body uses.
 class TKXExport2RTF : public TKXExport {
@@ -43,7 +47,7 @@ private:
     void AppendText(std::string_view text);
     void AppendInt(int64_t v);
 
-    TMemoryStream fBody;             // the body while it is rendered
+    std::unique_ptr<TSpillStream> fBody; // the body while it is rendered
     std::vector<TColor> fColors;     // RGB, in order of first use
     std::vector<std::string> fFonts; // names, in order of first use
     // Per mapping, the grid column and its width in twips; set on first use

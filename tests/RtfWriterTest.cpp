@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 namespace {
 
 constexpr const char* Head = "{\\rtf0\\ansi\r\n"
@@ -292,4 +295,28 @@ TEST_F(TRtfFixture, NoColumnsNoRows) {
     const std::string out = Run();
     EXPECT_EQ(out, std::string(Head) + "{\\fonttbl}\r\n}");
     EXPECT_EQ(Writer.WrittenCount(), 7);
+}
+
+// A body past the memory limit goes through a temporary file; the document
+// must come out whole, the same to a file as to a stream.
+TEST_F(TRtfFixture, ALargeBodyComesOutWhole) {
+    MakeNumberedTable(Table, 30000);
+    Bind();
+    const std::string inMemory = Run();
+    ASSERT_GT(inMemory.size(), 9u << 20);
+    EXPECT_EQ(Count(inMemory, "\\trowd"), 30001u);
+    EXPECT_NE(inMemory.find("N30000"), std::string::npos);
+    EXPECT_EQ(inMemory.back(), '}');
+    const std::string path = ::testing::TempDir() + "/large_body.rtf";
+    Writer.ExportToFile(path);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string onDisk;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        onDisk.append(buf, n);
+    std::fclose(f);
+    std::remove(path.c_str());
+    EXPECT_TRUE(onDisk == inMemory);
 }
