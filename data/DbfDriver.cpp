@@ -29,7 +29,11 @@ struct TDbfDriver::TState {
     std::vector<uint64_t> DeletedBits; // one bit a record; empty when none is deleted
     struct stat Stat {};
 
-    const uint8_t* Record(uint32_t rec) const { return Map.Data() + Header.RecordOffset(rec); }
+    const uint8_t* Record(uint32_t rec) const {
+        const uint64_t at = Header.RecordOffset(rec);
+        Map.Passing(at);
+        return Map.Data() + at;
+    }
 };
 
 namespace {
@@ -126,6 +130,7 @@ std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
         for (uint32_t bit = 0; i < end; ++i, ++bit, p += h.RecordLength)
             word |= static_cast<uint64_t>(*p == '*') << bit;
         s->DeletedBits[(i - 1) / 64] = word;
+        s->Map.Passing(static_cast<uint64_t>(p - s->Map.Data()));
         deleted += static_cast<uint32_t>(__builtin_popcountll(word));
     }
     s->Deleted = deleted;

@@ -72,6 +72,7 @@ std::string_view TDbfMemoFile::View(uint32_t block) const {
         Bad("block " + std::to_string(block) + " lies inside the header");
     const uint64_t off = static_cast<uint64_t>(block) * fBlockSize;
     if (off >= size) Bad("block " + std::to_string(block) + " lies beyond the end of the file");
+    fMap.Passing(off);
     const char* base = reinterpret_cast<const char*>(d);
     if (fKind == mkFpt || (fKind == mkDbt4 && size - off >= 8 && d[off] == 0xFF &&
                            d[off + 1] == 0xFF && d[off + 2] == 0x08 && d[off + 3] == 0x00)) {

@@ -2,6 +2,7 @@
 
 #include "data/DatabaseError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -38,7 +39,7 @@ TMappedFile::~TMappedFile() {
 }
 
 TMappedFile::TMappedFile(TMappedFile&& o) noexcept
-    : fPath(std::move(o.fPath)), fData(o.fData), fSize(o.fSize), fFd(o.fFd) {
+    : fPath(std::move(o.fPath)), fData(o.fData), fSize(o.fSize), fFd(o.fFd), fKept(o.fKept) {
     o.fData = nullptr;
     o.fSize = 0;
     o.fFd = -1;
@@ -51,11 +52,21 @@ TMappedFile& TMappedFile::operator=(TMappedFile&& o) noexcept {
         fData = o.fData;
         fSize = o.fSize;
         fFd = o.fFd;
+        fKept = o.fKept;
         o.fData = nullptr;
         o.fSize = 0;
         o.fFd = -1;
     }
     return *this;
+}
+
+void TMappedFile::ReleaseBefore(uint64_t offset) const {
+    static const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+    const uint64_t from = fKept / page * page;
+    const uint64_t to = std::min<uint64_t>(offset, fSize) / page * page;
+    // Only a hint: when it fails the pages simply stay.
+    if (fData && to > from) ::madvise(const_cast<uint8_t*>(fData) + from, to - from, MADV_DONTNEED);
+    fKept = to;
 }
 
 void TMappedFile::Close() {
@@ -64,4 +75,5 @@ void TMappedFile::Close() {
     fData = nullptr;
     fSize = 0;
     fFd = -1;
+    fKept = 0;
 }

@@ -30,9 +30,24 @@ public:
     int Descriptor() const { return fFd; }
     void Close();
 
+    // A reader walking forward through the file says where it is: pages
+    // further than a window behind are handed back to the page cache, so a
+    // scan of a large table keeps only a window of it in the process's
+    // memory. Going back costs a cheap fault per page, nothing more.
+    void Passing(uint64_t offset) const {
+        if (offset >= fKept + KeepWindow)
+            ReleaseBefore(offset - KeepWindow / 2);
+        else if (offset < fKept)
+            fKept = offset;
+    }
+    static constexpr uint64_t KeepWindow = 8u << 20;
+
 private:
+    void ReleaseBefore(uint64_t offset) const;
+
     std::string fPath;
     const uint8_t* fData = nullptr;
     size_t fSize = 0;
     int fFd = -1;
+    mutable uint64_t fKept = 0; // pages from here on may be resident
 };
