@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,13 +33,21 @@ void TAtomicFile::InjectFailureAfter(long long bytes) {
 }
 
 TAtomicFile::TAtomicFile(const std::string& path) : fPath(path) {
-    std::string tmpl = path + ".tmp-XXXXXX";
+    // A link is followed: the rename replaces the file it names, not the
+    // link (which would leave the file itself unchanged).
+    std::error_code ec;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) {
+        std::filesystem::path target = std::filesystem::canonical(path, ec);
+        if (!ec) fTarget = target.string();
+    }
+    const std::string& real = fTarget.empty() ? path : fTarget;
+    std::string tmpl = real + ".tmp-XXXXXX";
     fFd = mkstemp(tmpl.data());
     if (fFd < 0) Fail(path, "cannot create a temporary file beside it", errno);
     fTempPath = tmpl;
     // Keep the permissions of the file being replaced.
     struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
+    if (stat(real.c_str(), &st) == 0) {
         fchmod(fFd, st.st_mode & 07777);
     } else {
         // A new file gets the permissions any new file would, not mkstemp's 0600.
@@ -103,7 +112,7 @@ void TAtomicFile::Commit() {
         Fail(fPath, "cannot close", errno);
     }
     fFd = -1;
-    if (std::rename(fTempPath.c_str(), fPath.c_str()) != 0)
+    if (std::rename(fTempPath.c_str(), (fTarget.empty() ? fPath : fTarget).c_str()) != 0)
         Fail(fPath, "cannot replace the file", errno);
     fCommitted = true;
 }

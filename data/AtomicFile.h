@@ -35,6 +35,7 @@ public:
 private:
     void Flush();
     std::string fPath;
+    std::string fTarget; // the file a link at fPath names; empty for no link
     std::string fTempPath;
     int fFd = -1;
     std::string fBuffer;

@@ -477,7 +477,32 @@ void TDataSet::Post() {
             throw EDatabaseError("Field '" + fFields[i]->FieldName() + "' must have a value");
     bool inserting = fState == dsInsert;
     uint32_t phys = InternalPost(inserting ? -1 : fEditPhysical, fEditValues);
-    if (inserting) {
+    if (!fSortKeys.empty() && !fIdentity) {
+        // The posted record moves to its place in the order and the cursor
+        // goes with it: out of the order and back in by a binary search, no
+        // sort of the rest.
+        int64_t at = -1;
+        if (!inserting) {
+            at = fPos < fOrder.size() && fOrder[fPos] == fEditPhysical
+                     ? static_cast<int64_t>(fPos)
+                     : PositionOf(static_cast<uint32_t>(fEditPhysical));
+            if (at >= 0) fOrder.erase(fOrder.begin() + at);
+        }
+        size_t pos;
+        try {
+            pos = TRecordSorter::InsertPosition(
+                fOrder, phys, fSortKeys, [this](uint32_t rec, int fieldNo, TValue& out) {
+                    InternalGetValue(rec, fieldNo, out);
+                });
+        } catch (const EDatabaseError&) {
+            // A record that cannot be read: the change is written, so it
+            // stays where it stood (a new one where it was inserted).
+            pos = at >= 0 ? static_cast<size_t>(at) : std::min<size_t>(fInsertPos, fOrder.size());
+        }
+        fOrder.insert(fOrder.begin() + static_cast<std::ptrdiff_t>(pos), phys);
+        fPositionOfValid = false;
+        fPos = static_cast<uint32_t>(pos);
+    } else if (inserting) {
         uint32_t count = OrderCount();
         uint32_t pos = fInsertPos > count ? count : fInsertPos;
         if (fIdentity && pos == count && phys == fIdentityCount && InternalAllLive() &&

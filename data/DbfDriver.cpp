@@ -325,13 +325,11 @@ void TDbfDriver::CheckUnchanged() const {
 }
 
 void TDbfDriver::LockForWrite() {
-    // A shared lock of our own would stand in the way of the exclusive one.
-    fLock.Unlock();
+    fLock.LockExclusive(fPath); // on failure our shared lock stays
     try {
-        fLock.LockExclusive(fPath);
         CheckUnchanged();
     } catch (...) {
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
 }
@@ -385,7 +383,7 @@ void TDbfDriver::WriteTable(std::string header, int64_t rec, const uint8_t* reco
         }
     } catch (...) {
         if (memo) memo->Rollback();
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
     fState = Load();
@@ -443,7 +441,7 @@ uint32_t TDbfDriver::Post(int64_t rec, const std::vector<TValue>& values) {
             codec.Encode(fRecord.data(), i, values[i], memo.get());
         }
     } catch (...) {
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
     uint32_t number = inserting ? h.RecordCount : static_cast<uint32_t>(rec);

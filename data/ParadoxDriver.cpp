@@ -351,9 +351,8 @@ void TParadoxDriver::CheckWritable() const {
 }
 
 void TParadoxDriver::LockForWrite() {
-    fLock.Unlock();
+    fLock.LockExclusive(fPath); // on failure our shared lock stays
     try {
-        fLock.LockExclusive(fPath);
         struct stat now;
         const struct stat& then = fState->Stat;
         if (stat(fPath.c_str(), &now) != 0 || now.st_ino != then.st_ino ||
@@ -363,7 +362,7 @@ void TParadoxDriver::LockForWrite() {
             throw EDatabaseError("Table \"" + fPath +
                                  "\" was changed by another program; refresh it before editing");
     } catch (...) {
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
 }
@@ -405,7 +404,7 @@ void TParadoxDriver::Rewrite(const std::vector<int64_t>& order, const std::vecto
         if (px) px->Commit();
     } catch (const EDatabaseError& e) {
         if (!dbCommitted) {
-            fLock.LockShared(fPath);
+            fLock.Downgrade();
             throw;
         }
         indexError = e.what();
@@ -515,7 +514,7 @@ uint32_t TParadoxDriver::Post(int64_t rec, const std::vector<TValue>& values) {
                 blobs ? &*blobs : nullptr, autoInc);
         return slot;
     } catch (...) {
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
 }
@@ -544,7 +543,7 @@ void TParadoxDriver::Delete(uint32_t rec) {
             }
         Rewrite(order, slotOf, fSlotCount, nullptr, nullptr, s.Header.AutoInc);
     } catch (...) {
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
 }

@@ -382,3 +382,52 @@ void TRecordSorter::Sort(std::vector<uint32_t>& records, const std::vector<TSort
         sorted[i] = records[items[i].Index];
     records.swap(sorted);
 }
+
+int TRecordSorter::CompareValues(const TValue& a, const TValue& b, bool caseInsensitive) {
+    const bool na = a.IsNull(), nb = b.IsNull();
+    if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
+    const bool ta = a.Kind == TValueKind::Text || a.Kind == TValueKind::Bytes;
+    const bool tb = b.Kind == TValueKind::Text || b.Kind == TValueKind::Bytes;
+    if (ta != tb) return ta ? 1 : -1; // numbers before texts, as in a mixed key
+    if (ta) {
+        if (caseInsensitive) return CompareText(a.Text, b.Text);
+        int c = a.Text.compare(b.Text);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    uint64_t ka, kb;
+    if (a.Kind == b.Kind && a.Kind == TValueKind::Integer) {
+        ka = IntKey(a.Int), kb = IntKey(b.Int);
+    } else if (a.Kind == b.Kind && a.Kind == TValueKind::DateTime) {
+        ka = IntKey(DateTimeKey(a.Float)), kb = IntKey(DateTimeKey(b.Float));
+    } else {
+        ka = TKeyColumn::NumberKey(a), kb = TKeyColumn::NumberKey(b);
+    }
+    return ka < kb ? -1 : (ka > kb ? 1 : 0);
+}
+
+size_t TRecordSorter::InsertPosition(const std::vector<uint32_t>& records, uint32_t rec,
+                                     const std::vector<TSortKey>& keys, const TValueReader& read) {
+    std::vector<TValue> mine(keys.size());
+    for (size_t k = 0; k < keys.size(); ++k)
+        read(rec, keys[k].FieldNo, mine[k]);
+    TValue other;
+    // Whether `rec` goes before records[i].
+    auto before = [&](uint32_t o) {
+        for (size_t k = 0; k < keys.size(); ++k) {
+            read(o, keys[k].FieldNo, other);
+            int c = CompareValues(mine[k], other, keys[k].CaseInsensitive);
+            if (keys[k].Descending) c = -c;
+            if (c != 0) return c < 0;
+        }
+        return rec < o; // equal keys keep the records' order
+    };
+    size_t lo = 0, hi = records.size();
+    while (lo < hi) {
+        size_t mid = lo + (hi - lo) / 2;
+        if (before(records[mid]))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}

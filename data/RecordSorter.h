@@ -21,4 +21,13 @@ public:
     using TValueReader = std::function<void(uint32_t rec, int fieldNo, TValue& out)>;
     static void Sort(std::vector<uint32_t>& records, const std::vector<TSortKey>& keys,
                      const TValueReader& read);
+
+    // Where `rec` belongs in `records`, which Sort ordered by `keys` (or
+    // which was kept so): after every record that sorts before it or has
+    // equal keys and a lower number, by a binary search that reads the keys
+    // of about log2(n) records.
+    static size_t InsertPosition(const std::vector<uint32_t>& records, uint32_t rec,
+                                 const std::vector<TSortKey>& keys, const TValueReader& read);
+    // The order of two values of one key, as Sort orders them (ascending).
+    static int CompareValues(const TValue& a, const TValue& b, bool caseInsensitive);
 };

@@ -7,6 +7,7 @@
 #include "data/ValueConversion.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -220,6 +221,10 @@ struct TTextDriver::TState {
     bool HeaderHasLineEnd = false;
     TTextRecordStarts Starts;
     struct stat Stat {};
+    // A re-read's values by column, to tell whether the types guessed at
+    // the open still hold; and whether a record has more fields.
+    std::vector<TTextTypeGuess> Recheck;
+    bool MoreFields = false;
 
     uint64_t RecordEnd(uint32_t rec, const TTextDriver& d) const {
         const char* p = Data.data();
@@ -370,7 +375,10 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
 
     const char sep = fFormat.Separator;
     const char quote = fFormat.Quote;
-    const bool guess = guessTypes && !fSchema;
+    // Every value is classified, on a re-read too: a value that another
+    // program wrote must not be shown as a number it is not.
+    const bool guess = !fSchema;
+    if (!guessTypes && guess) s.Recheck.assign(fColumns.size(), TTextTypeGuess());
     std::string scratch;
     while (pos < size) {
         if (IsLineEnd(d[pos])) { // empty lines hold no record
@@ -391,12 +399,17 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
         size_t field = 0;
         pos = SplitDelimited(
             d, size, pos, sep, quote, [&](size_t rs, size_t re, size_t vs, size_t ve, bool simple) {
+                if (!guessTypes && field >= s.Recheck.size()) {
+                    s.MoreFields = true;
+                    return;
+                }
                 if (field >= fColumns.size()) {
                     if (fColumns.size() >= MaxColumns)
                         Fail("it has more than " + std::to_string(MaxColumns) + " fields");
                     fColumns.emplace_back();
                 }
-                TTextTypeGuess& g = fColumns[field++].Guess;
+                TTextTypeGuess& g = guessTypes ? fColumns[field].Guess : s.Recheck[field];
+                ++field;
                 if (simple) {
                     const size_t bytes = ve - vs;
                     if (bytes == 0) return;
@@ -412,7 +425,7 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
             });
     }
     if (guessTypes) fFormat.FinalLineEnd = size == 0 || IsLineEnd(d[size - 1]);
-    if (guess) {
+    if (guess && guessTypes) {
         const bool single = fEncoding == enSingleByte;
         for (size_t i = 0; i < fColumns.size(); ++i) {
             TColumn& c = fColumns[i];
@@ -603,6 +616,10 @@ void TTextDriver::Refresh() {
         for (size_t i = 0; same && i < now.size(); ++i)
             same =
                 now[i].empty() || SameText(now[i], names[i]) || StartsText(now[i] + "_", names[i]);
+        // So must their types, and no record may have more fields.
+        same = same && !fresh->MoreFields;
+        for (size_t i = 0; same && i < fColumns.size(); ++i)
+            same = fresh->Recheck[i].Allows(fColumns[i].Type);
         if (!same)
             throw EDatabaseError("The fields of table \"" + fPath +
                                  "\" were changed by another program; open it again");
@@ -624,9 +641,8 @@ void TTextDriver::CheckWritable() const {
 }
 
 void TTextDriver::LockForWrite() {
-    fLock.Unlock();
+    fLock.LockExclusive(fPath); // on failure our shared lock stays
     try {
-        fLock.LockExclusive(fPath);
         struct stat now;
         const struct stat& then = fState->Stat;
         if (stat(fPath.c_str(), &now) != 0 || now.st_ino != then.st_ino ||
@@ -636,7 +652,7 @@ void TTextDriver::LockForWrite() {
             throw EDatabaseError("Table \"" + fPath +
                                  "\" was changed by another program; refresh it before editing");
     } catch (...) {
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
 }
@@ -679,6 +695,16 @@ void TTextDriver::AppendRecord(std::string& line, const std::vector<TValue>& val
                 double d;
                 if (!ValueToDouble(v, d)) refuse("it is not a number");
                 c.Guess.Format(TValue::OfFloat(d), c.Type, text);
+                if (!fSchema && !(TTextTypeGuess::Classify(text) & TTextTypeGuess::kFloat)) {
+                    // Written so that the column reads as numbers again: at
+                    // most 15 significant digits, no exponent.
+                    char buf[64];
+                    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+                    text.assign(buf, r.ptr);
+                    if (!(TTextTypeGuess::Classify(text) & TTextTypeGuess::kFloat))
+                        refuse("the column holds numbers of at most 15 digits, written "
+                               "without an exponent");
+                }
                 break;
             }
             case ftDate:
@@ -849,7 +875,7 @@ uint32_t TTextDriver::Post(int64_t rec, const std::vector<TValue>& values) {
         Rewrite(order, slotOf, inserting ? fSlotCount + 1 : fSlotCount, line);
         return slot;
     } catch (...) {
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
 }
@@ -877,7 +903,7 @@ void TTextDriver::Delete(uint32_t rec) {
             }
         Rewrite(order, slotOf, fSlotCount, std::string());
     } catch (...) {
-        fLock.LockShared(fPath);
+        fLock.Downgrade();
         throw;
     }
 }

@@ -153,6 +153,30 @@ TFieldType TTextTypeGuess::FieldType() const {
     return ftString;
 }
 
+bool TTextTypeGuess::Allows(TFieldType type) const {
+    if (!fSeen) return true;
+    switch (type) {
+    case ftString:
+        return true;
+    case ftInteger:
+        return fMask & kInt32;
+    case ftLargeint:
+        return fMask & kInt64;
+    case ftFloat:
+        return fMask & kFloat;
+    case ftDate:
+        return fMask & kDate;
+    case ftDateTime:
+        return fMask & kDateTime;
+    case ftTime:
+        return fMask & kTime;
+    case ftBoolean:
+        return fMask & kBoolean;
+    default:
+        return false;
+    }
+}
+
 bool TTextTypeGuess::Parse(std::string_view text, TFieldType type, TValue& out) {
     switch (type) {
     case ftSmallint:

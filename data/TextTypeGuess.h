@@ -39,6 +39,9 @@ public:
     }
     bool Undecided() const { return fMask != 0; }
     TFieldType FieldType() const;
+    // Whether every value added can be read as a value of the type without
+    // loss (a column guessed as that type still holds).
+    bool Allows(TFieldType type) const;
     size_t MaxChars() const { return fMaxChars; }
     size_t MaxBytes() const { return fMaxBytes; }
     // How booleans and timestamps of this column are written (from its first

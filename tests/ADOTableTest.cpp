@@ -228,6 +228,33 @@ TEST(ADOTable, SortByAnyFieldsWithoutAnIndex) {
     EXPECT_EQ(Names(t), (Strings{"Cid", "amy", "Bob", "Amy"}));
 }
 
+TEST(ADOTable, APostedRecordKeepsTheSortWithTheCursorOnIt) {
+    TTestADOTable t(Cities());
+    t.Open();
+    t.SetSort("City DESC,Name");
+    ASSERT_EQ(Names(t), (Strings{"Bob", "Cid", "amy", "Amy"}));
+    t.Last();
+    t.Edit();
+    t.FieldByName("City").SetAsString("Paris");
+    t.Post();
+    EXPECT_EQ(t.RecNo(), 1);
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "Amy");
+    t.Insert();
+    t.FieldByName("Name").SetAsString("ann");
+    t.FieldByName("City").SetAsString("Oslo");
+    t.Post();
+    EXPECT_EQ(t.RecNo(), 2);
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "ann");
+    EXPECT_EQ(Names(t), (Strings{"Amy", "ann", "Bob", "Cid", "amy"}));
+    // Null goes last when descending.
+    t.First();
+    t.Edit();
+    t.FieldByName("City").Clear();
+    t.Post();
+    EXPECT_EQ(t.RecNo(), 5);
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "Amy");
+}
+
 TEST(ADOTable, SortSetWhileClosedAppliesAtOpenAndKeepsTheCurrentRecord) {
     TTestADOTable t(Cities());
     t.SetSort("Age,Name");

@@ -299,6 +299,10 @@ TEST(DbfCodePages, TextIsConvertedBothWays) {
         t.Driver.Post(0, {Text(other), Text(other)});
         EXPECT_EQ(t.Get(0, 0).Text, other);
         EXPECT_EQ(t.Get(0, 1).Text, other);
+        TOpenTable again(path);
+        EXPECT_EQ(again.Get(0, 0).Text, other);
+        EXPECT_EQ(again.Get(0, 1).Text, other);
+        EXPECT_NE(ReadBytes(path).find(c.Stored), std::string::npos);
     }
 }
 

@@ -292,14 +292,16 @@ TEST(ParadoxDriver, CodePagesOfTheHeader) {
         int CodePage;
         std::string Text;
         std::string Name;
+        std::string Stored; // the name's bytes in the code page
     };
     const TCase cases[] = {
-        {437, "Zo\xC3\xAB \xC3\x86r\xC3\xB6", "Zo\xC3\xAB"},
-        {850, "Zo\xC3\xAB \xC3\x86r\xC3\xB8 \xC3\x80", "\xC3\x86r\xC3\xB8"},
-        {866, "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xD0\x98\xD0\xBC\xD1\x8F"},
+        {437, "Zo\xC3\xAB \xC3\x86r\xC3\xB6", "Zo\xC3\xAB", "Zo\x89"},
+        {850, "Zo\xC3\xAB \xC3\x86r\xC3\xB8 \xC3\x80", "\xC3\x86r\xC3\xB8", "\x92r\x9B"},
+        {866, "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xD0\x98\xD0\xBC\xD1\x8F",
+         "\x88\xAC\xEF"},
         {1251, "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
-         "\xD0\x9F\xD0\xBE\xD0\xBB\xD0\xB5"},
-        {1252, "Zo\xC3\xAB \xC3\x86r\xC3\xB8 \xE2\x82\xAC", "Prix\xE2\x82\xAC"}};
+         "\xD0\x9F\xD0\xBE\xD0\xBB\xD0\xB5", "\xCF\xEE\xEB\xE5"},
+        {1252, "Zo\xC3\xAB \xC3\x86r\xC3\xB8 \xE2\x82\xAC", "Prix\xE2\x82\xAC", "Prix\x80"}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.CodePage);
         TTableTestFolder dir;
@@ -318,6 +320,15 @@ TEST(ParadoxDriver, CodePagesOfTheHeader) {
         });
         EXPECT_NE(err.find("code page " + std::to_string(c.CodePage)), std::string::npos) << err;
         EXPECT_EQ(TPxTable(path).Text(0, 0), c.Text);
+        // Written back through an edit, in the table's code page.
+        const std::string edited = c.Name + " " + c.Text;
+        t.Driver.Post(0, {Txt(edited), Txt(c.Name), Int(2)});
+        TPxTable again(path);
+        EXPECT_EQ(again.Text(0, 0), edited);
+        EXPECT_EQ(again.Text(0, 1), c.Name);
+        std::vector<TPxlibRecord> px = ReadWithPxlib(path);
+        ASSERT_EQ(px.size(), 1u);
+        EXPECT_EQ(px[0].Texts[0].substr(0, c.Stored.size()), c.Stored);
     }
 }
 

@@ -263,6 +263,48 @@ TEST(TableEngine, EditingWritesThroughTheDriverAndRereads) {
     EXPECT_EQ(t.FieldByName("Age").AsInteger(), 25) << "cancelled edit not written";
 }
 
+TEST(TableEngine, APostedRecordMovesToItsPlaceInTheIndexWithTheCursor) {
+    auto data = People();
+    TTestTable t(data);
+    t.Open();
+    t.SetIndexName("BYNAME");
+    ASSERT_EQ(Names(t), (Strings{"Amy", "Bob", "Cid", "amy"}));
+    t.First();
+    t.Edit();
+    t.FieldByName("Name").SetAsString("Caz"); // Amy moves between Bob and Cid
+    t.Post();
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "Caz");
+    EXPECT_EQ(t.RecNo(), 2);
+    t.Next();
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "Cid");
+    // A new record, appended, stands where the index puts it.
+    t.Append();
+    t.FieldByName("Name").SetAsString("Bea");
+    t.FieldByName("Age").SetAsInteger(7);
+    t.Post();
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "Bea");
+    EXPECT_EQ(t.RecNo(), 1);
+    // Among equal keys the file's order holds: amy is before Bob there.
+    t.Last();
+    t.Edit();
+    t.FieldByName("Name").SetAsString("Bob");
+    t.Post();
+    EXPECT_EQ(t.RecNo(), 2);
+    EXPECT_EQ(t.FieldByName("City").AsString(), "Bergen");
+    EXPECT_EQ(Names(t), (Strings{"Bea", "Bob", "Bob", "Caz", "Cid"}));
+    // A descending index by a number.
+    t.SetIndexName("AGEDESC");
+    t.First();
+    EXPECT_EQ(t.FieldByName("Age").AsInteger(), 40);
+    t.Edit();
+    t.FieldByName("Age").SetAsInteger(1);
+    t.Post();
+    EXPECT_EQ(t.RecNo(), 5);
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "Cid");
+    t.Prior();
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "Bea");
+}
+
 TEST(TableEngine, ReadOnlyTablesRefuseEdits) {
     auto data = People();
     TTestTable t(data);

@@ -410,6 +410,44 @@ TEST(TextEdit, EditsKeepTheFilesWayOfWriting) {
     }
 }
 
+// The types guessed at the open hold for what is read later: a refresh
+// that finds values another program wrote against them asks for a new
+// open instead of showing 00123 as 123, and numbers written back read as
+// numbers again when the file is opened anew.
+TEST(TextEdit, GuessedTypesHoldAcrossRefreshesAndWrites) {
+    TTableTestFolder dir;
+    std::string path = Put(dir, "t.csv", "Zip,Price,Name\n5,1.5,a\n");
+    TTextTable t(path);
+    const std::vector<TFieldType> types = {ftInteger, ftFloat, ftString};
+    ASSERT_EQ(TypesOf(t), types);
+    for (const char* later : {"00123,1.5,a", "5,1e3,a", "+5,2,b", "5,1.5,\"x\"\"y\"\n7,abc,c",
+                              "5,1.5,a,extra"}) {
+        SCOPED_TRACE(later);
+        PutFileBytes(dir / "t.tmp", std::string("Zip,Price,Name\n5,1.5,a\n") + later + "\n");
+        std::filesystem::rename(dir / "t.tmp", path);
+        std::string err = RaisedMessage([&] { t.Driver.Refresh(); });
+        EXPECT_NE(err.find("were changed by another program"), std::string::npos) << err;
+    }
+    // Values that agree with the types are taken.
+    PutFileBytes(dir / "t.tmp", "Zip,Price,Name\n5,1.5,a\n-7,12,\"x\"\"y\"\n");
+    std::filesystem::rename(dir / "t.tmp", path);
+    t.Driver.Refresh();
+    ASSERT_EQ(t.Driver.RecordCount(), 2u);
+    EXPECT_EQ(t.Get(1, 0), Int(-7));
+    EXPECT_EQ(t.Get(1, 1), Num(12));
+    EXPECT_EQ(t.Text(1, 2), "x\"y");
+    // A sum that the shortest form writes with 17 digits goes in with 15.
+    t.Driver.Post(1, {Int(-7), Num(0.1 + 0.2), Txt("s")});
+    EXPECT_NE(FileBytes(path).find("-7,0.3,s"), std::string::npos) << FileBytes(path);
+    std::string err = RaisedMessage([&] { t.Driver.Post(-1, {Int(1), Num(1e20), Txt("big")}); });
+    EXPECT_NE(err.find("Field 'Price' cannot hold"), std::string::npos) << err;
+    t.Driver.Post(-1, {Int(1), Num(-0.000125), Txt("small")});
+    TTextTable again(path);
+    EXPECT_EQ(TypesOf(again), types);
+    EXPECT_EQ(again.Get(1, 1), Num(0.3));
+    EXPECT_EQ(again.Get(2, 1), Num(-0.000125));
+}
+
 TEST(TextEdit, Utf16FilesAreWrittenBackInUtf16) {
     TTableTestFolder dir;
     std::u16string text = u"Name\r\n\u00C6r\u00F8\r\n";
