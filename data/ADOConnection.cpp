@@ -39,9 +39,11 @@ std::string Find(const std::vector<std::pair<std::string, std::string>>& pairs,
     return std::string();
 }
 
-// A value as it is written back: braced when it holds what would end it.
+// A value as it is written back: braced when it holds what would end it,
+// or starts with a quote that would be taken for its opening.
 std::string Braced(const std::string& v) {
-    bool plain = v.find_first_of(";{}") == std::string::npos && Trim(v).size() == v.size();
+    bool plain = v.find_first_of(";={}") == std::string::npos && Trim(v).size() == v.size() &&
+                 (v.empty() || (v.front() != '"' && v.front() != '\''));
     if (plain) return v;
     std::string r = "{";
     for (char c : v) {

@@ -243,6 +243,10 @@ void TDbfRecordCodec::SetNullBit(uint8_t* record, int bit, bool on) const {
 void TDbfRecordCodec::ReadText(std::string_view bytes, TValue& out) {
     out.Kind = TValueKind::Text;
     size_t ascii = 0;
+    for (uint64_t word; ascii + 8 <= bytes.size(); ascii += 8) {
+        std::memcpy(&word, bytes.data() + ascii, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
     while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80)
         ++ascii;
     if (ascii == bytes.size()) {

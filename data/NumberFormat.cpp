@@ -348,21 +348,31 @@ bool IsDigit(char c) {
 } // namespace
 
 // Most values in tables are short decimals (12.5, 82705.23). When some
-// r * 10^-k with r below 10^15 reads back as exactly v, that decimal is the
-// 15-digit rounding of v (there is only one within half a unit of v), and
+// r * 10^-k with r below 10^15 reads back as exactly v and has no more
+// significant digits than asked for (at most 15), that decimal is the
+// rounding of v to those digits (there is only one within half a unit of v), and
 // the smallest such k gives it without trailing zeros. A few products and
 // one division find it, where to_chars takes several times longer.
-static bool AppendShortDecimal(std::string& out, double v, char separator) {
+static bool AppendShortDecimal(std::string& out, double v, int precision, char separator) {
     static constexpr double Pow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
     static constexpr uint64_t IntPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+    static constexpr double Limit[] = {1,    1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (precision < 1 || precision > 15) return false;
     const double a = std::fabs(v);
-    if (!(a >= 1e-4 && a < 1e15)) return false; // the fixed notation's range
+    if (!(a >= 1e-4 && a < Limit[precision])) return false; // the fixed notation's range
     for (int k = 0; k < 8; ++k) {
         const double m = a * Pow10[k];
         if (m >= 1e15) return false;
-        const double r = std::nearbyint(m);
-        if (r / Pow10[k] != a) continue;
-        const auto whole = static_cast<uint64_t>(r);
+        // m < 1e15, so m + 0.5 is exact and the truncation rounds, without a libm call.
+        const auto whole = static_cast<uint64_t>(m + 0.5);
+        if (static_cast<double>(whole) / Pow10[k] != a) continue;
+        int significant = 0;
+        for (uint64_t w = whole; w != 0; w /= 10)
+            ++significant;
+        for (uint64_t w = whole; w != 0 && w % 10 == 0; w /= 10)
+            --significant;
+        if (significant > precision) return false;
         char text[40];
         char* at = text;
         if (v < 0) *at++ = '-';
@@ -389,7 +399,7 @@ void AppendFloat(std::string& out, double v, int precision, const TFormatSetting
         return;
     }
     precision = std::clamp(precision, 1, 17);
-    if (precision == 15 && AppendShortDecimal(out, v, fs.DecimalSeparator)) return;
+    if (AppendShortDecimal(out, v, precision, fs.DecimalSeparator)) return;
     // Digits and exponent from to_chars' scientific form "-d.ddde+XX". The
     // shortest form is much cheaper than a fixed precision, and when it has
     // no more digits than asked for (up to 15) it is the correctly rounded

@@ -1,12 +1,20 @@
 // Makes the sample tables of samples/ with the project's own table writers:
 //   make_samples <folder>
+// The files depend on nothing but this program, so every run writes the
+// same bytes and the committed samples can be checked against a fresh run.
 #include "data/DbfWriter.h"
+#include "data/DelimitedTableWriter.h"
 #include "data/FormatSettings.h"
+#include "data/ParadoxWriter.h"
+#include "data/TextSchema.h"
 
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -42,6 +50,148 @@ void MakeCustomers(const std::string& dir) {
     // page of its own rather than UTF-8.
     TDbfWriter::Write(dir + "/customers.dbf", dvDBase3, fields, records, 1252);
 }
+
+const char* const People[] = {"Ann Berg",    "Zoë Ærø",     "Bob Král",     "Jörg Müller",
+                              "Chloé Dupré", "Søren Kierk", "Ines Peña",    "Kasia Wójcik",
+                              "Mia Öberg",   "Tomás Ó Sé"};
+const char* const Cities[] = {"Oslo",     "Århus", "Brno",   "Köln", "Besançon",
+                              "Tromsø",   "León",  "Kraków", "Malmö", "Dún Laoghaire"};
+
+// pxlib writes addresses of its own memory into a new header (two work
+// pointers, then the table name's and each field name's), the time of
+// writing, and a referential-integrity byte it never sets. None of them
+// means anything in a new table, but they change from run to run; the
+// sample keeps zeros there so that it is the same file on every run.
+void ClearRunDependentBytes(const std::string& path) {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::string head(0x78, '\0');
+    if (!f.read(head.data(), static_cast<std::streamsize>(head.size())))
+        throw std::runtime_error(path + ": shorter than a Paradox header");
+    const size_t headerSize = static_cast<unsigned char>(head[2]) |
+                              static_cast<size_t>(static_cast<unsigned char>(head[3])) << 8;
+    const size_t fields = static_cast<unsigned char>(head[0x21]) |
+                          static_cast<size_t>(static_cast<unsigned char>(head[0x22])) << 8;
+    const size_t names = 0x78 + 2 * fields; // after the field types and sizes
+    if (names + 4 + 4 * fields > headerSize)
+        throw std::runtime_error(path + ": the header has no room for its field list");
+    const std::string zeros(4 + 4 * fields, '\0');
+    const std::pair<size_t, size_t> spans[] = {
+        {0x16, 8}, {0x30, 8}, {0x55, 1}, {0x60, 4}, {names, zeros.size()}};
+    for (auto [at, n] : spans) {
+        f.seekp(static_cast<std::streamoff>(at));
+        f.write(zeros.data(), static_cast<std::streamsize>(n));
+    }
+    if (!f.flush()) throw std::runtime_error(path + ": cannot be rewritten");
+}
+
+// A keyed Paradox table with a memo: some memos fit the record's leader,
+// some go to the .mb. Written in descending order so that the writer's
+// key ordering shows in the file.
+void MakeOrders(const std::string& dir) {
+    TParadoxWriter w(dir + "/orders.db",
+                     {{"OrderNo", 'I'},
+                      {"Customer", 'A', 30},
+                      {"City", 'A', 20},
+                      {"Ordered", 'D'},
+                      {"Amount", '$'},
+                      {"Qty", 'S'},
+                      {"Paid", 'L'},
+                      {"Größe", 'A', 4},
+                      {"Note", 'M', 10}},
+                     1, 1252);
+    const char* const sizes[] = {"S", "M", "L", "XL"};
+    for (int i = 24; i >= 1; --i) {
+        int person = (i * 7) % 10;
+        TValue note;
+        if (i % 6 == 1)
+            note = TValue::OfText("Leave at the door");
+        else if (i % 6 == 5)
+            note = TValue::OfText("Urgent");
+        else if (i % 6 == 3)
+            note = TValue::OfText("Deliver to the back entrance, ring twice;\r\ninvoice to the "
+                                  "head office in " + std::string(Cities[(person + 3) % 10]) + " (€).");
+        w.AddRecord({TValue::OfInt(1000 + i), TValue::OfText(People[person]),
+                     TValue::OfText(Cities[person]),
+                     TValue::OfDateTime(EncodeDate(2024, 1 + (i - 1) / 3, 1 + (i * 5) % 28)),
+                     TValue::OfFloat((i * 1937 % 50000) / 100.0), TValue::OfInt(1 + i % 9),
+                     i % 5 == 0 ? TValue::Null() : TValue::OfBool(i % 3 != 0),
+                     TValue::OfText(sizes[i % 4]), note});
+    }
+    w.Finish();
+    ClearRunDependentBytes(dir + "/orders.db");
+}
+
+// A CSV file with every kind of value the text driver guesses, and values
+// that need quoting: a comma, a doubled quote, a line break.
+void MakeProducts(const std::string& dir) {
+    struct TRow {
+        const char* Name;
+        const char* Description;
+    };
+    const TRow rows[] = {
+        {"Bolt, M6 × 30", "Zinc plated, per 100"},
+        {"Pipe 3/4\" brass", "Sold by the metre"},
+        {"Epoxy kit", "Two parts:\r\nresin and hardener"},
+        {"Crème wax", "For oak, beech and ash"},
+        {"Smørbrød knife", ""},
+        {"Zwölf-Schrauben-Set", "12 screws, \"assorted\""},
+        {"Tape measure 5 m", "Locks at any length"},
+        {"Hinge pair", "Left, right"},
+        {"Señal sign", "Reflective"},
+        {"Glue stick", ""},
+        {"Wire, copper 2.5 mm²", "Per metre,\r\ncut to order"},
+        {"Sandpaper P120", "Sheet of 230 × 280 mm"},
+        {"Łata wood strip", "Pine"},
+        {"Drill bit set", "HSS, 1–10 mm"},
+        {"Safety goggles", "EN 166"},
+        {"Cable ties", "Black; 200 pieces"},
+        {"Wood filler", "Tone: natural"},
+        {"Spirit level", "60 cm"},
+        {"Corner brace", ""},
+        {"Façade paint", "10 l, white"},
+    };
+    std::vector<std::vector<TValue>> records;
+    int code = 4100;
+    for (const TRow& r : rows) {
+        int i = code - 4100;
+        records.push_back({TValue::OfInt(code), TValue::OfText(r.Name),
+                           TValue::OfFloat((i * 379 % 9000 + 95) / 100.0),
+                           TValue::OfDateTime(EncodeDate(2023, 1 + i % 12, 1 + (i * 11) % 28)),
+                           TValue::OfBool(i % 4 != 3),
+                           *r.Description ? TValue::OfText(r.Description) : TValue::Null()});
+        code += 3;
+    }
+    TDelimitedFormat format; // UTF-8 without a byte-order mark, CR LF
+    TDelimitedTableWriter::Write(dir + "/products.csv",
+                                 {"Code", "Name", "Price", "Added", "InStock", "Description"},
+                                 records, format);
+}
+
+// A fixed-width .txt in Windows-1252 that its .sch describes.
+void MakeStock(const std::string& dir) {
+    TTextSchema schema;
+    schema.TableName = "stock";
+    schema.Fixed = true;
+    schema.CharSet = TTextSchema::csAnsi;
+    schema.Fields = {{"Item", ftString, 6, 0, 0},      {"Name", ftString, 24, 0, 6},
+                     {"Store", ftString, 14, 0, 30},   {"OnHand", ftInteger, 6, 0, 44},
+                     {"UnitCost", ftCurrency, 10, 2, 50}, {"Counted", ftDate, 10, 0, 60},
+                     {"Reorder", ftBoolean, 5, 0, 70}};
+    const char* const names[] = {"Hammer",        "Screwdriver Ø3", "Pliers",      "Chisel 12 mm",
+                                 "Saw, Japanese", "Mallet",         "File ½ round", "Wrench 13",
+                                 "Clamp",         "Square",         "Bevel gauge",  "Rasp",
+                                 "Awl",           "Plane No. 4",    "Spokeshave"};
+    const char* const stores[] = {"Århus North", "Köln Süd", "Brno"};
+    std::vector<std::vector<TValue>> rows;
+    for (int i = 0; i < 15; ++i) {
+        std::string item = "T" + std::to_string(100 + i * 7);
+        rows.push_back({TValue::OfText(item), TValue::OfText(names[i]), TValue::OfText(stores[i % 3]),
+                        TValue::OfInt((i * 37) % 120), TValue::OfFloat((i * 613 % 4000 + 250) / 100.0),
+                        TValue::OfDateTime(EncodeDate(2024, 6, 1 + i)),
+                        i == 4 ? TValue::Null() : TValue::OfBool((i * 37) % 120 < 30)});
+    }
+    TDelimitedTableWriter::WriteWithSchema(dir + "/stock.txt", schema, rows);
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -49,6 +199,9 @@ int main(int argc, char** argv) {
     try {
         std::filesystem::create_directories(dir);
         MakeCustomers(dir);
+        MakeOrders(dir);
+        MakeProducts(dir);
+        MakeStock(dir);
         std::printf("sample tables written to %s\n", dir.c_str());
         return 0;
     } catch (const std::exception& e) {

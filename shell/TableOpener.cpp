@@ -2,21 +2,25 @@
 
 #include "data/ADOConnection.h"
 #include "data/ADOTable.h"
+#include "data/DatabaseError.h"
 #include "data/Table.h"
 #include "shell/EngineChoice.h"
 
 #include <exception>
 
-std::string BuildADOConnection(const std::string& ext, const std::string& dir) {
+std::string BuildADOConnection(const std::string& ext, const std::string& dir,
+                               std::string* reason) {
     TADOConnection connection;
     std::string result;
+    if (reason) reason->clear();
     try {
         connection.SetConnectionString(ADOConnectionText(ext, dir));
         connection.SetLoginPrompt(false);
         connection.Open();
         result = connection.ConnectionString();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         result.clear();
+        if (reason) *reason = e.what();
     }
     try {
         connection.Close();
@@ -52,8 +56,8 @@ void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& re
     }
     TTablePath p = SplitTablePath(path);
     bool useADO = ChooseADO(p, state.BDELoaded, preferADO);
-    std::string connection;
-    if (useADO) connection = BuildADOConnection(p.Ext, p.Dir);
+    std::string connection, connectionError;
+    if (useADO) connection = BuildADOConnection(p.Ext, p.Dir, &connectionError);
 
     state.CloseCurrentDataSet();
 
@@ -70,7 +74,7 @@ void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& re
         } catch (const std::exception& e) {
             std::string message = e.what();
             if (message.find("initializ") != std::string::npos) {
-                connection = BuildADOConnection(p.Ext, p.Dir);
+                connection = BuildADOConnection(p.Ext, p.Dir, &connectionError);
                 state.CloseCurrentDataSet();
                 useADO = true;
             } else {
@@ -84,6 +88,10 @@ void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& re
         state.DataSource1.SetDataSet(state.CurrentDataSet.get());
         state.Progress().ProcessMessages();
         try {
+            // Without a connection the table could only say that its
+            // string is empty; the connection's own error says why.
+            if (connection.empty() && !connectionError.empty())
+                throw EDatabaseError("Cannot open table \"" + path + "\": " + connectionError);
             state.CurrentDataSet->Open();
         } catch (...) {
             state.EngineStatus.clear();

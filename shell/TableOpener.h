@@ -19,8 +19,10 @@ public:
 void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& reporter);
 
 // The completed connection string for a table's directory, or empty when
-// the connection cannot be opened (the table's own open then reports).
-std::string BuildADOConnection(const std::string& ext, const std::string& dir);
+// the connection cannot be opened; `reason`, when given, then gets the
+// connection's error, which opening reports in place of the table's own.
+std::string BuildADOConnection(const std::string& ext, const std::string& dir,
+                               std::string* reason = nullptr);
 
 // Panel 4 when no table is connected.
 std::string EngineStatusText(bool bdeLoaded, bool odbcLoaded);

@@ -1,4 +1,7 @@
+#include "data/ADOConnection.h"
+#include "data/DbfWriter.h"
 #include "shell/EngineChoice.h"
+#include "shell/TableOpener.h"
 
 #include <filesystem>
 #include <fstream>
@@ -40,4 +43,105 @@ TEST(EngineChoice, PathParts) {
     EXPECT_EQ(p.Dir, "/data/x");
     EXPECT_EQ(p.Name, "Orders.DBF");
     EXPECT_EQ(SplitTablePath("/t.db").Dir, "/") << "the root keeps its separator";
+}
+
+namespace {
+std::string DirOf(const std::string& connection) {
+    for (const auto& [k, v] : TADOConnection::Parse(connection))
+        if (k == "DefaultDir") return v;
+    return "(no DefaultDir)";
+}
+
+struct TNoReports : TOpenReporter {
+    std::vector<std::string> Shown;
+    void ShowOpenError(const std::string& message) override { Shown.push_back(message); }
+};
+} // namespace
+
+TEST(EngineChoice, DirectoriesParseBackAsTheyWere) {
+    const std::string dirs[] = {"/data/a;b", "/d/x=y", "/d/{z}", "/d/}", "/d/ends ",
+                                " /starts", "'quoted'", "\"q", "/d/a;b}=c{"};
+    for (const std::string& dir : dirs) {
+        std::string text = ADOConnectionText(".dbf", dir);
+        EXPECT_EQ(DirOf(text), dir) << text;
+        EXPECT_EQ(TADOConnection::Parse(text).size(), 3u) << text << ": no stray pairs";
+        // The string a connection completes keeps the directory too.
+        TADOConnectionTarget t;
+        t.Format = TTableFormat::Dbase;
+        t.DriverName = "Microsoft dBase Driver (*.dbf)";
+        t.DriverId = "277";
+        t.Directory = dir;
+        std::string completed = TADOConnection::Complete(t), inner;
+        for (const auto& [k, v] : TADOConnection::Parse(completed))
+            if (k == "Extended Properties") inner = v;
+        int seen = 0;
+        for (const auto& [k, v] : TADOConnection::Parse(inner))
+            if (k == "DBQ" || k == "DefaultDir") {
+                EXPECT_EQ(v, dir) << k << " of " << completed;
+                ++seen;
+            }
+        EXPECT_EQ(seen, 2) << completed;
+    }
+    EXPECT_EQ(ADOConnectionText(".dbf", "/d/a;b"),
+              "Driver={Microsoft dBase Driver (*.dbf)};DriverID=277;DefaultDir={/d/a;b};");
+    EXPECT_EQ(ADOConnectionText(".dbf", "/d/{z}"),
+              "Driver={Microsoft dBase Driver (*.dbf)};DriverID=277;DefaultDir={/d/{z}}};");
+    EXPECT_EQ(DirOf(ADOConnectionText(".csv", "")), ".") << "a bare file name's directory";
+}
+
+TEST(EngineChoice, ConnectionsToDirectoriesThatNeedBraces) {
+    fs::path base = fs::temp_directory_path() / "tabulon-engine-braces";
+    fs::remove_all(base);
+    for (const char* name : {"a;b", "c{d}=e", "'f'"}) {
+        fs::path dir = base / name;
+        fs::create_directories(dir);
+        for (const char* ext : {".dbf", ".db", ".csv"}) {
+            std::string reason = "left over";
+            std::string completed = BuildADOConnection(ext, dir.string(), &reason);
+            ASSERT_FALSE(completed.empty()) << dir << ext << ": " << reason;
+            EXPECT_EQ(reason, "");
+            EXPECT_EQ(TADOConnection::Resolve(completed).Directory, dir.string()) << completed;
+        }
+    }
+    // A table in such a directory opens through the connection-string engine.
+    fs::path table = base / "a;b" / "t.dbf";
+    TDbfWriter::Write(table.string(), dvDBase3, {{"N", 'N', 4, 0}},
+                      {{TValue::OfInt(1)}, {TValue::OfInt(2)}}, 1252);
+    TShellState state;
+    state.BDELoaded = true;
+    state.Settings.AlwaysTryADO = true;
+    TNoReports reports;
+    OpenDatabase(state, table.string(), reports);
+    ASSERT_TRUE(state.CurrentDataSet && state.CurrentDataSet->Active());
+    EXPECT_EQ(state.CurrentDataSet->ClassName(), "TADOTable");
+    EXPECT_EQ(state.CurrentDataSet->RecordCount(), 2);
+    EXPECT_EQ(state.EngineStatus, "Connected via ADO");
+    state.CloseCurrentDataSet();
+    fs::remove_all(base);
+}
+
+TEST(EngineChoice, TheConnectionsErrorReachesTheUser) {
+    fs::path gone = fs::temp_directory_path() / "tabulon-engine-gone" / "x;y";
+    fs::remove_all(gone.parent_path());
+    std::string reason;
+    EXPECT_EQ(BuildADOConnection(".dbf", gone.string(), &reason), "");
+    EXPECT_NE(reason.find("'" + gone.string() + "' does not exist"), std::string::npos) << reason;
+    EXPECT_EQ(BuildADOConnection(".dbf", gone.string()), "") << "the reason is optional";
+
+    TShellState state;
+    state.BDELoaded = true;
+    state.Settings.AlwaysTryADO = true;
+    TNoReports reports;
+    std::string path = (gone / "t.dbf").string();
+    std::string message;
+    try {
+        OpenDatabase(state, path, reports);
+    } catch (const std::exception& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("\"" + path + "\""), std::string::npos) << message;
+    EXPECT_NE(message.find("does not exist"), std::string::npos) << message;
+    EXPECT_EQ(message.find("empty"), std::string::npos) << message;
+    EXPECT_EQ(state.EngineStatus, "");
+    EXPECT_TRUE(reports.Shown.empty());
 }

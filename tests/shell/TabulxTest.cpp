@@ -3,9 +3,11 @@
 #include "data/DbfWriter.h"
 #include "data/FormatSettings.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +15,11 @@
 namespace fs = std::filesystem;
 
 namespace {
+// The committed samples beside the sources, and the program that makes them
+// beside tabulx in the build tree.
+const fs::path SamplesDir = fs::path(__FILE__).parent_path().parent_path().parent_path() / "samples";
+const fs::path MakeSamples = fs::path(TABULX_PATH).parent_path().parent_path() / "samples" / "make_samples";
+
 struct TRun {
     int Status = -1;
     std::string Out, Err;
@@ -42,7 +49,11 @@ protected:
     void TearDown() override { fs::remove_all(Dir); }
 
     // Runs the program with a settings folder of its own and no display.
-    TRun Tabulx(const std::vector<std::string>& args) {
+    TRun Tabulx(const std::vector<std::string>& args, const fs::path& cwd = {}) {
+        return Run(TABULX_PATH, args, cwd);
+    }
+    TRun Run(const std::string& program, const std::vector<std::string>& args,
+             const fs::path& cwd = {}) {
         fs::path out = Dir / "stdout", err = Dir / "stderr";
         pid_t pid = fork();
         if (pid == 0) {
@@ -51,10 +62,11 @@ protected:
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
             if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
-            std::vector<char*> argv{const_cast<char*>(TABULX_PATH)};
+            if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(125);
+            std::vector<char*> argv{const_cast<char*>(program.c_str())};
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
-            execv(TABULX_PATH, argv.data());
+            execv(program.c_str(), argv.data());
             _exit(127);
         }
         int status = 0;
@@ -143,4 +155,167 @@ TEST_F(TTabulxFixture, EachFormatFromTheTypeOrTheExtension) {
         EXPECT_EQ(doc.substr(0, c.Starts.size()), c.Starts) << c.Dest;
         EXPECT_NE(doc.find("250"), std::string::npos) << c.Dest << " holds the last record";
     }
+}
+
+TEST_F(TTabulxFixture, ATableInAFolderWhoseNameEndsAConnectionPair) {
+    for (const char* folder : {"a;b", "c{d}=e"}) {
+        fs::path dir = Dir / folder;
+        fs::create_directories(dir);
+        fs::copy_file(SamplesDir / "customers.dbf", dir / "customers.dbf");
+        fs::copy_file(SamplesDir / "customers.dbt", dir / "customers.dbt");
+        for (const char* engine : {"-ado", ""}) {
+            SCOPED_TRACE(std::string(folder) + " " + engine);
+            std::vector<std::string> args = {"-export", (dir / "customers.dbf").string(),
+                                             (dir / "c.htm").string()};
+            if (*engine) args.push_back(engine);
+            TRun r = Tabulx(args);
+            EXPECT_EQ(r.Status, 0) << r.Err;
+            EXPECT_EQ(r.Out, "5 records have been copied.\n");
+            EXPECT_NE(Slurp(dir / "c.htm").find("Chloé Dupré"), std::string::npos);
+        }
+        TRun open = Tabulx({"-ado", (dir / "customers.dbf").string()});
+        EXPECT_EQ(open.Status, 0) << open.Err;
+        EXPECT_EQ(open.Out, (dir / "customers.dbf").string() + ": 5 records\n");
+    }
+}
+
+TEST_F(TTabulxFixture, ABareFileNameThroughEitherEngine) {
+    for (const char* engine : {"-ado", ""}) {
+        SCOPED_TRACE(*engine ? engine : "no -ado");
+        std::vector<std::string> args = {"-export", "orders.dbf", "o.txt"};
+        if (*engine) args.push_back(engine);
+        TRun r = Tabulx(args, Dir);
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out, "250 records have been copied.\n");
+        EXPECT_EQ(Slurp(Dir / "o.txt").substr(0, 14), "ID\tNAME\tNOTE\r\n");
+        fs::remove(Dir / "o.txt");
+    }
+    TRun open = Tabulx({"-ado", "orders.dbf"}, Dir);
+    EXPECT_EQ(open.Status, 0) << open.Err;
+    EXPECT_EQ(open.Out, "orders.dbf: 250 records\n");
+}
+
+namespace {
+std::vector<uint32_t> CodePoints(const std::string& s) {
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < s.size();) {
+        auto b = static_cast<unsigned char>(s[i]);
+        int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        uint32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (int k = 1; k < n; ++k) c = c << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        out.push_back(c);
+        i += n;
+    }
+    return out;
+}
+
+// The ways a cell's text may stand in a document of the format: UTF-8 with
+// the markup's escapes, RTF's \uN? for what is not ASCII, and in a
+// worksheet one byte a character or UTF-16.
+std::vector<std::string> Forms(const std::string& text, const std::string& ext) {
+    if (ext == "txt") return {text};
+    if (ext == "htm" || ext == "xml") {
+        std::string r;
+        for (char c : text) r += c == '"' ? "&quot;" : c == '&' ? "&amp;" : c == '<' ? "&lt;" : std::string(1, c);
+        return {r};
+    }
+    if (ext == "rtf") {
+        std::string r;
+        for (uint32_t c : CodePoints(text))
+            r += c < 0x80 ? std::string(1, static_cast<char>(c))
+                          : "\\u" + std::to_string(static_cast<int16_t>(c)) + "?";
+        return {r};
+    }
+    std::string bytes, utf16;
+    bool fits = true;
+    for (uint32_t c : CodePoints(text)) {
+        fits = fits && c < 0x100;
+        bytes += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8 & 0xFF);
+    }
+    return fits ? std::vector<std::string>{bytes, utf16} : std::vector<std::string>{utf16};
+}
+
+struct TSample {
+    const char* File;
+    int Records;
+    const char* Names; // the text export's first line
+    const char* Row;   // one whole line of the text export
+    std::vector<std::string> Cells;
+};
+
+// Cells come from the generator's inputs: non-ASCII names, quoting, the
+// last record.
+const TSample Samples[] = {
+    {"customers.dbf", 5, "ID\tNAME\tCITY\tBALANCE\tSINCE\tACTIVE\tNOTES\r\n",
+     "2\tZoë Ærø\tÅrhus\t-40.25\t11/2/2021\tTrue\t(Memo)\r\n", {"Zoë Ærø", "Jörg Müller", "Chloé Dupré"}},
+    {"orders.db", 24, "OrderNo\tCustomer\tCity\tOrdered\tAmount\tQty\tPaid\tGröße\tNote\r\n",
+     "1003\tZoë Ærø\tÅrhus\t1/16/2024\t$58.11\t4\tFalse\tXL\t(MEMO)\r\n",
+     {"Größe", "Kasia Wójcik", "Dún Laoghaire"}},
+    {"products.csv", 20, "Code\tName\tPrice\tAdded\tInStock\tDescription\r\n",
+     "4106\tEpoxy kit\t23.69\t7/11/2023\tTrue\tTwo parts:\r\nresin and hardener\r\n",
+     {"Bolt, M6 × 30", "Pipe 3/4\" brass", "Façade paint"}},
+    {"stock.txt", 15, "Item\tName\tStore\tOnHand\tUnitCost\tCounted\tReorder\r\n",
+     "T100\tHammer\tÅrhus North\t0\t$2.50\t6/1/2024\tTrue\r\n",
+     {"Screwdriver Ø3", "File ½ round", "Spokeshave"}},
+};
+
+class TSampleExport : public TTabulxFixture, public ::testing::WithParamInterface<TSample> {};
+} // namespace
+
+TEST_P(TSampleExport, EachFormat) {
+    const TSample& sample = GetParam();
+    struct TFormat {
+        std::string Ext, Starts, Ends;
+    };
+    const TFormat formats[] = {
+        {"txt", sample.Names, "\r\n"},
+        {"htm", "<!DOCTYPE HTML", "</HTML>\r\n"},
+        {"xml", "<?xml", "</DATAPACKET>\r\n"},
+        {"rtf", "{\\rtf", "}"},
+        {"xls", std::string("\x09\x08", 2), std::string("\x0A\0\0\0", 4)},
+    };
+    for (const TFormat& f : formats) {
+        SCOPED_TRACE(std::string(sample.File) + " to " + f.Ext);
+        fs::path dest = Dir / ("out." + f.Ext);
+        TRun r = Tabulx({"-export", (SamplesDir / sample.File).string(), dest.string()});
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out, std::to_string(sample.Records) + " records have been copied.\n");
+        EXPECT_EQ(r.Err, "");
+        std::string doc = Slurp(dest);
+        ASSERT_GE(doc.size(), f.Starts.size() + f.Ends.size());
+        EXPECT_EQ(doc.substr(0, f.Starts.size()), f.Starts);
+        EXPECT_EQ(doc.substr(doc.size() - f.Ends.size()), f.Ends);
+        for (const std::string& cell : sample.Cells) {
+            bool found = false;
+            for (const std::string& form : Forms(cell, f.Ext)) found = found || doc.find(form) != std::string::npos;
+            EXPECT_TRUE(found) << cell;
+        }
+        if (f.Ext == "txt") {
+            EXPECT_NE(doc.find(std::string("\n") + sample.Row), std::string::npos) << doc;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, TSampleExport, ::testing::ValuesIn(Samples),
+                         [](const ::testing::TestParamInfo<TSample>& p) {
+                             std::string n = p.param.File;
+                             n[n.find('.')] = '_';
+                             return n;
+                         });
+
+TEST_F(TTabulxFixture, CommittedSamplesAreWhatTheGeneratorWrites) {
+    TRun r = Run(MakeSamples.string(), {(Dir / "fresh").string()});
+    ASSERT_EQ(r.Status, 0) << MakeSamples << ": " << r.Err;
+    std::set<std::string> fresh, committed;
+    for (const auto& e : fs::directory_iterator(Dir / "fresh")) fresh.insert(e.path().filename().string());
+    const std::set<std::string> sources = {"CMakeLists.txt", "MakeSamples.cpp", ".gitattributes"};
+    for (const auto& e : fs::directory_iterator(SamplesDir))
+        if (!sources.count(e.path().filename().string())) committed.insert(e.path().filename().string());
+    EXPECT_EQ(fresh, committed);
+    EXPECT_GE(fresh.size(), 8u) << "dBase, Paradox, CSV and schema tables with their side files";
+    for (const std::string& name : fresh)
+        EXPECT_TRUE(Slurp(Dir / "fresh" / name) == Slurp(SamplesDir / name))
+            << name << " differs from a fresh run: run make_samples on samples/";
 }
