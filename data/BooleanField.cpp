@@ -4,6 +4,7 @@
 #include "data/TextUtils.h"
 
 void TBooleanField::SetDisplayValues(const std::string& values) {
+    DisplayChanging();
     size_t p = values.find(';');
     fTrueText = values.substr(0, p);
     fFalseText = p == std::string::npos ? std::string() : values.substr(p + 1);

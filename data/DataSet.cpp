@@ -3,6 +3,7 @@
 #include "data/DataSource.h"
 #include "data/DatabaseError.h"
 #include "data/FieldFactory.h"
+#include "data/ReadAhead.h"
 #include "data/RecordSorter.h"
 #include "data/TextUtils.h"
 
@@ -23,6 +24,7 @@ struct TEvalScope {
 TDataSet::TDataSet() = default;
 
 TDataSet::~TDataSet() {
+    if (fReadAhead) fReadAhead->Detach();
     // A derived table closes itself in its own destructor; here only the
     // data sources are told that the dataset is gone.
     auto sources = fDataSources;
@@ -61,6 +63,7 @@ void TDataSet::Open() {
 
 void TDataSet::Close() {
     if (!Active()) return;
+    HaltReadAhead();
     if (BeforeClose) BeforeClose(*this);
     if (fState == dsEdit || fState == dsInsert) Cancel();
     try {
@@ -148,6 +151,7 @@ bool TDataSet::Accepts(uint32_t physical) {
 
 void TDataSet::RebuildOrder() {
     if (!Active()) return;
+    HaltReadAhead();
     int64_t current = CurrentPhysical();
     const uint32_t total = InternalRecordCount();
     bool filtering = fFiltered && (fFilter || OnFilterRecord);
@@ -376,6 +380,19 @@ void TDataSet::SetState(TDataSetState s) {
 
 // ---- Field values ----------------------------------------------------------
 
+bool TDataSet::ReadsConcurrently(int fieldNo) const {
+    return Active() && fieldNo >= 0 && fieldNo < static_cast<int>(fFields.size()) &&
+           InternalReadsConcurrently(fieldNo);
+}
+
+void TDataSet::InternalGetValueConcurrently(uint32_t, int, TValue&) const {
+    throw EDatabaseError("This dataset cannot be read on two threads");
+}
+
+void TDataSet::HaltReadAhead() {
+    if (fReadAhead) fReadAhead->Halt();
+}
+
 void TDataSet::GetFieldValue(int fieldNo, TValue& out) {
     if (fieldNo < 0 || fieldNo >= static_cast<int>(fFields.size())) {
         out.SetNull();
@@ -435,6 +452,7 @@ void TDataSet::BeginEditBuffer(int64_t physical) {
 void TDataSet::Edit() {
     CheckActive();
     if (fState == dsEdit || fState == dsInsert) return;
+    HaltReadAhead();
     if (!CanModify()) throw EDatabaseError("Cannot modify a read-only dataset");
     if (OrderCount() == 0) {
         Insert();
@@ -448,6 +466,7 @@ void TDataSet::Insert() {
     CheckBrowseMode();
     CheckActive();
     if (!CanModify()) throw EDatabaseError("Cannot modify a read-only dataset");
+    HaltReadAhead();
     BeginEditBuffer(-1);
     fInsertPos = OrderCount() == 0 ? 0 : fPos;
     SetState(dsInsert);
@@ -458,6 +477,7 @@ void TDataSet::Append() {
     CheckBrowseMode();
     CheckActive();
     if (!CanModify()) throw EDatabaseError("Cannot modify a read-only dataset");
+    HaltReadAhead();
     BeginEditBuffer(-1);
     fInsertPos = OrderCount();
     SetState(dsInsert);
@@ -470,6 +490,7 @@ void TDataSet::CheckBrowseMode() {
 
 void TDataSet::Post() {
     if (fState != dsEdit && fState != dsInsert) return;
+    HaltReadAhead();
     if (BeforePost) BeforePost(*this);
     for (size_t i = 0; i < fFields.size(); ++i)
         if (fFields[i]->Required() && fEditValues[i].IsNull() &&
@@ -551,6 +572,7 @@ void TDataSet::Delete() {
         throw EDatabaseError("Cannot perform this operation on an empty dataset");
     if (!CanModify()) throw EDatabaseError("Cannot modify a read-only dataset");
     if (BeforeDelete) BeforeDelete(*this);
+    HaltReadAhead();
     uint32_t phys = OrderAt(fPos);
     InternalDelete(phys);
     if (fIdentity) {
@@ -572,6 +594,7 @@ void TDataSet::Delete() {
 void TDataSet::Refresh() {
     CheckActive();
     CheckBrowseMode();
+    HaltReadAhead();
     InternalRefresh();
     RebuildOrder();
     DataEvent(deDataSetChange);
@@ -587,6 +610,7 @@ void TDataSet::InternalDelete(uint32_t) {
 
 void TDataSet::NotifyAppended(uint32_t physical) {
     if (!Active()) return;
+    HaltReadAhead();
     bool wasEmpty = OrderCount() == 0;
     bool filtering = fFiltered && (fFilter || OnFilterRecord);
     if (fIdentity && fSortKeys.empty() && !filtering && physical == fIdentityCount) {

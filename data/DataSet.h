@@ -11,6 +11,7 @@
 #include <vector>
 
 class TDataSource;
+class TReadAhead;
 
 enum TDataSetState : int { dsInactive = 0, dsBrowse = 1, dsEdit = 2, dsInsert = 3 };
 
@@ -148,6 +149,12 @@ public:
     void SetFieldValue(TField& field, const TValue& v);
     bool FieldIsNull(int fieldNo);
 
+    // Whether a field's values can be read on another thread while this
+    // one reads too (TReadAhead); false for most storage.
+    bool ReadsConcurrently(int fieldNo) const;
+    // Stops the reader ahead, if any, before something changes what it reads.
+    void HaltReadAhead();
+
 protected:
     // Storage, given by each kind of table.
     virtual void InternalOpen() = 0;  // fills FieldDefs (and IndexDefs); raises on failure
@@ -158,6 +165,14 @@ protected:
     // True when every physical record is live, so the order needs no vector.
     virtual bool InternalAllLive() const { return true; }
     virtual void InternalGetValue(uint32_t rec, int fieldNo, TValue& out) = 0;
+    // For fields where InternalReadsConcurrently says so: InternalGetValue
+    // callable from another thread beside this one's reads, while the
+    // content does not change.
+    virtual bool InternalReadsConcurrently(int fieldNo) const {
+        (void)fieldNo;
+        return false;
+    }
+    virtual void InternalGetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const;
     // Writes a changed or new record and returns its physical number. `rec`
     // is the record being changed, or -1 for a new one. The write is whole
     // or not at all: on failure the table keeps its previous content.
@@ -184,6 +199,7 @@ protected:
     void NotifyAppended(uint32_t physical);
 
 private:
+    friend class TReadAhead;
     uint32_t OrderCount() const;
     uint32_t OrderAt(uint32_t pos) const;
     int64_t PositionOf(uint32_t physical) const; // -1 when not in the order
@@ -229,4 +245,5 @@ private:
     TDataSetState fDisabledState = dsInactive;
     TValue fNullProbe;
     std::vector<TDataSource*> fDataSources;
+    TReadAhead* fReadAhead = nullptr;
 };

@@ -295,6 +295,24 @@ void TDbfDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
     fState->Codec.Decode(fState->Record(rec), static_cast<size_t>(fieldNo), out);
 }
 
+bool TDbfDriver::ReadsConcurrently(int fieldNo) const {
+    return fState && fieldNo >= 0 &&
+           static_cast<size_t>(fieldNo) < fState->Codec.ColumnCount() &&
+           fState->Codec.DecodesConcurrently(static_cast<size_t>(fieldNo));
+}
+
+// Beside GetValue on another thread: the same decoding, without telling
+// the mapping where the scan is (that is the walking thread's to say).
+void TDbfDriver::GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const {
+    if (!fState) throw EDatabaseError("The table is not open");
+    if (rec >= fState->Header.RecordCount || !ReadsConcurrently(fieldNo))
+        throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(rec + 1) +
+                             " or no field " + std::to_string(fieldNo + 1) +
+                             " to read on two threads");
+    fState->Codec.Decode(fState->Map.Data() + fState->Header.RecordOffset(rec),
+                         static_cast<size_t>(fieldNo), out);
+}
+
 void TDbfDriver::Refresh() {
     if (!fState) return;
     std::unique_ptr<TState> fresh = Load();

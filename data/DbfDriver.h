@@ -51,6 +51,8 @@ public:
     bool RecordLive(uint32_t rec) const override;
     bool AllLive() const override;
     void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
+    bool ReadsConcurrently(int fieldNo) const override;
+    void GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const override;
     bool CanModify() const override { return fState && fReadOnlyReason.empty(); }
     uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
     void Delete(uint32_t rec) override;

@@ -240,7 +240,7 @@ void TDbfRecordCodec::SetNullBit(uint8_t* record, int bit, bool on) const {
         record[fNullOffset + byte] &= static_cast<uint8_t>(~mask);
 }
 
-void TDbfRecordCodec::ReadText(std::string_view bytes, TValue& out) {
+void TDbfRecordCodec::ReadText(std::string_view bytes, TValue& out) const {
     out.Kind = TValueKind::Text;
     size_t ascii = 0;
     for (uint64_t word; ascii + 8 <= bytes.size(); ascii += 8) {
@@ -265,7 +265,21 @@ void TDbfRecordCodec::ReadText(std::string_view bytes, TValue& out) {
     }
 }
 
-void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) {
+bool TDbfRecordCodec::DecodesConcurrently(size_t column) const {
+    if (column >= fColumns.size()) return false;
+    switch (fColumns[column].Kind) {
+    case dkMemoText:
+    case dkMemoBinary:
+        return false;
+    case dkChar:
+    case dkVarChar:
+        return fSingleByte;
+    default:
+        return true;
+    }
+}
+
+void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) const {
     const TDbfColumn& c = fColumns[column];
     if (c.NullBit >= 0 && NullBitSet(record, c.NullBit)) {
         out.SetNull();

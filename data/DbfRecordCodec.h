@@ -28,7 +28,11 @@ public:
     void SetMemo(const TDbfMemoFile* memo) { fMemo = memo; }
 
     // Reads one value of a record (RecordLength bytes at `record`).
-    void Decode(const uint8_t* record, size_t column, TValue& out);
+    void Decode(const uint8_t* record, size_t column, TValue& out) const;
+    // Whether Decode of the column may run on two threads at once: not for
+    // memos (their file keeps a read position) nor for text in a code page
+    // that needs a converter (which keeps state).
+    bool DecodesConcurrently(size_t column) const;
     // Writes one value into a record; memo values go to `memo`. Raises
     // EDatabaseError naming the field when the value does not fit.
     void Encode(uint8_t* record, size_t column, const TValue& v, TDbfMemoSink* memo);
@@ -48,7 +52,7 @@ private:
     void ToTable(const TDbfColumn& c, const TValue& v, std::string& out);
     void StoreMemo(uint8_t* record, const TDbfColumn& c, std::string_view bytes,
                    TDbfMemoSink* memo);
-    void ReadText(std::string_view bytes, TValue& out);
+    void ReadText(std::string_view bytes, TValue& out) const;
 
     struct THighByte {
         char Bytes[4];

@@ -43,6 +43,14 @@ void TDriverDataSet::InternalGetValue(uint32_t rec, int fieldNo, TValue& out) {
     fDriver->GetValue(rec, fieldNo, out);
 }
 
+bool TDriverDataSet::InternalReadsConcurrently(int fieldNo) const {
+    return fDriver && fDriver->ReadsConcurrently(fieldNo);
+}
+
+void TDriverDataSet::InternalGetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const {
+    fDriver->GetValueConcurrently(rec, fieldNo, out);
+}
+
 uint32_t TDriverDataSet::InternalPost(int64_t rec, const std::vector<TValue>& values) {
     return fDriver ? fDriver->Post(rec, values) : TDataSet::InternalPost(rec, values);
 }

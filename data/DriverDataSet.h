@@ -27,6 +27,8 @@ protected:
     bool InternalRecordLive(uint32_t rec) const override;
     bool InternalAllLive() const override;
     void InternalGetValue(uint32_t rec, int fieldNo, TValue& out) override;
+    bool InternalReadsConcurrently(int fieldNo) const override;
+    void InternalGetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const override;
     uint32_t InternalPost(int64_t rec, const std::vector<TValue>& values) override;
     void InternalDelete(uint32_t rec) override;
     void InternalRefresh() override;

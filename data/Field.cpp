@@ -39,11 +39,26 @@ void TField::GetDisplayText(std::string& out) const {
         return;
     }
     fDataSet.GetFieldValue(fFieldNo, fScratch);
-    if (fTextAsIs && fScratch.Kind == TValueKind::Text) {
+    if (fTextAsIs && fScratch.Kind == TValueKind::Text)
         out.swap(fScratch.Text); // the scratch keeps out's buffer for the next read
-        return;
-    }
-    if (!fScratch.IsNull() || IsBlob()) FormatValue(fScratch, out, true);
+    else
+        AppendDisplayText(fScratch, out);
+}
+
+void TField::AppendDisplayText(const TValue& value, std::string& out) const {
+    if (fTextAsIs && value.Kind == TValueKind::Text)
+        out += value.Text;
+    else if (!value.IsNull() || IsBlob())
+        FormatValue(value, out, true);
+}
+
+void TField::DisplayChanging() const {
+    fDataSet.HaltReadAhead();
+}
+
+void TField::SetDisplayFormat(std::string v) {
+    DisplayChanging();
+    fDisplayFormat = std::move(v);
 }
 
 std::string TField::DisplayText() const {

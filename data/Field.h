@@ -54,7 +54,7 @@ public:
     TAlignment Alignment() const { return fAlignment; }
     void SetAlignment(TAlignment v) { fAlignment = v; }
     const std::string& DisplayFormat() const { return fDisplayFormat; }
-    void SetDisplayFormat(std::string v) { fDisplayFormat = std::move(v); }
+    void SetDisplayFormat(std::string v);
     const std::string& EditMask() const { return fEditMask; }
     void SetEditMask(std::string v) { fEditMask = std::move(v); }
 
@@ -68,6 +68,9 @@ public:
     std::string DisplayText() const;
     void GetDisplayText(std::string& out) const;
     std::string EditText() const;
+    // Appends the display text of a value of this field, without OnGetText.
+    // Safe on another thread than the field's reads, for readers ahead.
+    void AppendDisplayText(const TValue& value, std::string& out) const;
     bool AsBoolean() const;
     int32_t AsInteger() const;
     int64_t AsLargeInt() const;
@@ -93,6 +96,9 @@ protected:
     // The value converted to this kind, for the As... readers.
     [[noreturn]] void RaiseConvert(const char* target) const;
     TValue& Scratch() const { return fScratch; }
+    // Called before a setting that changes display texts: a reader ahead
+    // formatting with the old one stops first.
+    void DisplayChanging() const;
     // A text value is its own display text: handed over without a copy.
     bool fTextAsIs = false;
 

@@ -7,6 +7,8 @@
 
 #include "data/FormatSettings.h"
 
+#include "data/ReadAhead.h"
+
 #include <langinfo.h>
 #include <locale.h>
 
@@ -382,5 +384,6 @@ const TFormatSettings& FormatSettings() {
 }
 
 void SetFormatSettings(const TFormatSettings& settings) {
+    TReadAhead::HaltAll(); // they format with the settings in force
     Current() = settings;
 }

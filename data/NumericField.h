@@ -35,10 +35,16 @@ public:
                 int size);
     // Shown as money in the locale's currency format.
     bool Currency() const { return fCurrency; }
-    void SetCurrency(bool v) { fCurrency = v; }
+    void SetCurrency(bool v) {
+        DisplayChanging();
+        fCurrency = v;
+    }
     // Significant digits shown.
     int Precision() const { return fPrecision; }
-    void SetPrecision(int v) { fPrecision = v < 1 ? 15 : (v > 17 ? 17 : v); }
+    void SetPrecision(int v) {
+        DisplayChanging();
+        fPrecision = v < 1 ? 15 : (v > 17 ? 17 : v);
+    }
 
 protected:
     void FormatValue(const TValue& v, std::string& out, bool display) const override;

@@ -32,6 +32,13 @@ public:
     virtual bool AllLive() const { return true; }
     // Decodes one value of one record; the record is read only now.
     virtual void GetValue(uint32_t rec, int fieldNo, TValue& out) = 0;
+    // Whether GetValueConcurrently may be called for the field from another
+    // thread beside GetValue (no change to the table meanwhile).
+    virtual bool ReadsConcurrently(int fieldNo) const {
+        (void)fieldNo;
+        return false;
+    }
+    virtual void GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const;
 
     // Writing. A change reaches the file whole or not at all: after a failure
     // at any moment the file holds the old table or the new one. The default

@@ -1,6 +1,7 @@
 #include "export/KXExport.h"
 
 #include "data/DatabaseError.h"
+#include "data/ReadAhead.h"
 #include "data/Unicode.h"
 
 #include <cerrno>
@@ -113,14 +114,18 @@ void TKXExport::ExportToStream(TStream& stream) {
         if (fMaxRows != 0) {
             switch (fRecordRange) {
             case rrAll:
-            case rrToLast:
+            case rrToLast: {
                 if (fRecordRange == rrAll) ds.First();
+                std::unique_ptr<TReadAhead> ahead = StartReadAhead(ds);
+                fReadAhead = ahead.get();
                 while (!ds.Eof()) {
                     RecordStep();
                     if (StopTest()) break;
                     ds.Next();
                 }
+                fReadAhead = nullptr;
                 break;
+            }
             case rrToFirst:
                 ds.Last();
                 while (!ds.Bof()) {
@@ -150,6 +155,7 @@ void TKXExport::ExportToStream(TStream& stream) {
             }
         }
     } catch (...) {
+        fReadAhead = nullptr;
         // The error that stopped the walk is the one the caller must see; a
         // second one while putting the view back is dropped.
         fExporting = false;
@@ -194,21 +200,43 @@ int TKXExport::ResolveColumn(int entry) {
     return index;
 }
 
+std::unique_ptr<TReadAhead> TKXExport::StartReadAhead(TDataSet& ds) {
+    std::vector<const TField*> fields;
+    try {
+        for (int i = 0; i < fMappings.Count(); ++i) {
+            const TField* f = fGrid->Column(ResolveColumn(i)).Field();
+            fields.push_back(f && !(f->DataType() == ftMemo && fIncludeMemo) ? f : nullptr);
+        }
+    } catch (const EDatabaseError&) {
+        return nullptr; // the walk meets the missing column and reports it
+    }
+    auto ahead = std::make_unique<TReadAhead>(ds, std::move(fields));
+    if (!ahead->Active()) ahead.reset();
+    return ahead;
+}
+
 void TKXExport::WriteRecord() {
     if (!fGrid) throw EDatabaseError("Cannot export: no grid is assigned");
     TDBGridCellParams& params = fCellParams;
     const int count = fMappings.Count();
+    // A handler may change the column's font while it looks at the cell;
+    // without one the column's own font serves as it is.
+    const bool handler = static_cast<bool>(fGrid->OnGetCellParams);
     for (int i = 0; i < count; ++i) {
         TColumn& column = fGrid->Column(ResolveColumn(i));
-        fRecordFont = column.Font();
+        if (handler) {
+            fRecordFont = column.Font();
+            params.Font = &fRecordFont;
+        } else {
+            params.Font = &column.Font();
+        }
         params.State = 0;
-        params.Font = &fRecordFont;
         params.Background = column.Color();
         params.Alignment = column.Alignment();
         if (const TField* field = column.Field()) {
             if (field->DataType() == ftMemo && fIncludeMemo)
                 field->GetAsString(params.Text);
-            else
+            else if (!fReadAhead || !fReadAhead->Take(static_cast<size_t>(i), *field, params.Text))
                 field->GetDisplayText(params.Text);
         } else {
             params.Text.clear();

@@ -6,6 +6,7 @@
 #include "export/TableView.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 enum TRecordRange : int { rrAll = 0, rrSelected = 1, rrToFirst = 2, rrToLast = 3 };
 
 class TKXExport;
+class TReadAhead;
 using TExportNotifyEvent = std::function<void(TKXExport& sender)>;
 
 // The exported columns, in output order: field name and label pairs, found
@@ -111,6 +113,8 @@ private:
     void RecordStep();
     bool StopTest() const;
     int ResolveColumn(int entry);
+    // For a forward walk: the cells' texts formatted ahead on another thread.
+    std::unique_ptr<TReadAhead> StartReadAhead(TDataSet& ds);
 
     TDBGridCellParams fCellParams;
     TRecordRange fRecordRange = rrAll;
@@ -124,7 +128,8 @@ private:
     int fWrittenCount = 0;
     int fMaxRows = -1;
     TStream* fStream = nullptr;
-    TFont fRecordFont; // the per-record copy of a column's font
+    TFont fRecordFont; // the per-record copy of a column's font, for handlers
+    TReadAhead* fReadAhead = nullptr; // while a forward walk runs
     // Per mapping entry, the grid column found for it while the walk runs,
     // so that a cell costs no column search.
     std::vector<int> fColumnIndex;

@@ -1,0 +1,204 @@
+#include "data/ReadAhead.h"
+
+#include "data/DataSet.h"
+#include "data/Field.h"
+
+#include <algorithm>
+
+namespace {
+// Every reader ahead of the process, so that a change of the format
+// settings can stop them all before it happens.
+std::mutex& RegistryMutex() {
+    static std::mutex m;
+    return m;
+}
+std::vector<TReadAhead*>& Registry() {
+    static std::vector<TReadAhead*> all;
+    return all;
+}
+
+// A walk that jumps about (bookmarks, going back) gains nothing from a
+// worker that must start again each time.
+constexpr int MaxRestarts = 4;
+} // namespace
+
+TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields)
+    : fDataSet(&dataSet), fFields(std::move(fields)) {
+    {
+        std::lock_guard<std::mutex> lock(RegistryMutex());
+        Registry().push_back(this);
+    }
+    // One reader per dataset: a newer walk replaces an older one.
+    if (dataSet.fReadAhead) dataSet.fReadAhead->Halt();
+    dataSet.fReadAhead = this;
+    if (!dataSet.Active() || dataSet.State() != dsBrowse || dataSet.OrderCount() == 0) return;
+    for (size_t slot = 0; slot < fFields.size(); ++slot) {
+        const TField* f = fFields[slot];
+        if (f && &f->DataSet() == &dataSet && !f->OnGetText &&
+            dataSet.ReadsConcurrently(f->FieldNo()))
+            fSlots.push_back(slot);
+        else
+            fFields[slot] = nullptr;
+    }
+    if (fSlots.empty()) return;
+    try {
+        Start(dataSet.fPos);
+        fActive = true;
+    } catch (const std::system_error&) {
+        // No thread to be had: the walk reads everything itself.
+    }
+}
+
+TReadAhead::~TReadAhead() {
+    Halt();
+    if (fDataSet && fDataSet->fReadAhead == this) fDataSet->fReadAhead = nullptr;
+    std::lock_guard<std::mutex> lock(RegistryMutex());
+    auto& all = Registry();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+void TReadAhead::HaltAll() {
+    std::lock_guard<std::mutex> lock(RegistryMutex());
+    for (TReadAhead* r : Registry())
+        r->Halt();
+}
+
+void TReadAhead::Detach() {
+    Halt();
+    fDataSet = nullptr;
+}
+
+void TReadAhead::Halt() {
+    Stop();
+    fActive = false;
+}
+
+void TReadAhead::Start(uint32_t position) {
+    fStart = position;
+    fProduced = 0;
+    fReleased = 0;
+    fHolding = false;
+    fEnd = false;
+    fStopping = false;
+    fWorker = std::thread([this, position] { Work(position); });
+}
+
+void TReadAhead::Stop() {
+    {
+        std::lock_guard<std::mutex> lock(fMutex);
+        fStopping = true;
+    }
+    fFreed.notify_all();
+    fFilled.notify_all();
+    if (fWorker.joinable()) fWorker.join();
+    fHolding = false;
+}
+
+void TReadAhead::Work(uint32_t first) {
+    for (uint64_t seq = 0;; ++seq) {
+        {
+            std::unique_lock<std::mutex> lock(fMutex);
+            fFreed.wait(lock, [&] { return fStopping || seq < fReleased + RingChunks; });
+            if (fStopping) return;
+        }
+        // The walk never reads this slot now: it holds at most the chunk
+        // RingChunks before this one, and that one is released.
+        const uint64_t at = first + seq * ChunkRecords;
+        const bool more =
+            at < fDataSet->OrderCount() && Fill(fRing[seq % RingChunks], static_cast<uint32_t>(at));
+        {
+            std::lock_guard<std::mutex> lock(fMutex);
+            if (at < fDataSet->OrderCount()) ++fProduced;
+            if (!more) fEnd = true;
+        }
+        fFilled.notify_all();
+        if (!more) return;
+    }
+}
+
+// Fills the chunk from `first` on; false when the order ends in it or a
+// record cannot be read (the walk then reads that one itself and meets the
+// error where it can report it).
+bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
+    const TDataSet& ds = *fDataSet;
+    const uint32_t total = ds.OrderCount();
+    const uint32_t count = std::min<uint32_t>(ChunkRecords, total - first);
+    const size_t slots = fFields.size();
+    chunk.First = first;
+    chunk.Count = 0;
+    chunk.Text.clear();
+    chunk.End.assign(static_cast<size_t>(count) * slots, 0);
+    TValue value;
+    try {
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t physical = ds.OrderAt(first + i);
+            uint32_t* end = chunk.End.data() + static_cast<size_t>(i) * slots;
+            size_t next = 0;
+            for (size_t slot : fSlots) {
+                // Slots not read ahead keep an empty text.
+                for (; next < slot; ++next)
+                    end[next] = static_cast<uint32_t>(chunk.Text.size());
+                const TField& f = *fFields[slot];
+                ds.InternalGetValueConcurrently(physical, f.FieldNo(), value);
+                f.AppendDisplayText(value, chunk.Text);
+                end[next++] = static_cast<uint32_t>(chunk.Text.size());
+            }
+            for (; next < slots; ++next)
+                end[next] = static_cast<uint32_t>(chunk.Text.size());
+            chunk.Count = i + 1;
+            if (chunk.Text.size() > (1u << 30)) return false; // keep the offsets in range
+        }
+    } catch (...) {
+        return false;
+    }
+    return first + count < total;
+}
+
+bool TReadAhead::Reach(uint32_t position) {
+    for (;;) {
+        uint64_t want = position >= fStart ? (position - fStart) / ChunkRecords : UINT64_MAX;
+        const uint64_t next = fHolding ? fCurrent + 1 : 0;
+        if (fHolding && want == fCurrent) return false; // in a chunk cut short
+        if (want >= next && want < next + RingChunks) {
+            std::unique_lock<std::mutex> lock(fMutex);
+            fReleased = want;
+            fHolding = false;
+            fFreed.notify_all();
+            fFilled.wait(lock, [&] { return fStopping || fProduced > want || fEnd; });
+            if (fProduced <= want) return false;
+            fCurrent = want;
+            fHolding = true;
+            const TChunk& c = fRing[fCurrent % RingChunks];
+            return position - c.First < c.Count;
+        }
+        // Elsewhere: start again from here, a few times at most.
+        Stop();
+        if (++fRestarts > MaxRestarts) {
+            fActive = false;
+            return false;
+        }
+        try {
+            Start(position);
+        } catch (const std::system_error&) {
+            fActive = false;
+            return false;
+        }
+    }
+}
+
+bool TReadAhead::Take(size_t slot, const TField& field, std::string& out) {
+    if (!fActive || slot >= fFields.size() || fFields[slot] != &field || field.OnGetText)
+        return false;
+    const TDataSet& ds = *fDataSet;
+    if (ds.fState != dsBrowse || ds.fEvalPhysical >= 0) return false;
+    const uint32_t position = ds.fPos;
+    if (!fHolding || position - fRing[fCurrent % RingChunks].First >=
+                         fRing[fCurrent % RingChunks].Count) {
+        if (!Reach(position)) return false;
+    }
+    const TChunk& c = fRing[fCurrent % RingChunks];
+    const size_t cell = static_cast<size_t>(position - c.First) * fFields.size() + slot;
+    const uint32_t begin = cell == 0 ? 0 : c.End[cell - 1];
+    out.assign(c.Text, begin, c.End[cell] - begin);
+    return true;
+}

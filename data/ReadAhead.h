@@ -1,0 +1,83 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class TDataSet;
+class TField;
+
+// Formats the display texts of the records ahead of a forward walk (an
+// export) on another thread, so that decoding and formatting run beside
+// the walk instead of in it. Only fields whose storage can be read from two
+// threads at once take part (TDataSet::ReadsConcurrently); the others, and
+// fields with an OnGetText handler, are read by the caller as before.
+//
+// The worker reads the dataset's order and records while the walk goes
+// on; the dataset stops it (Halt) before anything changes what it reads:
+// edits, refreshes, a new order or filter, closing, a field's display
+// settings or the format settings. After that Take answers false and the
+// caller reads the values itself, so the texts are always those that
+// GetDisplayText gives now.
+class TReadAhead {
+public:
+    // fields[slot] may be null: that slot is not read ahead. The walk
+    // starts at the dataset's current record.
+    TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields);
+    ~TReadAhead();
+    TReadAhead(const TReadAhead&) = delete;
+    TReadAhead& operator=(const TReadAhead&) = delete;
+
+    // Whether any slot is read ahead at all.
+    bool Active() const { return fActive; }
+    // The display text of `field` (the field of `slot`) in the current
+    // record; false when it was not read ahead, and the caller reads it.
+    bool Take(size_t slot, const TField& field, std::string& out);
+    // Stops the worker for good; waits until it has stopped.
+    void Halt();
+
+    // Stops every reader ahead of the process (the format settings change).
+    static void HaltAll();
+
+    static constexpr uint32_t ChunkRecords = 2048;
+
+private:
+    friend class TDataSet;
+
+    struct TChunk {
+        uint32_t First = 0; // position of the first record in the order
+        uint32_t Count = 0;
+        std::string Text;          // the cells' texts, one after another
+        std::vector<uint32_t> End; // per record and slot, the end of its text
+    };
+
+    void Start(uint32_t position);
+    void Stop();
+    void Work(uint32_t first);
+    bool Fill(TChunk& chunk, uint32_t first);
+    bool Reach(uint32_t position);
+    void Detach(); // the dataset is going away
+
+    TDataSet* fDataSet;
+    std::vector<const TField*> fFields;
+    std::vector<size_t> fSlots; // the slots that are read ahead
+    bool fActive = false;
+    int fRestarts = 0;
+
+    static constexpr uint32_t RingChunks = 3;
+    TChunk fRing[RingChunks];
+    uint32_t fStart = 0;     // position the worker started at
+    uint64_t fProduced = 0;  // chunks filled since the start
+    uint64_t fReleased = 0;  // chunks the walk is done with
+    uint64_t fCurrent = 0;   // the chunk the walk reads, when fHolding
+    bool fHolding = false;
+    bool fEnd = false;       // the worker reached the end of the order
+    bool fStopping = false;
+    std::mutex fMutex;
+    std::condition_variable fFilled;
+    std::condition_variable fFreed;
+    std::thread fWorker;
+};

@@ -1,0 +1,246 @@
+#include "DbfTestSupport.h"
+#include "data/NumericField.h"
+#include "data/ReadAhead.h"
+#include "export/KXExport2Text.h"
+#include "export/WindowlessTableView.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace dbftest;
+
+namespace {
+
+// Enough records for the worker to go round its ring of chunks more than once.
+constexpr int Records = 3 * TReadAhead::ChunkRecords * 2 + 77;
+
+class TSortableDbf : public TDbfTestDataSet {
+public:
+    using TDbfTestDataSet::TDbfTestDataSet;
+    using TDataSet::SetSortKeys;
+};
+
+struct TReadAheadFixture : ::testing::Test {
+    TTempDir Dir;
+    std::string Path = Dir / "t.dbf";
+
+    void SetUp() override {
+        SetFormatSettings(TFormatSettings::Classic());
+        std::vector<TDbfFieldSpec> fields = {{"NAME", 'C', 20},  {"QTY", 'N', 10},
+                                             {"PRICE", 'N', 12, 2}, {"DAY", 'D'},
+                                             {"OK", 'L'},         {"NOTE", 'M'}};
+        TDbfWriter w(Path, dvDBase3, fields, 1252);
+        for (int i = 0; i < Records; ++i) {
+            // Every few records something the codecs treat apart: non-ASCII
+            // text, nulls, a deleted record.
+            std::string name = i % 7 == 0 ? "Zoë " + std::to_string(i) : "n" + std::to_string(i);
+            w.AddRecord({i % 11 == 0 ? Null() : Text(name), Int(i * 3 - 500),
+                         i % 13 == 0 ? Null() : Num(i * 1.25 - 7),
+                         i % 17 == 0 ? Null() : Date(1990 + i % 40, 1 + i % 12, 1 + i % 28),
+                         i % 5 == 0 ? Null() : Bool(i % 2 == 0), Text("memo " + std::to_string(i))},
+                        i % 97 == 3);
+        }
+        w.Finish();
+    }
+
+    static std::vector<const TField*> AllFields(TDataSet& ds) {
+        std::vector<const TField*> f;
+        for (int i = 0; i < ds.FieldCount(); ++i)
+            f.push_back(&ds.Fields(i));
+        return f;
+    }
+
+    // Walks forward from the current record and checks every text the
+    // reader gives against GetDisplayText; returns how many it gave.
+    static int Walk(TDataSet& ds, TReadAhead& ahead, int steps = -1) {
+        int taken = 0;
+        std::string got, want;
+        for (int n = 0; !ds.Eof() && n != steps; ++n) {
+            for (int i = 0; i < ds.FieldCount(); ++i) {
+                const TField& f = ds.Fields(i);
+                f.GetDisplayText(want);
+                if (ahead.Take(static_cast<size_t>(i), f, got)) {
+                    ++taken;
+                    EXPECT_EQ(got, want) << f.FieldName() << " at record " << ds.RecNo();
+                }
+            }
+            ds.Next();
+        }
+        return taken;
+    }
+};
+
+} // namespace
+
+TEST_F(TReadAheadFixture, GivesTheDisplayTextsOfEveryRecordInOrder) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    ds.First();
+    TReadAhead ahead(ds, AllFields(ds));
+    ASSERT_TRUE(ahead.Active());
+    const int taken = Walk(ds, ahead);
+    // Five of six fields are read ahead for every live record; the memo is not.
+    EXPECT_EQ(taken, 5 * ds.RecordCount());
+}
+
+TEST_F(TReadAheadFixture, FollowsSortedAndFilteredOrders) {
+    TSortableDbf ds(Path);
+    ds.Open();
+    ds.SetSortKeys({{2, true, false}, {0, false, false}});
+    ds.OnFilterRecord = [](TDataSet& d, bool& accept) {
+        accept = d.Fields(1).AsInteger() % 3 != 0;
+    };
+    ds.SetFiltered(true);
+    ds.First();
+    TReadAhead ahead(ds, AllFields(ds));
+    EXPECT_EQ(Walk(ds, ahead), 5 * ds.RecordCount());
+}
+
+TEST_F(TReadAheadFixture, StartsAtTheCurrentRecordAndFollowsJumps) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    ds.SetRecNo(5000);
+    TReadAhead ahead(ds, AllFields(ds));
+    EXPECT_GT(Walk(ds, ahead, 10), 0);
+    // Far ahead, then back: the reader starts again where the walk is.
+    ds.SetRecNo(ds.RecordCount() - 3);
+    EXPECT_EQ(Walk(ds, ahead, 3), 15);
+    ds.SetRecNo(2);
+    EXPECT_EQ(Walk(ds, ahead, 3000), 15000);
+}
+
+TEST_F(TReadAheadFixture, GivesUpOnAWalkThatKeepsJumping) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    ds.First();
+    TReadAhead ahead(ds, AllFields(ds));
+    std::string got, want;
+    int taken = 0;
+    for (int jump = 0; jump < 20; ++jump) {
+        ds.SetRecNo(jump % 2 == 0 ? 9000 - jump : 10 + jump);
+        if (ahead.Take(0, ds.Fields(0), got)) {
+            ++taken;
+            ds.Fields(0).GetDisplayText(want);
+            EXPECT_EQ(got, want);
+        }
+    }
+    EXPECT_GT(taken, 0);
+    EXPECT_LT(taken, 20);
+    EXPECT_FALSE(ahead.Active());
+}
+
+TEST_F(TReadAheadFixture, StopsBeforeAnEditAndTheWalkReadsTheNewValues) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    ds.First();
+    TReadAhead ahead(ds, AllFields(ds));
+    EXPECT_GT(Walk(ds, ahead, 100), 0);
+    // The edit rewrites the table and maps it anew; the reader must not be
+    // reading the old mapping meanwhile.
+    ds.SetRecNo(150);
+    ds.Edit();
+    ds.Fields(0).SetAsString("changed");
+    ds.Post();
+    EXPECT_FALSE(ahead.Active());
+    std::string got;
+    EXPECT_FALSE(ahead.Take(0, ds.Fields(0), got));
+    EXPECT_EQ(ds.Fields(0).DisplayText(), "changed");
+}
+
+TEST_F(TReadAheadFixture, StopsWhenADisplaySettingChangesOrAHandlerIsSet) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    ds.First();
+    {
+        TReadAhead ahead(ds, AllFields(ds));
+        Walk(ds, ahead, 10);
+        ds.Fields(2).SetDisplayFormat("0.000");
+        EXPECT_FALSE(ahead.Active());
+        EXPECT_EQ(Walk(ds, ahead, 10), 0);
+    }
+    {
+        TReadAhead ahead(ds, AllFields(ds));
+        ASSERT_TRUE(ahead.Active());
+        std::string got;
+        EXPECT_TRUE(ahead.Take(2, ds.Fields(2), got));
+        EXPECT_EQ(got, ds.Fields(2).DisplayText()); // the new format
+        ds.Fields(2).OnGetText = [](TField&, std::string& text, bool) { text = "mine"; };
+        EXPECT_FALSE(ahead.Take(2, ds.Fields(2), got));
+        EXPECT_TRUE(ahead.Take(0, ds.Fields(0), got));
+    }
+    {
+        TReadAhead ahead(ds, AllFields(ds));
+        ASSERT_TRUE(ahead.Active());
+        TFormatSettings fs = TFormatSettings::Classic();
+        fs.DecimalSeparator = ',';
+        SetFormatSettings(fs);
+        EXPECT_FALSE(ahead.Active());
+        SetFormatSettings(TFormatSettings::Classic());
+    }
+}
+
+TEST_F(TReadAheadFixture, ClosingTheDatasetStopsTheReader) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    ds.First();
+    TReadAhead ahead(ds, AllFields(ds));
+    ASSERT_TRUE(ahead.Active());
+    ds.Close();
+    EXPECT_FALSE(ahead.Active());
+}
+
+TEST_F(TReadAheadFixture, TextInAConverterCodePageIsLeftToTheWalk) {
+    const std::string path = Dir / "gbk.dbf";
+    TDbfWriter::Write(path, dvDBase3, {{"NAME", 'C', 10}, {"QTY", 'N', 5}},
+                      {{Text("中文"), Int(1)}, {Text("ab"), Int(2)}}, 936);
+    TDbfTestDataSet ds(path);
+    ds.Open();
+    EXPECT_FALSE(ds.ReadsConcurrently(0));
+    EXPECT_TRUE(ds.ReadsConcurrently(1));
+    ds.First();
+    TReadAhead ahead(ds, AllFields(ds));
+    EXPECT_EQ(Walk(ds, ahead), 2);
+}
+
+// Through the export: a handler that changes a format halfway gives the
+// same document as the walk without anyone reading ahead.
+TEST_F(TReadAheadFixture, AnExportThatChangesAFormatMidwayWritesTheNewFormat) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    TDataSource source{&ds};
+    TWindowlessTableView view;
+    view.Bind(&source);
+    TKXExport2Text writer;
+    writer.SetGrid(&view);
+    writer.SetIncludeMemo(true);
+    writer.SetMappings(TMappings()); // every column of the grid
+    auto run = [&](bool change) {
+        ds.Fields(2).SetDisplayFormat("");
+        writer.AfterWriteRow = [&](TKXExport& w) {
+            if (change && w.WrittenCount() == 5000) ds.Fields(2).SetDisplayFormat("0.0000");
+        };
+        TMemoryStream s;
+        writer.ExportToStream(s);
+        return s.Data();
+    };
+    const std::string changed = run(true);
+    // The same walk by hand.
+    std::string want;
+    ds.Fields(2).SetDisplayFormat("");
+    ds.First();
+    for (int i = 0; i < ds.FieldCount(); ++i)
+        want += (i ? "\t" : "") + ds.Fields(i).DisplayLabel();
+    for (int n = 0; !ds.Eof(); ++n) {
+        if (n == 5000) ds.Fields(2).SetDisplayFormat("0.0000");
+        want += "\r\n";
+        for (int i = 0; i < ds.FieldCount(); ++i)
+            want += (i ? "\t" : "") + (i == 5 ? ds.Fields(i).AsString() : ds.Fields(i).DisplayText());
+        ds.Next();
+    }
+    want += "\r\n";
+    EXPECT_TRUE(changed == want) << changed.substr(0, 300);
+    const std::string plain = run(false);
+    EXPECT_TRUE(plain != changed) << plain.substr(0, 300);
+}
