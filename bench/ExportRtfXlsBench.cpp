@@ -6,54 +6,18 @@
 //
 // Default 65,000 records, which an XLS worksheet holds. Prints figures only;
 // it never fails on speed.
-#include "data/FormatSettings.h"
-#include "data/MemTable.h"
+#include "BenchSupport.h"
+#include "BenchTable.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLS.h"
 #include "export/WindowlessTableView.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
 #include <unistd.h>
-#include <vector>
-
-using TClock = std::chrono::steady_clock;
-
-static double SecondsSince(TClock::time_point start) {
-    return std::chrono::duration<double>(TClock::now() - start).count();
-}
-
-static void FillTable(TMemTable& t, long records) {
-    t.FieldDefs().Add("Name", ftString, 24);
-    t.FieldDefs().Add("City", ftString, 16);
-    t.FieldDefs().Add("Id", ftInteger);
-    t.FieldDefs().Add("Weight", ftFloat);
-    t.FieldDefs().Add("Since", ftDate);
-    t.FieldDefs().Add("Active", ftBoolean);
-    t.Open();
-    static const char* const names[] = {"Ann Berg", "Bob Kr\xC3\xA1l", "Cid Moreau", "Dora Lind"};
-    static const char* const cities[] = {"Oslo", "Praha", "Malm\xC3\xB6", "Lyon"};
-    const double firstDay = EncodeDate(1990, 1, 1);
-    std::vector<TValue> row(6);
-    uint64_t x = 88172645463325252ull;
-    for (long i = 0; i < records; ++i) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        row[0].SetText(names[x % 4]);
-        row[1].SetText(cities[(x >> 8) % 4]);
-        row[2].SetInt(i + 1);
-        row[3].SetFloat(static_cast<double>((x >> 20) % 1000000) / 1024.0);
-        row[4].SetDateTime(firstDay + static_cast<double>((x >> 32) % 12000));
-        row[5].SetBool(((x >> 44) & 1) != 0);
-        t.AppendRecord(row);
-    }
-    t.First();
-}
 
 // One export into a file; seconds and bytes.
 static double Time(TKXExport& writer, TTableView& view, const std::string& path, long& bytes) {
@@ -79,7 +43,7 @@ int main(int argc, char** argv) {
     try {
         SetFormatSettings(TFormatSettings::Classic());
         TMemTable table;
-        FillTable(table, records);
+        FillBenchTable(table, records, {bcName, bcCity, bcId, bcWeight, bcSince, bcActive});
         TDataSource source(&table);
         TWindowlessTableView view(&source);
         const double cells = static_cast<double>(records) * table.FieldCount();

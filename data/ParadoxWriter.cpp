@@ -104,6 +104,30 @@ std::string ReadAll(FILE* f) {
     return s;
 }
 
+// What pxlib writes into a header that changes from run to run: addresses
+// of its own memory (two work pointers at 0x16, two more at 0x30, and after
+// the field list the pointers to the table name and to each field name),
+// the time of writing at 0x60, which PX_close takes from the clock whatever
+// the header says, and the referential-integrity byte at 0x55, which it
+// never sets. None of them means anything in a new table and no reader
+// (ours neither) uses them; zeroed, a table written twice is the same file.
+void ClearRunDependentBytes(std::string& db) {
+    const TParadoxHeader h =
+        TParadoxHeader::Parse(reinterpret_cast<const uint8_t*>(db.data()), db.size(),
+                              TParadoxHeader::pkData, "pxlib wrote a damaged table: ");
+    auto clear = [&](size_t at, size_t n) {
+        std::fill_n(db.begin() + static_cast<std::ptrdiff_t>(at), n, '\0');
+    };
+    clear(0x16, 8);
+    clear(0x30, 8);
+    clear(0x55, 1);
+    // An old layout has its field list there.
+    if (h.FieldInfoStart >= 0x64) clear(0x60, 4);
+    const size_t pointers = h.FieldInfoStart + 2u * h.NumFields;
+    if (pointers < h.TableNameStart && h.TableNameStart <= db.size())
+        clear(pointers, h.TableNameStart - pointers);
+}
+
 // A Paradox data file as pxlib writes it: the header for these fields and,
 // when given, the records.
 std::string PxlibFile(const std::vector<TParadoxField>& fields, bool keyed, int keyCount,
@@ -140,7 +164,9 @@ std::string PxlibFile(const std::vector<TParadoxField>& fields, bool keyed, int 
                 throw EDatabaseError("pxlib cannot write a record: " + px.TakeError());
     PX_close(px.Get());
     std::fflush(file.get());
-    return ReadAll(file.get());
+    std::string db = ReadAll(file.get());
+    ClearRunDependentBytes(db);
+    return db;
 }
 
 int CompareKeys(const uint8_t* a, const uint8_t* b, size_t n) {

@@ -4,49 +4,25 @@
 // primary index's (.px), and a fourth and a secondary index pair's data
 // file (.X02), whose .Y02 is the fifth part.
 
-#include "data/DatabaseError.h"
+#include "ReaderFuzz.h"
 #include "data/FormatSettings.h"
 #include "data/ParadoxDriver.h"
 #include "data/ParadoxWriter.h"
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace {
-const std::string_view Separator = "\xFE\xED-PART-\xFE\xED";
 const char* const Extensions[] = {".db", ".mb", ".px", ".X02", ".Y02"};
-fs::path gDir;
-
-void WriteFile(const fs::path& p, std::string_view data) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void RemoveDir() {
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-}
 
 TValue T(std::string_view s) {
     return TValue::OfText(s);
 }
 
 // Seeds: tables of each kind, made by the project's own writer.
-void WriteSeeds(const fs::path& dir) {
-    fs::create_directories(dir);
-    const fs::path tmp = gDir / "seed";
+void WriteSeeds() {
     const double day = EncodeDate(2020, 3, 4);
     struct TSeed {
         const char* Name;
@@ -109,9 +85,8 @@ void WriteSeeds(const fs::path& dir) {
         {"empty", {{"X", 'I'}, {"Y", 'A', 5}}, 0, 1252, 70, 4, false, {}},
     };
     for (const TSeed& s : seeds) {
-        fs::remove_all(tmp);
-        fs::create_directories(tmp);
-        const fs::path db = tmp / "s.db";
+        const std::filesystem::path tmp = TReaderFuzz::SeedScratch();
+        const std::filesystem::path db = tmp / "s.db";
         TParadoxWriter w(db.string(), s.Fields, s.Keys, s.CodePage);
         w.SetVersion(s.Version);
         w.SetBlockSizeCode(s.BlockCode);
@@ -119,71 +94,35 @@ void WriteSeeds(const fs::path& dir) {
             w.AddRecord(row);
         if (s.Secondary) w.AddSecondaryIndex({"No"});
         w.Finish();
-        std::string input = ReadFile(db);
+        std::vector<std::string> parts = {TReaderFuzz::ReadFile(db)};
         for (size_t i = 1; i < 5; ++i) {
-            fs::path part =
+            const std::filesystem::path part =
                 tmp / (std::string("s") +
                        (i >= 3 && s.Secondary ? (i == 3 ? ".X02" : ".Y02") : Extensions[i]));
-            input += Separator;
-            if (fs::exists(part)) input += ReadFile(part);
+            parts.push_back(std::filesystem::exists(part) ? TReaderFuzz::ReadFile(part) : "");
         }
-        WriteFile(dir / (std::string("seed-") + s.Name), input);
+        TReaderFuzz::AddSeed(s.Name, parts);
     }
-    fs::remove_all(tmp);
 }
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string base = fs::exists("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string();
-    std::string tmpl = base + "/tabulon-px-fuzz-XXXXXX";
-    if (!mkdtemp(tmpl.data())) std::abort();
-    gDir = tmpl;
-    std::atexit(RemoveDir);
-    if (const char* seeds = std::getenv("TABULON_FUZZ_SEED_DIR")) {
-        fs::path dir(seeds);
-        if (!fs::exists(dir / "seed-every")) WriteSeeds(dir);
-    }
+    TReaderFuzz::Initialize("px", "every", WriteSeeds);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string_view in(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string_view> parts;
-    while (parts.size() < 4) {
-        size_t at = in.find(Separator);
-        if (at == std::string_view::npos) break;
-        parts.push_back(in.substr(0, at));
-        in.remove_prefix(at + Separator.size());
-    }
-    parts.push_back(in);
-    for (const char* ext : Extensions) {
-        std::error_code ec;
-        fs::remove(gDir / (std::string("t") + ext), ec);
-    }
+    const std::vector<std::string_view> parts =
+        TReaderFuzz::SplitParts(std::string_view(reinterpret_cast<const char*>(data), size), 5);
+    TReaderFuzz::RemoveFiles({"t.db", "t.mb", "t.px", "t.X02", "t.Y02"});
     for (size_t i = 0; i < parts.size(); ++i)
         if (i == 0 || !parts[i].empty())
-            WriteFile(gDir / (std::string("t") + Extensions[i]), parts[i]);
+            TReaderFuzz::WriteFile(TReaderFuzz::File(std::string("t") + Extensions[i]), parts[i]);
 
-    const fs::path db = gDir / "t.db";
     TParadoxDriver driver;
     TFieldDefs fields;
-    TIndexDefs indexes;
-    try {
-        driver.Open(db.string(), fields, indexes);
-    } catch (const EDatabaseError&) {
-        return 0;
-    }
-    TValue v;
-    std::vector<TValue> first;
-    for (uint32_t r = 0; r < driver.RecordCount(); ++r)
-        for (int f = 0; f < fields.Count(); ++f) {
-            try {
-                driver.GetValue(r, f, v);
-            } catch (const EDatabaseError&) {
-                v.SetNull();
-            }
-            if (first.size() < static_cast<size_t>(fields.Count())) first.push_back(v);
-        }
+    if (!TReaderFuzz::Open(driver, TReaderFuzz::File("t.db"), fields)) return 0;
+    const std::vector<TValue> first = TReaderFuzz::ReadEveryValue(driver, fields, true);
     // Writing back what was read, as an edit and as a new record.
     if (driver.CanModify() && first.size() == static_cast<size_t>(fields.Count()) && (size & 1)) {
         try {

@@ -3,50 +3,26 @@
 // followed by a separator and a schema file's (.sch) text; the table is a
 // .txt then, else a .csv, .tab or .txt by the input's length.
 
-#include "data/DatabaseError.h"
+#include "ReaderFuzz.h"
 #include "data/DelimitedTableWriter.h"
 #include "data/FormatSettings.h"
 #include "data/TextDriver.h"
 #include "data/TextSchema.h"
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace {
-const std::string_view Separator = "\xFE\xED-PART-\xFE\xED";
-fs::path gDir;
-
-void WriteFile(const fs::path& p, std::string_view data) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void RemoveDir() {
-    std::error_code ec;
-    if (!gDir.empty()) fs::remove_all(gDir, ec);
-}
-
 TValue T(std::string_view s) {
     return TValue::OfText(s);
 }
 
 // Seeds: tables of each kind, made by the project's own writer.
-void WriteSeeds(const fs::path& dir) {
-    fs::create_directories(dir);
-    const fs::path tmp = gDir / "seed";
-    fs::create_directories(tmp);
+void WriteSeeds() {
+    const std::filesystem::path tmp = TReaderFuzz::SeedScratch();
     const double day = EncodeDate(2020, 3, 4);
     const std::vector<std::vector<TValue>> rows = {
         {T("Zo\xC3\xAB \xC3\x86r\xC3\xB8"), TValue::OfInt(12), TValue::OfFloat(2.5),
@@ -70,9 +46,9 @@ void WriteSeeds(const fs::path& dir) {
     ansi.CodePage = 1252;
     for (const TSeed& s : {TSeed{"comma", comma}, TSeed{"semicolon", semicolon}, TSeed{"tab", tab},
                            TSeed{"ansi", ansi}}) {
-        fs::path p = tmp / "s.csv";
+        const std::filesystem::path p = tmp / "s.csv";
         TDelimitedTableWriter::Write(p.string(), names, rows, s.Format);
-        WriteFile(dir / (std::string("seed-") + s.Name), ReadFile(p));
+        TReaderFuzz::AddSeed(s.Name, {TReaderFuzz::ReadFile(p)});
     }
     // Tables with a schema.
     TTextSchema varying;
@@ -90,68 +66,41 @@ void WriteSeeds(const fs::path& dir) {
         offset += f.Width + 1;
     }
     for (const auto& [name, schema] : {std::pair{"varying", varying}, std::pair{"fixed", fixed}}) {
-        fs::path p = tmp / "s.txt";
+        const std::filesystem::path p = tmp / "s.txt";
         TDelimitedTableWriter::WriteWithSchema(
             p.string(), schema,
             {{T("Zo\xC3\xAB"), TValue::OfInt(5), TValue::OfFloat(9.99), TValue::OfDateTime(day),
               TValue::OfBool(true), TValue::OfDateTime(0.5)},
              {T("x"), TValue(), TValue(), TValue(), TValue::OfBool(false), TValue()}});
-        WriteFile(dir / (std::string("seed-") + name),
-                  ReadFile(p) + std::string(Separator) + ReadFile(tmp / "s.sch"));
+        TReaderFuzz::AddSeed(name, {TReaderFuzz::ReadFile(p), TReaderFuzz::ReadFile(tmp / "s.sch")});
     }
-    fs::remove_all(tmp);
 }
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string base = fs::exists("/dev/shm") ? "/dev/shm" : fs::temp_directory_path().string();
-    std::string tmpl = base + "/tabulon-text-fuzz-XXXXXX";
-    if (!mkdtemp(tmpl.data())) std::abort();
-    gDir = tmpl;
-    std::atexit(RemoveDir);
-    if (const char* seeds = std::getenv("TABULON_FUZZ_SEED_DIR")) {
-        fs::path dir(seeds);
-        if (!fs::exists(dir / "seed-fixed")) WriteSeeds(dir);
-    }
+    TReaderFuzz::Initialize("text", "fixed", WriteSeeds);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string_view in(reinterpret_cast<const char*>(data), size);
-    std::string_view table = in, schema;
-    const bool hasSchema = in.find(Separator) != std::string_view::npos;
-    if (hasSchema) {
-        size_t at = in.find(Separator);
-        table = in.substr(0, at);
-        schema = in.substr(at + Separator.size());
-    }
-    for (const char* name : {"t.csv", "t.tab", "t.txt", "t.sch"}) {
-        std::error_code ec;
-        fs::remove(gDir / name, ec);
-    }
+    const std::vector<std::string_view> parts =
+        TReaderFuzz::SplitParts(std::string_view(reinterpret_cast<const char*>(data), size), 2);
+    const bool hasSchema = parts.size() > 1;
+    TReaderFuzz::RemoveFiles({"t.csv", "t.tab", "t.txt", "t.sch"});
     const char* name = hasSchema       ? "t.txt"
                        : size % 3 == 0 ? "t.csv"
                        : size % 3 == 1 ? "t.tab"
                                        : "t.txt";
-    const fs::path path = gDir / name;
-    WriteFile(path, table);
-    if (hasSchema) WriteFile(gDir / "t.sch", schema);
+    const std::filesystem::path path = TReaderFuzz::File(name);
+    TReaderFuzz::WriteFile(path, parts[0]);
+    if (hasSchema) TReaderFuzz::WriteFile(TReaderFuzz::File("t.sch"), parts[1]);
 
     TTextDriver driver;
     TFieldDefs fields;
-    TIndexDefs indexes;
-    try {
-        driver.Open(path.string(), fields, indexes);
-    } catch (const EDatabaseError&) {
-        return 0;
-    }
+    if (!TReaderFuzz::Open(driver, path, fields)) return 0;
+    // A text value always decodes: an error here is the fuzzer's finding.
+    const std::vector<TValue> first = TReaderFuzz::ReadEveryValue(driver, fields, false);
     TValue v;
-    std::vector<TValue> first;
-    for (uint32_t r = 0; r < driver.RecordCount(); ++r)
-        for (int f = 0; f < fields.Count(); ++f) {
-            driver.GetValue(r, f, v);
-            if (first.size() < static_cast<size_t>(fields.Count())) first.push_back(v);
-        }
     if (driver.CanModify() && (size & 1) && !first.empty()) {
         try {
             driver.Post(0, first);

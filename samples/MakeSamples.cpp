@@ -11,10 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -57,33 +54,6 @@ const char* const People[] = {"Ann Berg",    "Zoë Ærø",     "Bob Král",     
 const char* const Cities[] = {"Oslo",     "Århus", "Brno",   "Köln", "Besançon",
                               "Tromsø",   "León",  "Kraków", "Malmö", "Dún Laoghaire"};
 
-// pxlib writes addresses of its own memory into a new header (two work
-// pointers, then the table name's and each field name's), the time of
-// writing, and a referential-integrity byte it never sets. None of them
-// means anything in a new table, but they change from run to run; the
-// sample keeps zeros there so that it is the same file on every run.
-void ClearRunDependentBytes(const std::string& path) {
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    std::string head(0x78, '\0');
-    if (!f.read(head.data(), static_cast<std::streamsize>(head.size())))
-        throw std::runtime_error(path + ": shorter than a Paradox header");
-    const size_t headerSize = static_cast<unsigned char>(head[2]) |
-                              static_cast<size_t>(static_cast<unsigned char>(head[3])) << 8;
-    const size_t fields = static_cast<unsigned char>(head[0x21]) |
-                          static_cast<size_t>(static_cast<unsigned char>(head[0x22])) << 8;
-    const size_t names = 0x78 + 2 * fields; // after the field types and sizes
-    if (names + 4 + 4 * fields > headerSize)
-        throw std::runtime_error(path + ": the header has no room for its field list");
-    const std::string zeros(4 + 4 * fields, '\0');
-    const std::pair<size_t, size_t> spans[] = {
-        {0x16, 8}, {0x30, 8}, {0x55, 1}, {0x60, 4}, {names, zeros.size()}};
-    for (auto [at, n] : spans) {
-        f.seekp(static_cast<std::streamoff>(at));
-        f.write(zeros.data(), static_cast<std::streamsize>(n));
-    }
-    if (!f.flush()) throw std::runtime_error(path + ": cannot be rewritten");
-}
-
 // A keyed Paradox table with a memo: some memos fit the record's leader,
 // some go to the .mb. Written in descending order so that the writer's
 // key ordering shows in the file.
@@ -118,7 +88,6 @@ void MakeOrders(const std::string& dir) {
                      TValue::OfText(sizes[i % 4]), note});
     }
     w.Finish();
-    ClearRunDependentBytes(dir + "/orders.db");
 }
 
 // A CSV file with every kind of value the text driver guesses, and values

@@ -3,9 +3,10 @@
 # build-fuzz and runs every fuzz/*Fuzz target for SECONDS seconds (default
 # 20) on its own corpus: build-fuzz/corpus/NAME, filled from fuzz/corpus/NAME
 # and from seeds the target writes itself when TABULON_FUZZ_SEED_DIR is set.
-# Further arguments go to every target (e.g. -jobs=2). Exits non-zero when a
-# target finds a crash, a leak or a hang; the input is kept in
-# build-fuzz/artifacts.
+# Further arguments go to every target (e.g. -jobs=2). The targets run in
+# build-fuzz, where -jobs leaves its fuzz-N.log files (relative paths in the
+# options are taken from there too). Exits non-zero when a target finds a
+# crash, a leak or a hang; the input is kept in build-fuzz/artifacts.
 #
 #   scripts/fuzz.sh [SECONDS] [libFuzzer options...]
 set -eu
@@ -17,6 +18,9 @@ build="$root/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DTABULON_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2
+# libFuzzer writes the -jobs logs into the current folder: keep them out of
+# the source tree.
+cd "$build"
 
 status=0
 found=0

@@ -392,6 +392,51 @@ TEST(ParadoxDriver, PrimaryKeyAndSecondaryIndexes) {
     EXPECT_FALSE(less.Driver.CanModify());
 }
 
+TEST(ParadoxWriter, HeadersHoldNothingOfTheRun) {
+    // pxlib leaves its memory's addresses, the clock and an unset byte in
+    // the headers it writes; the writer clears them, so that a table is the
+    // same file on every run, and the files stay readable.
+    for (bool pxlibRecords : {true, false}) {
+        SCOPED_TRACE(pxlibRecords);
+        TTableTestFolder dir, again;
+        auto write = [&](const std::string& path) {
+            TParadoxWriter w(path, {{"Code", 'A', 4}, {"Zip", 'I'}, {"Note", 'M', 2}}, 1);
+            w.SetPxlibRecords(pxlibRecords);
+            w.AddRecord({Txt("B"), Int(300), Txt("a note past its leader")});
+            w.AddRecord({Txt("A"), Int(100), TValue()});
+            w.AddSecondaryIndex({"Zip"});
+            w.AddSecondaryIndex({"Zip", "Code"}, "ByZip");
+            w.Finish();
+        };
+        write(dir / "one.db");
+        write(again / "one.db");
+        for (const char* ext : {".db", ".px", ".mb", ".X02", ".Y02", ".XG0", ".YG0"}) {
+            SCOPED_TRACE(ext);
+            const std::string one = FileBytes(dir / (std::string("one") + ext));
+            ASSERT_GE(one.size(), 0x78u);
+            EXPECT_TRUE(one == FileBytes(again / (std::string("one") + ext)));
+            if (std::string(ext) == ".db" || ext[1] == 'X') {
+                const size_t fields = static_cast<uint8_t>(one[0x21]);
+                const size_t pointers = 0x78 + 2 * fields;
+                ASSERT_GE(one.size(), pointers + 4 + 4 * fields);
+                for (auto [at, n] : {std::pair<size_t, size_t>{0x16, 8}, {0x30, 8}, {0x55, 1},
+                                     {0x60, 4}, {pointers, 4 + 4 * fields}})
+                    EXPECT_EQ(one.substr(at, n), std::string(n, '\0')) << "at " << at;
+            }
+        }
+        TPxTable t(dir / "one.db");
+        ASSERT_EQ(t.Fields.Count(), 3);
+        EXPECT_EQ(t.Fields[2].Name, "Note");
+        EXPECT_EQ(t.Text(0, 0), "A");
+        EXPECT_EQ(t.Text(1, 2), "a note past its leader");
+        EXPECT_EQ(t.Indexes.Count(), 3);
+        const std::vector<TPxlibRecord> theirs = ReadWithPxlib(dir / "one.db");
+        ASSERT_EQ(theirs.size(), 2u);
+        EXPECT_EQ(theirs[1].Texts[0], "B");
+        EXPECT_EQ(theirs[1].Texts[1], "300");
+    }
+}
+
 TEST(ParadoxDriver, PrimaryIndexFileMatchesPxlibs) {
     // pxlib builds the .px of a table with its own code; ours must agree
     // entry for entry (one level and two levels of index blocks).
