@@ -305,10 +305,11 @@ bool TDbfDriver::ReadsConcurrently(int fieldNo) const {
 // the mapping where the scan is (that is the walking thread's to say).
 void TDbfDriver::GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const {
     if (!fState) throw EDatabaseError("The table is not open");
-    if (rec >= fState->Header.RecordCount || !ReadsConcurrently(fieldNo))
+    // Which fields may come here the caller asked ReadsConcurrently once.
+    if (rec >= fState->Header.RecordCount || fieldNo < 0 ||
+        static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
         throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(rec + 1) +
-                             " or no field " + std::to_string(fieldNo + 1) +
-                             " to read on two threads");
+                             " or no field " + std::to_string(fieldNo + 1));
     fState->Codec.Decode(fState->Map.Data() + fState->Header.RecordOffset(rec),
                          static_cast<size_t>(fieldNo), out);
 }

@@ -23,7 +23,7 @@ constexpr int MaxRestarts = 4;
 } // namespace
 
 TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields)
-    : fDataSet(&dataSet), fFields(std::move(fields)) {
+    : fDataSet(&dataSet), fFields(std::move(fields)), fCursor(&dataSet.fPos) {
     {
         std::lock_guard<std::mutex> lock(RegistryMutex());
         Registry().push_back(this);
@@ -92,6 +92,7 @@ void TReadAhead::Stop() {
     fFilled.notify_all();
     if (fWorker.joinable()) fWorker.join();
     fHolding = false;
+    fRowValid = false;
 }
 
 void TReadAhead::Work(uint32_t first) {
@@ -127,24 +128,23 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
     chunk.First = first;
     chunk.Count = 0;
     chunk.Text.clear();
-    chunk.End.assign(static_cast<size_t>(count) * slots, 0);
+    chunk.Begin.assign(static_cast<size_t>(count) * slots + 1, 0);
     TValue value;
     try {
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t physical = ds.OrderAt(first + i);
-            uint32_t* end = chunk.End.data() + static_cast<size_t>(i) * slots;
+            uint32_t* begin = chunk.Begin.data() + static_cast<size_t>(i) * slots;
             size_t next = 0;
             for (size_t slot : fSlots) {
                 // Slots not read ahead keep an empty text.
-                for (; next < slot; ++next)
-                    end[next] = static_cast<uint32_t>(chunk.Text.size());
+                for (; next <= slot; ++next)
+                    begin[next] = static_cast<uint32_t>(chunk.Text.size());
                 const TField& f = *fFields[slot];
                 ds.InternalGetValueConcurrently(physical, f.FieldNo(), value);
                 f.AppendDisplayText(value, chunk.Text);
-                end[next++] = static_cast<uint32_t>(chunk.Text.size());
             }
-            for (; next < slots; ++next)
-                end[next] = static_cast<uint32_t>(chunk.Text.size());
+            for (; next <= slots; ++next)
+                begin[next] = static_cast<uint32_t>(chunk.Text.size());
             chunk.Count = i + 1;
             if (chunk.Text.size() > (1u << 30)) return false; // keep the offsets in range
         }
@@ -186,9 +186,8 @@ bool TReadAhead::Reach(uint32_t position) {
     }
 }
 
-bool TReadAhead::Take(size_t slot, const TField& field, std::string& out) {
-    if (!fActive || slot >= fFields.size() || fFields[slot] != &field || field.OnGetText)
-        return false;
+bool TReadAhead::Seek() {
+    fRowValid = false;
     const TDataSet& ds = *fDataSet;
     if (ds.fState != dsBrowse || ds.fEvalPhysical >= 0) return false;
     const uint32_t position = ds.fPos;
@@ -197,8 +196,9 @@ bool TReadAhead::Take(size_t slot, const TField& field, std::string& out) {
         if (!Reach(position)) return false;
     }
     const TChunk& c = fRing[fCurrent % RingChunks];
-    const size_t cell = static_cast<size_t>(position - c.First) * fFields.size() + slot;
-    const uint32_t begin = cell == 0 ? 0 : c.End[cell - 1];
-    out.assign(c.Text, begin, c.End[cell] - begin);
+    fRowPosition = position;
+    fRowText = c.Text.data();
+    fRowBegin = c.Begin.data() + static_cast<size_t>(position - c.First) * fFields.size();
+    fRowValid = true;
     return true;
 }

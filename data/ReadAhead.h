@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Field.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -8,7 +10,6 @@
 #include <vector>
 
 class TDataSet;
-class TField;
 
 // Formats the display texts of the records ahead of a forward walk (an
 // export) on another thread, so that decoding and formatting run beside
@@ -35,7 +36,17 @@ public:
     bool Active() const { return fActive; }
     // The display text of `field` (the field of `slot`) in the current
     // record; false when it was not read ahead, and the caller reads it.
-    bool Take(size_t slot, const TField& field, std::string& out);
+    // Called for every cell: the record is looked up once (Seek).
+    bool Take(size_t slot, const TField& field, std::string& out) {
+        if (!fActive || slot >= fFields.size() || fFields[slot] != &field || field.OnGetText)
+            return false;
+        if (!fRowValid || *fCursor != fRowPosition) {
+            if (!Seek()) return false;
+        }
+        const uint32_t begin = fRowBegin[slot];
+        out.assign(fRowText + begin, fRowBegin[slot + 1] - begin);
+        return true;
+    }
     // Stops the worker for good; waits until it has stopped.
     void Halt();
 
@@ -50,10 +61,13 @@ private:
     struct TChunk {
         uint32_t First = 0; // position of the first record in the order
         uint32_t Count = 0;
-        std::string Text;          // the cells' texts, one after another
-        std::vector<uint32_t> End; // per record and slot, the end of its text
+        std::string Text; // the cells' texts, one after another
+        // Where each cell's text begins, record by record and slot by slot,
+        // and where the last one ends.
+        std::vector<uint32_t> Begin;
     };
 
+    bool Seek();
     void Start(uint32_t position);
     void Stop();
     void Work(uint32_t first);
@@ -66,6 +80,13 @@ private:
     std::vector<size_t> fSlots; // the slots that are read ahead
     bool fActive = false;
     int fRestarts = 0;
+
+    // The record the walk is on, once found: where its texts begin.
+    const uint32_t* fCursor = nullptr; // the dataset's position
+    uint32_t fRowPosition = 0;
+    bool fRowValid = false;
+    const char* fRowText = nullptr;
+    const uint32_t* fRowBegin = nullptr; // per slot, and one past the last
 
     static constexpr uint32_t RingChunks = 3;
     TChunk fRing[RingChunks];
