@@ -58,7 +58,9 @@ public:
 private:
     friend class TDataSet;
 
-    struct TChunk {
+    // Each chunk, the walk's fields and the shared ones on cache lines of
+    // their own: the worker writing a chunk must not slow the walk's reads.
+    struct alignas(64) TChunk {
         uint32_t First = 0; // position of the first record in the order
         uint32_t Count = 0;
         std::string Text; // the cells' texts, one after another
@@ -82,7 +84,7 @@ private:
     int fRestarts = 0;
 
     // The record the walk is on, once found: where its texts begin.
-    const uint32_t* fCursor = nullptr; // the dataset's position
+    alignas(64) const uint32_t* fCursor = nullptr; // the dataset's position
     uint32_t fRowPosition = 0;
     bool fRowValid = false;
     const char* fRowText = nullptr;
@@ -90,7 +92,7 @@ private:
 
     static constexpr uint32_t RingChunks = 3;
     TChunk fRing[RingChunks];
-    uint32_t fStart = 0;     // position the worker started at
+    alignas(64) uint32_t fStart = 0; // position the worker started at
     uint64_t fProduced = 0;  // chunks filled since the start
     uint64_t fReleased = 0;  // chunks the walk is done with
     uint64_t fCurrent = 0;   // the chunk the walk reads, when fHolding

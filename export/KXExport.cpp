@@ -69,9 +69,8 @@ void TKXExport::BuildMappings() {
     }
 }
 
-void TKXExport::Write(std::string_view text) {
-    if (!fStream) throw EStreamError("No export is running: there is no stream to write to");
-    fStream->Write(text);
+void TKXExport::RaiseNoStream() {
+    throw EStreamError("No export is running: there is no stream to write to");
 }
 
 void TKXExport::WriteLn(std::string_view text) {
@@ -184,11 +183,8 @@ void TKXExport::ExportToStream(TStream& stream) {
 // The columns are looked up once per export: neither the grid's layout nor
 // the mapping list may change while the walk runs. Outside an export every
 // call looks again.
-int TKXExport::ResolveColumn(int entry) {
+int TKXExport::FindColumn(int entry) {
     const auto slot = static_cast<size_t>(entry);
-    if (fExporting && fColumnIndex.size() == static_cast<size_t>(fMappings.Count()) &&
-        fColumnIndex[slot] >= 0)
-        return fColumnIndex[slot];
     const std::string& name = fMappings.Names(entry);
     const int index = fGrid->FindColumn(name);
     if (index < 0) throw EDatabaseError("Field '" + name + "' is not a column of the grid");

@@ -98,7 +98,10 @@ protected:
     virtual void WriteRecord();
     virtual void WriteCell(TColumn& column) { (void)column; }
 
-    void Write(std::string_view text);
+    void Write(std::string_view text) {
+        if (!fStream) RaiseNoStream();
+        fStream->Write(text.data(), text.size());
+    }
     void WriteLn(std::string_view text);
 
     TDBGridCellParams& CellParams() { return fCellParams; }
@@ -112,7 +115,15 @@ protected:
 private:
     void RecordStep();
     bool StopTest() const;
-    int ResolveColumn(int entry);
+    // Per cell: the lookup is made once per export (FindColumn).
+    int ResolveColumn(int entry) {
+        const auto slot = static_cast<size_t>(entry);
+        if (fExporting && slot < fColumnIndex.size() && fColumnIndex[slot] >= 0)
+            return fColumnIndex[slot];
+        return FindColumn(entry);
+    }
+    int FindColumn(int entry);
+    [[noreturn]] static void RaiseNoStream();
     // For a forward walk: the cells' texts formatted ahead on another thread.
     std::unique_ptr<TReadAhead> StartReadAhead(TDataSet& ds);
 

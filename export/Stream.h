@@ -66,5 +66,8 @@ private:
     char* fBuffer = nullptr;
     size_t fUsed = 0;
     uint64_t fWritten = 0;
+    uint64_t fWriteBackFrom = 0; // written bytes not yet sent to the disk
+    bool fWriteBack = true;
     static constexpr size_t BufferSize = 1 << 16;
+    static constexpr uint64_t WriteBackStep = 8u << 20;
 };
