@@ -129,11 +129,13 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
     chunk.Count = 0;
     chunk.Text.clear();
     chunk.Begin.assign(static_cast<size_t>(count) * slots + 1, 0);
+    chunk.Kinds.assign(static_cast<size_t>(count) * slots, kOther);
     TValue value;
     try {
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t physical = ds.OrderAt(first + i);
             uint32_t* begin = chunk.Begin.data() + static_cast<size_t>(i) * slots;
+            uint8_t* kinds = chunk.Kinds.data() + static_cast<size_t>(i) * slots;
             size_t next = 0;
             for (size_t slot : fSlots) {
                 // Slots not read ahead keep an empty text.
@@ -141,6 +143,10 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
                     begin[next] = static_cast<uint32_t>(chunk.Text.size());
                 const TField& f = *fFields[slot];
                 ds.InternalGetValueConcurrently(physical, f.FieldNo(), value);
+                kinds[slot] = value.Kind == TValueKind::Null      ? kNull
+                              : value.Kind != TValueKind::Boolean ? kOther
+                              : value.Bool                        ? kTrue
+                                                                  : kFalse;
                 f.AppendDisplayText(value, chunk.Text);
             }
             for (; next <= slots; ++next)
@@ -199,6 +205,7 @@ bool TReadAhead::Seek() {
     fRowPosition = position;
     fRowText = c.Text.data();
     fRowBegin = c.Begin.data() + static_cast<size_t>(position - c.First) * fFields.size();
+    fRowKinds = c.Kinds.data() + static_cast<size_t>(position - c.First) * fFields.size();
     fRowValid = true;
     return true;
 }

@@ -47,6 +47,22 @@ public:
         out.assign(fRowText + begin, fRowBegin[slot + 1] - begin);
         return true;
     }
+    // After Take gave the slot's text: the value itself when it was null or
+    // a boolean (what a view asks of a boolean cell); false otherwise.
+    bool TakenBoolean(size_t slot, TValue& out) const {
+        switch (fRowKinds[slot]) {
+        case kNull:
+            out.Kind = TValueKind::Null;
+            return true;
+        case kFalse:
+        case kTrue:
+            out.Kind = TValueKind::Boolean;
+            out.Bool = fRowKinds[slot] == kTrue;
+            return true;
+        default:
+            return false;
+        }
+    }
     // Stops the worker for good; waits until it has stopped.
     void Halt();
 
@@ -67,6 +83,7 @@ private:
         // Where each cell's text begins, record by record and slot by slot,
         // and where the last one ends.
         std::vector<uint32_t> Begin;
+        std::vector<uint8_t> Kinds; // per cell: kOther, kNull, kFalse, kTrue
     };
 
     bool Seek();
@@ -89,6 +106,8 @@ private:
     bool fRowValid = false;
     const char* fRowText = nullptr;
     const uint32_t* fRowBegin = nullptr; // per slot, and one past the last
+    const uint8_t* fRowKinds = nullptr;
+    enum : uint8_t { kOther, kNull, kFalse, kTrue };
 
     static constexpr uint32_t RingChunks = 3;
     TChunk fRing[RingChunks];

@@ -229,15 +229,19 @@ void TKXExport::WriteRecord() {
         params.State = 0;
         params.Background = column.Color();
         params.Alignment = column.Alignment();
+        const TValue* known = nullptr;
         if (const TField* field = column.Field()) {
+            const auto slot = static_cast<size_t>(i);
             if (field->DataType() == ftMemo && fIncludeMemo)
                 field->GetAsString(params.Text);
-            else if (!fReadAhead || !fReadAhead->Take(static_cast<size_t>(i), *field, params.Text))
+            else if (fReadAhead && fReadAhead->Take(slot, *field, params.Text))
+                known = fReadAhead->TakenBoolean(slot, fKnownValue) ? &fKnownValue : nullptr;
+            else
                 field->GetDisplayText(params.Text);
         } else {
             params.Text.clear();
         }
-        fGrid->GetCellParams(column, params);
+        fGrid->GetCellParams(column, params, known);
         if (!fExporting && fWrittenCount % fDestCols != 0) params.Text.clear();
         WriteCell(column);
     }

@@ -141,6 +141,7 @@ private:
     TStream* fStream = nullptr;
     TFont fRecordFont; // the per-record copy of a column's font, for handlers
     TReadAhead* fReadAhead = nullptr; // while a forward walk runs
+    TValue fKnownValue; // a cell's value as the reader ahead gave it
     // Per mapping entry, the grid column found for it while the walk runs,
     // so that a cell costs no column search.
     std::vector<int> fColumnIndex;

@@ -80,16 +80,19 @@ void TTableView::SetMetrics(const TFontMetrics* metrics) {
     fMetrics = metrics ? metrics : &TFixedFontMetrics::Instance();
 }
 
-void TTableView::GetCellParams(TColumn& column, TDBGridCellParams& params) {
+void TTableView::GetCellParams(TColumn& column, TDBGridCellParams& params, const TValue* value) {
     TField* f = column.Field();
     int kind = ikNone;
     // The class tests come first: they are cheap, reading the value is not.
     if (f && fDrawBool && f->IsBoolean()) {
         // One read of the value serves the null test and the glyph.
-        f->GetData(fCellValue);
-        if (fCellValue.Kind == TValueKind::Boolean)
-            kind = fCellValue.Bool ? ikTrue : ikFalse;
-        else if (!fCellValue.IsNull())
+        if (!value) {
+            f->GetData(fCellValue);
+            value = &fCellValue;
+        }
+        if (value->Kind == TValueKind::Boolean)
+            kind = value->Bool ? ikTrue : ikFalse;
+        else if (!value->IsNull())
             kind = f->AsBoolean() ? ikTrue : ikFalse;
     } else if (f && f->IsBlob() && !f->IsNull()) {
         if (f->IsBoolean())

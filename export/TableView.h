@@ -94,7 +94,10 @@ public:
 
     // Sets the picture kind of the current record's cell in `column`, then
     // lets OnGetCellParams change anything.
-    virtual void GetCellParams(TColumn& column, TDBGridCellParams& params);
+    // `value`, when given, is the cell's value as the caller has already
+    // read it (only a boolean's or a null is asked for).
+    virtual void GetCellParams(TColumn& column, TDBGridCellParams& params,
+                               const TValue* value = nullptr);
     // Remembers the current record and what the view shows, and goes back.
     virtual void SavePosition();
     virtual void RestorePosition();

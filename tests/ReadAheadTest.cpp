@@ -64,6 +64,15 @@ struct TReadAheadFixture : ::testing::Test {
                 if (ahead.Take(static_cast<size_t>(i), f, got)) {
                     ++taken;
                     EXPECT_EQ(got, want) << f.FieldName() << " at record " << ds.RecNo();
+                    // The value a view asks of a boolean cell comes along.
+                    TValue known, value;
+                    f.GetData(value);
+                    const bool isBoolean = ahead.TakenBoolean(static_cast<size_t>(i), known);
+                    EXPECT_EQ(isBoolean, value.IsNull() || value.Kind == TValueKind::Boolean);
+                    if (isBoolean) {
+                        EXPECT_EQ(known.Kind, value.Kind);
+                        EXPECT_EQ(known.Bool, value.Bool) << f.FieldName() << " at " << ds.RecNo();
+                    }
                 }
             }
             ds.Next();
