@@ -301,8 +301,7 @@ bool TDbfDriver::ReadsConcurrently(int fieldNo) const {
            fState->Codec.DecodesConcurrently(static_cast<size_t>(fieldNo));
 }
 
-// Beside GetValue on another thread: the same decoding, without telling
-// the mapping where the scan is (that is the walking thread's to say).
+// Beside GetValue on another thread: the same decoding.
 void TDbfDriver::GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const {
     if (!fState) throw EDatabaseError("The table is not open");
     // Which fields may come here the caller asked ReadsConcurrently once.
@@ -310,8 +309,7 @@ void TDbfDriver::GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) co
         static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
         throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(rec + 1) +
                              " or no field " + std::to_string(fieldNo + 1));
-    fState->Codec.Decode(fState->Map.Data() + fState->Header.RecordOffset(rec),
-                         static_cast<size_t>(fieldNo), out);
+    fState->Codec.Decode(fState->Record(rec), static_cast<size_t>(fieldNo), out);
 }
 
 void TDbfDriver::Refresh() {

@@ -39,7 +39,8 @@ TMappedFile::~TMappedFile() {
 }
 
 TMappedFile::TMappedFile(TMappedFile&& o) noexcept
-    : fPath(std::move(o.fPath)), fData(o.fData), fSize(o.fSize), fFd(o.fFd), fKept(o.fKept) {
+    : fPath(std::move(o.fPath)), fData(o.fData), fSize(o.fSize), fFd(o.fFd),
+      fKept(o.fKept.load(std::memory_order_relaxed)) {
     o.fData = nullptr;
     o.fSize = 0;
     o.fFd = -1;
@@ -52,7 +53,7 @@ TMappedFile& TMappedFile::operator=(TMappedFile&& o) noexcept {
         fData = o.fData;
         fSize = o.fSize;
         fFd = o.fFd;
-        fKept = o.fKept;
+        fKept.store(o.fKept.load(std::memory_order_relaxed), std::memory_order_relaxed);
         o.fData = nullptr;
         o.fSize = 0;
         o.fFd = -1;
@@ -60,13 +61,13 @@ TMappedFile& TMappedFile::operator=(TMappedFile&& o) noexcept {
     return *this;
 }
 
-void TMappedFile::ReleaseBefore(uint64_t offset) const {
+void TMappedFile::ReleaseBefore(uint64_t kept, uint64_t offset) const {
     static const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
-    const uint64_t from = fKept / page * page;
+    const uint64_t from = kept / page * page;
     const uint64_t to = std::min<uint64_t>(offset, fSize) / page * page;
     // Only a hint: when it fails the pages simply stay.
     if (fData && to > from) ::madvise(const_cast<uint8_t*>(fData) + from, to - from, MADV_DONTNEED);
-    fKept = to;
+    fKept.store(to, std::memory_order_relaxed);
 }
 
 void TMappedFile::Close() {
@@ -75,5 +76,5 @@ void TMappedFile::Close() {
     fData = nullptr;
     fSize = 0;
     fFd = -1;
-    fKept = 0;
+    fKept.store(0, std::memory_order_relaxed);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,20 +35,23 @@ public:
     // further than a window behind are handed back to the page cache, so a
     // scan of a large table keeps only a window of it in the process's
     // memory. Going back costs a cheap fault per page, nothing more.
+    // Two threads may say so at once (a reader ahead and the walk behind
+    // it): the window is only a hint, so either one's word will do.
     void Passing(uint64_t offset) const {
-        if (offset >= fKept + KeepWindow)
-            ReleaseBefore(offset - KeepWindow / 2);
-        else if (offset < fKept)
-            fKept = offset;
+        const uint64_t kept = fKept.load(std::memory_order_relaxed);
+        if (offset >= kept + KeepWindow)
+            ReleaseBefore(kept, offset - KeepWindow / 2);
+        else if (offset < kept)
+            fKept.store(offset, std::memory_order_relaxed);
     }
     static constexpr uint64_t KeepWindow = 8u << 20;
 
 private:
-    void ReleaseBefore(uint64_t offset) const;
+    void ReleaseBefore(uint64_t kept, uint64_t offset) const;
 
     std::string fPath;
     const uint8_t* fData = nullptr;
     size_t fSize = 0;
     int fFd = -1;
-    mutable uint64_t fKept = 0; // pages from here on may be resident
+    mutable std::atomic<uint64_t> fKept{0}; // pages from here on may be resident
 };

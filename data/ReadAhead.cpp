@@ -75,11 +75,15 @@ void TReadAhead::Halt() {
 
 void TReadAhead::Start(uint32_t position) {
     fStart = position;
-    fProduced = 0;
+    fNextClaim = 0;
     fReleased = 0;
-    fHolding = false;
-    fEnd = false;
+    fAtValid = false;
+    fAtHeld = false;
+    fFilling = false;
+    fWorkerDone = false;
     fStopping = false;
+    for (TChunk& c : fRing)
+        c.Seq = UINT64_MAX;
     fWorker = std::thread([this, position] { Work(position); });
 }
 
@@ -91,29 +95,33 @@ void TReadAhead::Stop() {
     fFreed.notify_all();
     fFilled.notify_all();
     if (fWorker.joinable()) fWorker.join();
-    fHolding = false;
+    fAtValid = false;
+    fAtHeld = false;
     fRowValid = false;
 }
 
 void TReadAhead::Work(uint32_t first) {
-    for (uint64_t seq = 0;; ++seq) {
+    for (bool more = true; more;) {
+        uint64_t seq;
         {
             std::unique_lock<std::mutex> lock(fMutex);
-            fFreed.wait(lock, [&] { return fStopping || seq < fReleased + RingChunks; });
+            // The ring slot is free once the walk is past the chunk that
+            // used it last, RingChunks before this one.
+            fFreed.wait(lock, [&] { return fStopping || fNextClaim < fReleased + RingChunks; });
             if (fStopping) return;
+            seq = fNextClaim++;
+            fFilling = true;
         }
-        // The walk never reads this slot now: it holds at most the chunk
-        // RingChunks before this one, and that one is released.
         const uint64_t at = first + seq * ChunkRecords;
-        const bool more =
-            at < fDataSet->OrderCount() && Fill(fRing[seq % RingChunks], static_cast<uint32_t>(at));
+        TChunk& chunk = fRing[seq % RingChunks];
+        more = at < fDataSet->OrderCount() && Fill(chunk, static_cast<uint32_t>(at));
         {
             std::lock_guard<std::mutex> lock(fMutex);
-            if (at < fDataSet->OrderCount()) ++fProduced;
-            if (!more) fEnd = true;
+            chunk.Seq = seq;
+            fFilling = false;
+            fWorkerDone = !more;
         }
         fFilled.notify_all();
-        if (!more) return;
     }
 }
 
@@ -163,19 +171,27 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
 bool TReadAhead::Reach(uint32_t position) {
     for (;;) {
         uint64_t want = position >= fStart ? (position - fStart) / ChunkRecords : UINT64_MAX;
-        const uint64_t next = fHolding ? fCurrent + 1 : 0;
-        if (fHolding && want == fCurrent) return false; // in a chunk cut short
+        const uint64_t next = fAtValid ? fAt + 1 : 0;
+        // A chunk the walk reads itself, or one cut short by a bad record.
+        if (fAtValid && want == fAt) return false;
         if (want >= next && want < next + RingChunks) {
             std::unique_lock<std::mutex> lock(fMutex);
             fReleased = want;
-            fHolding = false;
+            fAt = want;
+            fAtValid = true;
+            fAtHeld = false;
             fFreed.notify_all();
-            fFilled.wait(lock, [&] { return fStopping || fProduced > want || fEnd; });
-            if (fProduced <= want) return false;
-            fCurrent = want;
-            fHolding = true;
-            const TChunk& c = fRing[fCurrent % RingChunks];
-            return position - c.First < c.Count;
+            TChunk& c = fRing[want % RingChunks];
+            // Unclaimed while the worker is busy with an earlier chunk (or
+            // done): the walk takes this one itself rather than wait.
+            auto ownChunk = [&] { return fNextClaim <= want && (fFilling || fWorkerDone); };
+            fFilled.wait(lock, [&] { return fStopping || c.Seq == want || ownChunk(); });
+            if (c.Seq == want) {
+                fAtHeld = true;
+                return position - c.First < c.Count;
+            }
+            if (ownChunk()) fNextClaim = want + 1;
+            return false;
         }
         // Elsewhere: start again from here, a few times at most.
         Stop();
@@ -197,11 +213,10 @@ bool TReadAhead::Seek() {
     const TDataSet& ds = *fDataSet;
     if (ds.fState != dsBrowse || ds.fEvalPhysical >= 0) return false;
     const uint32_t position = ds.fPos;
-    if (!fHolding || position - fRing[fCurrent % RingChunks].First >=
-                         fRing[fCurrent % RingChunks].Count) {
+    if (!fAtHeld || position - fRing[fAt % RingChunks].First >= fRing[fAt % RingChunks].Count) {
         if (!Reach(position)) return false;
     }
-    const TChunk& c = fRing[fCurrent % RingChunks];
+    const TChunk& c = fRing[fAt % RingChunks];
     fRowPosition = position;
     fRowText = c.Text.data();
     fRowBegin = c.Begin.data() + static_cast<size_t>(position - c.First) * fFields.size();

@@ -84,6 +84,7 @@ private:
         // and where the last one ends.
         std::vector<uint32_t> Begin;
         std::vector<uint8_t> Kinds; // per cell: kOther, kNull, kFalse, kTrue
+        uint64_t Seq = UINT64_MAX;  // the chunk it holds, once filled
     };
 
     bool Seek();
@@ -109,14 +110,20 @@ private:
     const uint8_t* fRowKinds = nullptr;
     enum : uint8_t { kOther, kNull, kFalse, kTrue };
 
-    static constexpr uint32_t RingChunks = 3;
+    // Chunks are numbered from the start position on. Whoever comes first
+    // claims the next one: the worker to fill it, or the walk, when it gets
+    // there before the worker did, to read that chunk's records itself, so
+    // that neither thread waits long for the other.
+    static constexpr uint32_t RingChunks = 4;
     TChunk fRing[RingChunks];
     alignas(64) uint32_t fStart = 0; // position the worker started at
-    uint64_t fProduced = 0;  // chunks filled since the start
-    uint64_t fReleased = 0;  // chunks the walk is done with
-    uint64_t fCurrent = 0;   // the chunk the walk reads, when fHolding
-    bool fHolding = false;
-    bool fEnd = false;       // the worker reached the end of the order
+    uint64_t fNextClaim = 0; // the first chunk nobody has claimed
+    uint64_t fReleased = 0;  // the chunk the walk is at; those before are done
+    uint64_t fAt = 0;        // the chunk the walk is at, when fAtValid
+    bool fAtValid = false;
+    bool fAtHeld = false;    // read from the ring, not by the walk itself
+    bool fFilling = false;    // the worker is filling a chunk
+    bool fWorkerDone = false; // it reached the end (or a bad record)
     bool fStopping = false;
     std::mutex fMutex;
     std::condition_variable fFilled;

@@ -89,9 +89,34 @@ TEST_F(TReadAheadFixture, GivesTheDisplayTextsOfEveryRecordInOrder) {
     ds.First();
     TReadAhead ahead(ds, AllFields(ds));
     ASSERT_TRUE(ahead.Active());
+    // Five of six fields are read ahead (the memo is not), in the chunks
+    // the worker got to first; the walk reads the others itself.
     const int taken = Walk(ds, ahead);
-    // Five of six fields are read ahead for every live record; the memo is not.
-    EXPECT_EQ(taken, 5 * ds.RecordCount());
+    EXPECT_GT(taken, 0);
+    EXPECT_LE(taken, 5 * ds.RecordCount());
+    EXPECT_EQ(taken % 5, 0);
+}
+
+// A walk that only moves on is faster than the worker: it takes the
+// chunks the worker has not begun, and every text stays right.
+TEST_F(TReadAheadFixture, AWalkAheadOfTheWorkerReadsChunksItself) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    ds.First();
+    TReadAhead ahead(ds, AllFields(ds));
+    std::string got;
+    int taken = 0, walked = 0;
+    for (; !ds.Eof(); ds.Next(), ++walked) {
+        if (ahead.Take(1, ds.Fields(1), got)) {
+            ++taken;
+            EXPECT_EQ(got, ds.Fields(1).DisplayText()) << "at record " << ds.RecNo();
+        } else {
+            EXPECT_FALSE(ds.Fields(1).DisplayText().empty());
+        }
+    }
+    EXPECT_EQ(walked, ds.RecordCount());
+    EXPECT_GT(taken, 0); // the first chunk is always waited for
+    EXPECT_TRUE(ahead.Active());
 }
 
 TEST_F(TReadAheadFixture, FollowsSortedAndFilteredOrders) {
@@ -104,7 +129,7 @@ TEST_F(TReadAheadFixture, FollowsSortedAndFilteredOrders) {
     ds.SetFiltered(true);
     ds.First();
     TReadAhead ahead(ds, AllFields(ds));
-    EXPECT_EQ(Walk(ds, ahead), 5 * ds.RecordCount());
+    EXPECT_GT(Walk(ds, ahead), 0);
 }
 
 TEST_F(TReadAheadFixture, StartsAtTheCurrentRecordAndFollowsJumps) {
@@ -115,9 +140,11 @@ TEST_F(TReadAheadFixture, StartsAtTheCurrentRecordAndFollowsJumps) {
     EXPECT_GT(Walk(ds, ahead, 10), 0);
     // Far ahead, then back: the reader starts again where the walk is.
     ds.SetRecNo(ds.RecordCount() - 3);
-    EXPECT_EQ(Walk(ds, ahead, 3), 15);
+    Walk(ds, ahead, 3);
     ds.SetRecNo(2);
-    EXPECT_EQ(Walk(ds, ahead, 3000), 15000);
+    // Back: a new start, whose first chunk the walk waits for.
+    EXPECT_GE(Walk(ds, ahead, 3000), 5 * static_cast<int>(TReadAhead::ChunkRecords) - 5);
+    EXPECT_TRUE(ahead.Active());
 }
 
 TEST_F(TReadAheadFixture, GivesUpOnAWalkThatKeepsJumping) {
