@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -120,19 +122,50 @@ std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
 
     // The one pass over the records that opening makes: the deleted flags,
     // kept as bits so that asking for them later does not touch every page
-    // of the file again.
-    const uint8_t* p = s->Map.Data() + h.HeaderLength;
-    uint32_t deleted = 0;
+    // of the file again. Bound by mapping the pages, so a large table is
+    // scanned in two halves at once.
     s->DeletedBits.resize((static_cast<size_t>(h.RecordCount) + 63) / 64);
-    for (uint32_t i = 0; i < h.RecordCount;) {
-        uint64_t word = 0;
-        const uint32_t end = std::min<uint32_t>(h.RecordCount, i + 64);
-        for (uint32_t bit = 0; i < end; ++i, ++bit, p += h.RecordLength)
-            word |= static_cast<uint64_t>(*p == '*') << bit;
-        s->DeletedBits[(i - 1) / 64] = word;
-        s->Map.Passing(static_cast<uint64_t>(p - s->Map.Data()));
-        deleted += static_cast<uint32_t>(__builtin_popcountll(word));
+    TState& state = *s;
+    auto scan = [&state](uint32_t first, uint32_t last) {
+        const TDbfHeader& hh = state.Header;
+        const uint8_t* base = state.Map.Data();
+        const uint8_t* p = base + hh.RecordOffset(first);
+        uint64_t released = static_cast<uint64_t>(p - base);
+        uint32_t deleted = 0;
+        for (uint32_t i = first; i < last;) {
+            uint64_t word = 0;
+            const uint32_t end = std::min<uint32_t>(last, i + 64);
+            for (uint32_t bit = 0; i < end; ++i, ++bit, p += hh.RecordLength)
+                word |= static_cast<uint64_t>(*p == '*') << bit;
+            state.DeletedBits[(i - 1) / 64] = word;
+            deleted += static_cast<uint32_t>(__builtin_popcountll(word));
+            // What the scan has passed goes back to the page cache.
+            const uint64_t at = static_cast<uint64_t>(p - base);
+            if (at >= released + TMappedFile::KeepWindow) {
+                state.Map.Release(released, at - TMappedFile::KeepWindow / 2);
+                released = at - TMappedFile::KeepWindow / 2;
+            }
+        }
+        return deleted;
+    };
+    uint32_t deleted = 0;
+    const uint32_t half = h.RecordCount >= (1u << 18) ? h.RecordCount / 2 / 64 * 64 : 0;
+    if (half > 0) {
+        uint32_t second = 0;
+        std::thread other;
+        try {
+            other = std::thread([&] { second = scan(half, h.RecordCount); });
+        } catch (const std::system_error&) {
+            second = scan(half, h.RecordCount);
+        }
+        deleted = scan(0, half);
+        if (other.joinable()) other.join();
+        deleted += second;
+    } else {
+        deleted = scan(0, h.RecordCount);
     }
+    // A walk starts at the first records: the rest need not stay mapped.
+    s->Map.Release(TMappedFile::KeepWindow, s->Map.Size());
     s->Deleted = deleted;
     if (deleted == 0) {
         s->DeletedBits.clear();

@@ -61,13 +61,18 @@ TMappedFile& TMappedFile::operator=(TMappedFile&& o) noexcept {
     return *this;
 }
 
-void TMappedFile::ReleaseBefore(uint64_t kept, uint64_t offset) const {
+void TMappedFile::Release(uint64_t from, uint64_t to) const {
     static const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
-    const uint64_t from = kept / page * page;
-    const uint64_t to = std::min<uint64_t>(offset, fSize) / page * page;
+    from = from / page * page;
+    to = std::min<uint64_t>(to, fSize) / page * page;
     // Only a hint: when it fails the pages simply stay.
     if (fData && to > from) ::madvise(const_cast<uint8_t*>(fData) + from, to - from, MADV_DONTNEED);
-    fKept.store(to, std::memory_order_relaxed);
+}
+
+void TMappedFile::ReleaseBefore(uint64_t kept, uint64_t offset) const {
+    static const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+    Release(kept, offset);
+    fKept.store(std::min<uint64_t>(offset, fSize) / page * page, std::memory_order_relaxed);
 }
 
 void TMappedFile::Close() {

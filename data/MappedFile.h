@@ -45,6 +45,9 @@ public:
             fKept.store(offset, std::memory_order_relaxed);
     }
     static constexpr uint64_t KeepWindow = 8u << 20;
+    // Hands back the whole pages in [from, to), for a scan that keeps its
+    // own place (a part of the file scanned on another thread).
+    void Release(uint64_t from, uint64_t to) const;
 
 private:
     void ReleaseBefore(uint64_t kept, uint64_t offset) const;

@@ -511,6 +511,28 @@ TEST(DbfDataSet, EditInsertDeleteThroughTheDataSet) {
     EXPECT_TRUE(t.Get(2, 2).IsNull());
 }
 
+// A large table is scanned in two halves at once: flags on both sides of
+// the split, at the ends, and a count that does not split evenly.
+TEST(DbfRecords, DeletedFlagsOfALargeTableScannedInTwoHalves) {
+    TTempDir dir;
+    std::string path = dir / "large.dbf";
+    constexpr int Count = (1 << 18) + 4099;
+    constexpr int Half = Count / 2 / 64 * 64;
+    TDbfWriter w(path, dvDBase3, {F("C", 'C', 1)});
+    const std::set<int> gone = {0, 1, Half - 65, Half - 1, Half, Half + 1, Count - 64, Count - 1};
+    for (int i = 0; i < Count; ++i)
+        w.AddRecord({Text("x")}, gone.count(i) > 0);
+    w.Finish();
+    TOpenTable t(path);
+    EXPECT_EQ(t.Driver.RecordCount(), static_cast<uint32_t>(Count));
+    EXPECT_EQ(t.Driver.DeletedCount(), gone.size());
+    for (uint32_t i = 0; i < static_cast<uint32_t>(Count); ++i)
+        if (t.Driver.RecordLive(i) != (gone.count(static_cast<int>(i)) == 0)) {
+            ADD_FAILURE() << "record " << i;
+            break;
+        }
+}
+
 TEST(DbfRecords, DeletedFlagsAcrossManyRecords) {
     TTempDir dir;
     std::string path = dir / "many.dbf";
