@@ -8,6 +8,7 @@
 #include "export/GridGlyphs.h"
 #include "export/JpegWriter.h"
 
+#include <array>
 #include <sys/stat.h>
 
 namespace {
@@ -20,11 +21,14 @@ void AppendHex2(std::string& out, int v) {
     out += Hex[v & 15];
 }
 
-void AppendColor(std::string& out, TColor color) {
-    const TColor rgb = ColorToRGB(color); // clNone and clDefault give black
+void AppendRgb(std::string& out, TColor rgb) {
     AppendHex2(out, GetRValue(rgb));
     AppendHex2(out, GetGValue(rgb));
     AppendHex2(out, GetBValue(rgb));
+}
+
+void AppendColor(std::string& out, TColor color) {
+    AppendRgb(out, ColorToRGB(color)); // clNone and clDefault give black
 }
 
 // The four characters that HTML reads as markup, as entities. One pass gives
@@ -32,31 +36,36 @@ void AppendColor(std::string& out, TColor color) {
 // holds another of the characters. The entities end with a semicolon: without
 // it an HTML parser reads "&ltb" as an unknown entity "ltb" and shows it as
 // it stands, and a browser turns a text such as "<imes;" into another sign.
+// Most texts hold none of them: runs between them are copied whole.
 void AppendEscaped(std::string& out, std::string_view text) {
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char* entity;
-        switch (text[i]) {
+    static constexpr auto Marks = [] {
+        std::array<bool, 256> m{};
+        m['&'] = m['<'] = m['>'] = m['"'] = true;
+        return m;
+    }();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const char* run = p;
+    for (; p != end; ++p) {
+        if (!Marks[static_cast<unsigned char>(*p)]) continue;
+        out.append(run, static_cast<size_t>(p - run));
+        switch (*p) {
         case '&':
-            entity = "&amp;";
+            out.append("&amp;", 5);
             break;
         case '<':
-            entity = "&lt;";
+            out.append("&lt;", 4);
             break;
         case '>':
-            entity = "&gt;";
-            break;
-        case '"':
-            entity = "&quot;";
+            out.append("&gt;", 4);
             break;
         default:
-            continue;
+            out.append("&quot;", 6);
+            break;
         }
-        out.append(text.substr(start, i - start));
-        out += entity;
-        start = i + 1;
+        run = p + 1;
     }
-    out.append(text.substr(start));
+    out.append(run, static_cast<size_t>(end - run));
 }
 
 // A folder name as part of a relative URL: the characters that would end or
@@ -108,6 +117,9 @@ void TKXExport2HTML::WriteHeader() {
     fGlyphsPresent = 0;
     fCellColumns.clear();
     fCellWidths.clear();
+    fMarkup.clear();
+    fRow.clear();
+    fInRecord = false;
     fImageFolder.clear();
     fImageFolderRef.clear();
     if (!FileName().empty()) {
@@ -179,11 +191,23 @@ void TKXExport2HTML::WriteTitle() {
     WriteLn("</TR>");
 }
 
+// A record's cells are gathered and written at once; the stream holds whole
+// records, also when a cell fails.
 void TKXExport2HTML::WriteRecord() {
-    if (WrittenCount() % DestCols() == 0) WriteLn("<TR>");
+    fRow.clear();
+    if (WrittenCount() % DestCols() == 0) fRow += "<TR>\r\n";
     fCellIndex = 0;
-    TKXExport::WriteRecord();
-    if (WrittenCount() % DestCols() == 0) WriteLn("</TR>");
+    fInRecord = true;
+    try {
+        TKXExport::WriteRecord();
+    } catch (...) {
+        fInRecord = false;
+        fRow.clear();
+        throw;
+    }
+    fInRecord = false;
+    if (WrittenCount() % DestCols() == 0) fRow += "</TR>\r\n";
+    Write(fRow);
 }
 
 // A column's width is worked out from font metrics when it was never set;
@@ -202,22 +226,57 @@ int TKXExport2HTML::CellWidth(TColumn& column) {
 void TKXExport2HTML::WriteCell(TColumn& column) {
     const TDBGridCellParams& params = CellParams();
     const int width = CellWidth(column);
+    const auto slot = static_cast<size_t>(fCellIndex);
     ++fCellIndex;
     fTag.clear();
     const bool image = ImageTag(column, fTag);
-    fLine.assign(" <TD WIDTH=");
-    AppendInt(fLine, width);
-    fLine += " ALIGN=\"";
-    fLine += image ? "CENTER" : AlignmentName(params.Alignment);
-    fLine += "\" BGCOLOR=#";
-    AppendColor(fLine, params.Background);
-    fLine += '>';
-    if (image)
-        fLine += fTag;
-    else
-        AppendFontText(fLine, params.Font ? *params.Font : column.Font(), params.Text);
-    fLine += "</TD>";
-    WriteLn(fLine);
+    if (!fInRecord) fRow.clear();
+    if (slot >= fMarkup.size()) fMarkup.resize(slot + 1);
+    TCellMarkup& m = fMarkup[slot];
+
+    // The markup around the text is kept per entry with what it was made
+    // from; a cell whose hook changed any of it gets its own.
+    const int align = image ? -1 : static_cast<int>(params.Alignment);
+    const TColor background = ColorToRGB(params.Background);
+    if (m.Open.empty() || m.Width != width || m.Align != align || m.Background != background) {
+        m.Width = width;
+        m.Align = align;
+        m.Background = background;
+        m.Open.assign(" <TD WIDTH=");
+        AppendInt(m.Open, width);
+        m.Open += " ALIGN=\"";
+        m.Open += image ? "CENTER" : AlignmentName(params.Alignment);
+        m.Open += "\" BGCOLOR=#";
+        AppendRgb(m.Open, background);
+        m.Open += '>';
+    }
+    fRow += m.Open;
+    if (image) {
+        fRow += fTag;
+        fRow += "</TD>\r\n";
+    } else {
+        const TFont& font = params.Font ? *params.Font : column.Font();
+        const TColor color = ColorToRGB(font.Color);
+        if (m.FontOpen.empty() || m.FontColor != color || m.FontSize != font.Size ||
+            m.FontStyle != font.Style || m.FontName != font.Name) {
+            m.FontColor = color;
+            m.FontSize = font.Size;
+            m.FontStyle = font.Style;
+            m.FontName = font.Name;
+            m.FontOpen.clear();
+            AppendFontOpen(m.FontOpen, font);
+            m.FontClose.clear();
+            AppendFontClose(m.FontClose, font);
+            m.FontClose += "</TD>\r\n";
+        }
+        fRow += m.FontOpen;
+        if (params.Text.empty())
+            fRow += "&nbsp;";
+        else
+            AppendEscaped(fRow, params.Text);
+        fRow += m.FontClose;
+    }
+    if (!fInRecord) Write(fRow);
 }
 
 void TKXExport2HTML::WriteFooter() {
@@ -235,6 +294,15 @@ void TKXExport2HTML::FontText(const TFont& font, std::string_view text) {
 
 void TKXExport2HTML::AppendFontText(std::string& out, const TFont& font,
                                     std::string_view text) const {
+    AppendFontOpen(out, font);
+    if (text.empty())
+        out += "&nbsp;";
+    else
+        AppendEscaped(out, text);
+    AppendFontClose(out, font);
+}
+
+void TKXExport2HTML::AppendFontOpen(std::string& out, const TFont& font) {
     out += "<FONT STYLE=\"font-family: ";
     AppendEscaped(out, font.Name);
     out += "; font-size: ";
@@ -246,10 +314,9 @@ void TKXExport2HTML::AppendFontText(std::string& out, const TFont& font,
     if (font.Style & fsItalic) out += "<I>";
     if (font.Style & fsUnderline) out += "<U>";
     if (font.Style & fsStrikeOut) out += "<STRIKE>";
-    if (text.empty())
-        out += "&nbsp;";
-    else
-        AppendEscaped(out, text);
+}
+
+void TKXExport2HTML::AppendFontClose(std::string& out, const TFont& font) {
     if (font.Style & fsBold) out += "</B>";
     if (font.Style & fsItalic) out += "</I>";
     if (font.Style & fsUnderline) out += "</U>";
@@ -276,6 +343,11 @@ bool TKXExport2HTML::ImageTag(TColumn& column, std::string& out) {
     } else {
         glyph = GridGlyphOfKind(kind);
         if (!glyph) return false; // no picture stands for this kind
+        // Once its file is known to be there, a glyph's element never changes.
+        if (kind < GlyphKinds && (fGlyphsPresent & (1u << kind)) != 0) {
+            out += fGlyphTags[static_cast<size_t>(kind)];
+            return true;
+        }
         fileName += glyph->Name;
         width = glyph->Width;
         height = glyph->Height;
@@ -319,6 +391,7 @@ bool TKXExport2HTML::ImageTag(TColumn& column, std::string& out) {
     if (width <= 0 || !present) return false;
     fGlyphsPresent |= glyphBit;
 
+    const size_t tagAt = out.size();
     out += "<img src=\"";
     out += fImageFolderRef;
     out += '/';
@@ -328,5 +401,6 @@ bool TKXExport2HTML::ImageTag(TColumn& column, std::string& out) {
     out += "\" height=\"";
     AppendInt(out, height);
     out += "\">";
+    if (glyph && kind < GlyphKinds) fGlyphTags[static_cast<size_t>(kind)].assign(out, tagAt);
     return true;
 }

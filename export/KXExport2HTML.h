@@ -3,6 +3,7 @@
 #include "export/KXExport.h"
 #include "export/RgbImage.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,8 @@ protected:
 
 private:
     void AppendFontText(std::string& out, const TFont& font, std::string_view text) const;
+    static void AppendFontOpen(std::string& out, const TFont& font);
+    static void AppendFontClose(std::string& out, const TFont& font);
     // Appends the img element for the current cell and returns true, or
     // returns false when the cell shows its text.
     bool ImageTag(TColumn& column, std::string& out);
@@ -56,7 +59,24 @@ private:
     std::string fHTMLEncoding = "UTF-8";
 
     // Per export.
-    std::string fLine;                  // the cell line being built
+    std::string fLine;                  // the title cell being built
+    std::string fRow;                   // the record being built
+    bool fInRecord = false;             // cells go to fRow until the record ends
+    // A cell's markup before and after its text, with what it was made from
+    // (colours resolved).
+    struct TCellMarkup {
+        int Width = 0;
+        int Align = 0; // TAlignment, or -1 for a picture
+        TColor Background = 0;
+        std::string Open;
+        std::string FontName;
+        int FontSize = 0;
+        unsigned FontStyle = 0;
+        TColor FontColor = 0;
+        std::string FontOpen;
+        std::string FontClose; // ends the cell too
+    };
+    std::vector<TCellMarkup> fMarkup; // per mapping entry
     std::string fTag;                   // the img element of the cell
     int fCellIndex = 0;                 // the mapping entry of the cell being written
     std::vector<TColumn*> fCellColumns; // per entry, the column whose width is cached
@@ -64,6 +84,8 @@ private:
     std::string fImageFolder;    // path of the pictures folder
     std::string fImageFolderRef; // its name as the img elements refer to it
     unsigned fGlyphsPresent = 0; // per glyph kind, its file is known to be there
+    static constexpr int GlyphKinds = 8;
+    std::array<std::string, GlyphKinds> fGlyphTags; // per kind, its img element once present
     std::string fPictureName;    // file name and path of the cell's picture
     std::string fPicturePath;
     TRgbImage fImage;

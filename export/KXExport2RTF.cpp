@@ -6,8 +6,11 @@
 #include "data/DatabaseError.h"
 #include "data/TextUtils.h"
 #include "export/Utf8Decoder.h"
+#include "export/WindowlessTableView.h"
 
+#include <array>
 #include <charconv>
+#include <typeinfo>
 
 TKXExport2RTF::TKXExport2RTF() = default;
 
@@ -21,6 +24,7 @@ int TKXExport2RTF::ColorNumber(TColor color) {
     const TColor rgb = ColorToRGB(color);
     for (size_t i = 0; i < fColors.size(); ++i)
         if (fColors[i] == rgb) return static_cast<int>(i);
+    if (fDirect) RaiseTablesChanged();
     fColors.push_back(rgb);
     return static_cast<int>(fColors.size() - 1);
 }
@@ -28,8 +32,70 @@ int TKXExport2RTF::ColorNumber(TColor color) {
 int TKXExport2RTF::FontNumber(const std::string& name) {
     for (size_t i = 0; i < fFonts.size(); ++i)
         if (SameText(fFonts[i], name)) return static_cast<int>(i);
+    if (fDirect) RaiseTablesChanged();
     fFonts.push_back(name);
     return static_cast<int>(fFonts.size() - 1);
+}
+
+// The head is out already: a font or colour that it lacks cannot be
+// written any more. Only a hook that changes the columns during the walk
+// gets here, and a document naming the wrong colours must not pass for one.
+void TKXExport2RTF::RaiseTablesChanged() const {
+    throw EDatabaseError("Cannot export: a column's font or colour changed while the export ran");
+}
+
+// Without a cell hook of its own, a view gives every cell its column's font
+// and colour, so the first record enters all the fonts and colours the body
+// uses. A view of another class may prepare cells in its own way.
+bool TKXExport2RTF::CellsFromColumns() const {
+    const TTableView& grid = *Grid();
+    return !grid.OnGetCellParams &&
+           (typeid(grid) == typeid(TTableView) || typeid(grid) == typeid(TWindowlessTableView));
+}
+
+void TKXExport2RTF::Emit(std::string_view text) {
+    if (fOut)
+        fOut->Write(text);
+    else
+        Write(text);
+}
+
+void TKXExport2RTF::AppendHead() {
+    fLine += "{\\rtf0\\ansi\r\n{\\colortbl";
+    for (TColor c : fColors) {
+        fLine += "\\red";
+        AppendInt(GetRValue(c));
+        fLine += "\\green";
+        AppendInt(GetGValue(c));
+        fLine += "\\blue";
+        AppendInt(GetBValue(c));
+        fLine += ';';
+    }
+    fLine += "}\r\n{\\fonttbl";
+    for (size_t i = 0; i < fFonts.size(); ++i) {
+        fLine += "\\f";
+        AppendInt(static_cast<int64_t>(i));
+        fLine += "\\fnil ";
+        // A semicolon ends the entry, so a name's own is written as a hex escape.
+        const size_t start = fLine.size();
+        AppendText(fFonts[i]);
+        for (size_t k = start; k < fLine.size(); ++k)
+            if (fLine[k] == ';') fLine.replace(k, 1, "\\'3b");
+        fLine += ';';
+    }
+    fLine += "}\r\n";
+}
+
+// From here on the body goes to the document itself instead of waiting in
+// the spill stream: the head is complete once the first record is written.
+void TKXExport2RTF::GoDirect() {
+    fLine.clear();
+    AppendHead();
+    fTarget->Write(fLine);
+    fBody->CopyTo(*fTarget);
+    fBody->Clear();
+    fOut = fTarget;
+    fDirect = true;
 }
 
 // Braces and backslashes are escaped so that no text can break the
@@ -39,15 +105,19 @@ int TKXExport2RTF::FontNumber(const std::string& name) {
 // A line break gets \line before its own bytes, which readers ignore; without
 // it the lines of a memo would run together.
 void TKXExport2RTF::AppendText(std::string_view text) {
+    static constexpr auto Marks = [] {
+        std::array<bool, 256> m{};
+        m['\\'] = m['{'] = m['}'] = m['\r'] = m['\n'] = true;
+        for (int c = 0x80; c < 0x100; ++c)
+            m[c] = true;
+        return m;
+    }();
     size_t i = 0;
     const size_t n = text.size();
     while (i < n) {
         size_t run = i;
-        while (run < n) {
-            const auto c = static_cast<unsigned char>(text[run]);
-            if (c >= 0x80 || c == '\\' || c == '{' || c == '}' || c == '\r' || c == '\n') break;
+        while (run < n && !Marks[static_cast<unsigned char>(text[run])])
             ++run;
-        }
         fLine.append(text.data() + i, run - i);
         i = run;
         if (i >= n) break;
@@ -90,43 +160,29 @@ void TKXExport2RTF::ExportToStream(TStream& stream) {
         if (folder.empty()) folder = ".";
     }
     fBody = std::make_unique<TSpillStream>(folder);
+    fTarget = &stream;
+    fOut = fBody.get();
+    fDirect = false;
     fColors.clear();
     fFonts.clear();
     fColumns.clear();
     fTwips.clear();
+    fFormats.clear();
+    fRowShading.clear();
+    fRowDefinition.clear();
     fLaidOut = false;
+    fInRecord = false;
     ColorNumber(clBlack);
     ColorNumber(clWhite);
     ColorNumber(clBtnFace); // no entry of its own when it is black or white
     try {
         TKXExport::ExportToStream(*fBody);
-
-        fLine.clear();
-        fLine += "{\\rtf0\\ansi\r\n{\\colortbl";
-        for (TColor c : fColors) {
-            fLine += "\\red";
-            AppendInt(GetRValue(c));
-            fLine += "\\green";
-            AppendInt(GetGValue(c));
-            fLine += "\\blue";
-            AppendInt(GetBValue(c));
-            fLine += ';';
+        if (!fDirect) {
+            fLine.clear();
+            AppendHead();
+            stream.Write(fLine);
+            fBody->CopyTo(stream);
         }
-        fLine += "}\r\n{\\fonttbl";
-        for (size_t i = 0; i < fFonts.size(); ++i) {
-            fLine += "\\f";
-            AppendInt(static_cast<int64_t>(i));
-            fLine += "\\fnil ";
-            // A semicolon ends the entry, so a name's own is written as a hex escape.
-            const size_t start = fLine.size();
-            AppendText(fFonts[i]);
-            for (size_t k = start; k < fLine.size(); ++k)
-                if (fLine[k] == ';') fLine.replace(k, 1, "\\'3b");
-            fLine += ';';
-        }
-        fLine += "}\r\n";
-        stream.Write(fLine);
-        fBody->CopyTo(stream);
     } catch (...) {
         Release();
         throw;
@@ -136,6 +192,10 @@ void TKXExport2RTF::ExportToStream(TStream& stream) {
 
 void TKXExport2RTF::Release() {
     fBody.reset();
+    fTarget = nullptr;
+    fOut = nullptr;
+    fDirect = false;
+    fInRecord = false;
     fColumns.clear();
     fLaidOut = false;
 }
@@ -160,9 +220,14 @@ void TKXExport2RTF::LayOut() {
     fLaidOut = true;
 }
 
-void TKXExport2RTF::WriteRowDefinition() {
+void TKXExport2RTF::AppendRowDefinition() {
+    // Lines shaded alike are defined alike: the widths are fixed.
+    if (!fRowDefinition.empty() && fShading == fRowShading) {
+        fLine += fRowDefinition;
+        return;
+    }
     const size_t m = fTwips.size();
-    fLine.clear();
+    const size_t at = fLine.size();
     fLine += "\\trowd\\trgaph40\r\n";
     int64_t edge = 0;
     for (size_t c = 0; c < fShading.size(); ++c) {
@@ -183,34 +248,54 @@ void TKXExport2RTF::WriteRowDefinition() {
         AppendInt(edge);
         fLine += "\r\n";
     }
-    Write(fLine);
+    fRowShading = fShading;
+    fRowDefinition.assign(fLine, at);
 }
 
-void TKXExport2RTF::WriteCellLine(TAlignment alignment, const TFont& font, TColor background,
-                                  std::string_view text) {
-    fLine.clear();
-    fLine += "\\pard\\intbl{";
-    fLine += alignment == taRightJustify ? "\\qr" : alignment == taCenter ? "\\qc" : "\\ql";
-    fLine += Grid()->Flat() ? "\\sb12\\sa12" : "\\sb24\\sa24";
-    fLine += "\\fs";
-    AppendInt(2 * static_cast<int64_t>(font.Size));
-    if (font.Style & fsBold) fLine += "\\b";
-    if (font.Style & fsItalic) fLine += "\\i";
-    if (font.Style & fsStrikeOut) fLine += "\\strike";
-    if (font.Style & fsUnderline) fLine += "\\ul";
-    const int f = FontNumber(font.Name);
-    const int cf = ColorNumber(font.Color);
-    const int cb = ColorNumber(background);
-    fLine += "\\f";
-    AppendInt(f);
-    fLine += "\\cf";
-    AppendInt(cf);
-    fLine += "\\cb";
-    AppendInt(cb);
-    fLine += ' ';
+void TKXExport2RTF::AppendCellLine(TAlignment alignment, const TFont& font, TColor background,
+                                   std::string_view text, TCellFormat* cache) {
+    const bool flat = Grid()->Flat();
+    const TColor color = ColorToRGB(font.Color);
+    const TColor shade = ColorToRGB(background);
+    // The control words before the text, kept with what they were made from.
+    if (cache && !cache->Prefix.empty() && cache->Alignment == alignment &&
+        cache->Flat == flat && cache->Size == font.Size && cache->Style == font.Style &&
+        cache->Color == color && cache->Background == shade && cache->Name == font.Name) {
+        fLine += cache->Prefix;
+    } else {
+        const size_t at = fLine.size();
+        fLine += "\\pard\\intbl{";
+        fLine += alignment == taRightJustify ? "\\qr" : alignment == taCenter ? "\\qc" : "\\ql";
+        fLine += flat ? "\\sb12\\sa12" : "\\sb24\\sa24";
+        fLine += "\\fs";
+        AppendInt(2 * static_cast<int64_t>(font.Size));
+        if (font.Style & fsBold) fLine += "\\b";
+        if (font.Style & fsItalic) fLine += "\\i";
+        if (font.Style & fsStrikeOut) fLine += "\\strike";
+        if (font.Style & fsUnderline) fLine += "\\ul";
+        const int f = FontNumber(font.Name);
+        const int cf = ColorNumber(color);
+        const int cb = ColorNumber(shade);
+        fLine += "\\f";
+        AppendInt(f);
+        fLine += "\\cf";
+        AppendInt(cf);
+        fLine += "\\cb";
+        AppendInt(cb);
+        fLine += ' ';
+        if (cache) {
+            cache->Alignment = alignment;
+            cache->Flat = flat;
+            cache->Size = font.Size;
+            cache->Style = font.Style;
+            cache->Color = color;
+            cache->Background = shade;
+            cache->Name = font.Name;
+            cache->Prefix.assign(fLine, at);
+        }
+    }
     AppendText(text);
     fLine += "\\cell}\r\n";
-    Write(fLine);
 }
 
 void TKXExport2RTF::WriteTitle() {
@@ -223,15 +308,17 @@ void TKXExport2RTF::WriteTitle() {
     for (int copy = 0; copy < d; ++copy)
         for (int index : fColumns)
             fShading.push_back(ColorNumber(grid.Column(index).TitleColor()));
-    WriteRowDefinition();
-    Write("{\\trrh0\r\n");
+    fLine.clear();
+    AppendRowDefinition();
+    fLine += "{\\trrh0\r\n";
     for (int copy = 0; copy < d; ++copy)
         for (int index : fColumns) {
             const TColumn& column = grid.Column(index);
-            WriteCellLine(column.TitleAlignment(), column.TitleFont(), column.TitleColor(),
-                          column.TitleCaption());
+            AppendCellLine(column.TitleAlignment(), column.TitleFont(), column.TitleColor(),
+                           column.TitleCaption(), nullptr);
         }
-    Write("\\pard\\intbl\\row}\r\n");
+    fLine += "\\pard\\intbl\\row}\r\n";
+    Emit(fLine);
 }
 
 // The cells of a new line are shaded before they are written: group k by the
@@ -242,6 +329,8 @@ void TKXExport2RTF::ShadeFromCurrentRecord() {
     TTableView& grid = *Grid();
     TDataSet& ds = *grid.DataSet();
     const int d = DestCols();
+    // A cell's colour is then its column's, whatever the record holds.
+    const bool fromColumns = CellsFromColumns();
     fShading.clear();
     int moved = 0;
     for (int k = 0; k < d; ++k) {
@@ -251,6 +340,10 @@ void TKXExport2RTF::ShadeFromCurrentRecord() {
         }
         for (int index : fColumns) {
             TColumn& column = grid.Column(index);
+            if (fromColumns) {
+                fShading.push_back(ColorNumber(column.Color()));
+                continue;
+            }
             fAheadFont = column.Font();
             fAhead.State = 0;
             fAhead.Font = &fAheadFont;
@@ -271,6 +364,7 @@ void TKXExport2RTF::ShadeFromCurrentRecord() {
     if (moved > 0) ds.MoveBy(-moved);
 }
 
+// A record's line is gathered and written at once.
 void TKXExport2RTF::WriteRecord() {
     // Without columns there is no row to write; the record still counts.
     if (Mappings().Empty()) {
@@ -278,19 +372,39 @@ void TKXExport2RTF::WriteRecord() {
         return;
     }
     LayOut();
-    if (WrittenCount() % DestCols() == 0) {
-        ShadeFromCurrentRecord();
-        WriteRowDefinition();
-        Write("{\\trrh0\r\n");
+    fLine.clear();
+    fInRecord = true;
+    try {
+        if (WrittenCount() % DestCols() == 0) {
+            ShadeFromCurrentRecord();
+            AppendRowDefinition();
+            fLine += "{\\trrh0\r\n";
+        }
+        fCellIndex = 0;
+        TKXExport::WriteRecord();
+    } catch (...) {
+        fInRecord = false;
+        fLine.clear();
+        throw;
     }
-    TKXExport::WriteRecord();
-    if (WrittenCount() % DestCols() == 0) Write("\\pard\\intbl\\row}\r\n");
+    fInRecord = false;
+    if (WrittenCount() % DestCols() == 0) fLine += "\\pard\\intbl\\row}\r\n";
+    Emit(fLine);
+    if (!fDirect && fTarget && Exporting() && CellsFromColumns()) GoDirect();
 }
 
 void TKXExport2RTF::WriteCell(TColumn& column) {
     const TDBGridCellParams& params = CellParams();
-    WriteCellLine(column.Alignment(), params.Font ? *params.Font : column.Font(), params.Background,
-                  params.Text);
+    if (!fInRecord) fLine.clear();
+    TCellFormat* cache = nullptr;
+    const auto slot = static_cast<size_t>(fCellIndex++);
+    if (fLaidOut && slot < fColumns.size()) {
+        if (fFormats.size() < fColumns.size()) fFormats.resize(fColumns.size());
+        cache = &fFormats[slot];
+    }
+    AppendCellLine(column.Alignment(), params.Font ? *params.Font : column.Font(),
+                   params.Background, params.Text, cache);
+    if (!fInRecord) Emit(fLine);
 }
 
 void TKXExport2RTF::WriteFooter() {
@@ -298,9 +412,11 @@ void TKXExport2RTF::WriteFooter() {
     const int a = WrittenCount() % d;
     if (!Mappings().Empty() && a != 0) {
         // Empty cells complete the last line; the engine does not count them.
-        for (int i = 0; i < d - a; ++i)
+        for (int i = 0; i < d - a; ++i) {
+            fCellIndex = 0;
             TKXExport::WriteRecord();
-        Write("\\pard\\intbl\\row}\r\n");
+        }
+        Emit("\\pard\\intbl\\row}\r\n");
     }
-    Write("}");
+    Emit("}");
 }

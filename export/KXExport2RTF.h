@@ -15,7 +15,11 @@
 // rendered first (into memory, and past a few megabytes into a temporary file
 // beside the document) while the fonts and colours in use are
 // collected; the head with the colour and font tables is written after it is
-// complete, so the tables hold everything the body uses.
+// complete, so the tables hold everything the body uses. When the cells take
+// their fonts and colours from their columns (no cell hook), the tables are
+// complete after the first record: the head goes out then and the rest of
+// the body straight after it. A column's font or colour must then not change
+// during the walk; one that does fails the export.
 class TKXExport2RTF : public TKXExport {
 public:
     TKXExport2RTF();
@@ -37,17 +41,39 @@ protected:
     int FontNumber(const std::string& name);
 
 private:
+    // The control words of a cell before its text, with what they were made
+    // from (colours resolved).
+    struct TCellFormat {
+        TAlignment Alignment = taLeftJustify;
+        bool Flat = false;
+        int Size = 0;
+        unsigned Style = 0;
+        TColor Color = 0;
+        TColor Background = 0;
+        std::string Name;
+        std::string Prefix;
+    };
+
     void LayOut();
     void Release(); // frees the body and forgets the layout after an export
+    bool CellsFromColumns() const;
+    void GoDirect();
+    [[noreturn]] void RaiseTablesChanged() const;
+    void Emit(std::string_view text); // to the body's present target
+    void AppendHead();
     // Row definition for the cells whose shading colour numbers are in fShading.
-    void WriteRowDefinition();
-    void WriteCellLine(TAlignment alignment, const TFont& font, TColor background,
-                       std::string_view text);
+    void AppendRowDefinition();
+    // cache: the entry's format kept from its last cell, or none (titles).
+    void AppendCellLine(TAlignment alignment, const TFont& font, TColor background,
+                        std::string_view text, TCellFormat* cache);
     void ShadeFromCurrentRecord();
     void AppendText(std::string_view text);
     void AppendInt(int64_t v);
 
     std::unique_ptr<TSpillStream> fBody; // the body while it is rendered
+    TStream* fTarget = nullptr;          // the document, during an export
+    TStream* fOut = nullptr;             // where the body goes: fBody or fTarget
+    bool fDirect = false;                // the head is out, the body follows it
     std::vector<TColor> fColors;     // RGB, in order of first use
     std::vector<std::string> fFonts; // names, in order of first use
     // Per mapping, the grid column and its width in twips; set on first use
@@ -57,6 +83,11 @@ private:
     bool fLaidOut = false;
     std::vector<int> fShading; // colour numbers of the row being defined
     std::string fLine;         // the piece being assembled, written at once
+    bool fInRecord = false;    // cells go to fLine until the record ends
+    size_t fCellIndex = 0;     // the mapping entry of the cell being written
+    std::vector<TCellFormat> fFormats; // per mapping entry
+    std::vector<int> fRowShading;      // what fRowDefinition was made for
+    std::string fRowDefinition;
     TDBGridCellParams fAhead;  // cell preparation for the row definition
     TFont fAheadFont;
 };

@@ -3,6 +3,8 @@
 #include "data/DatabaseError.h"
 #include "data/FormatSettings.h"
 
+#include <array>
+
 namespace {
 
 // The length of the well-formed UTF-8 character at text[i] with its code
@@ -90,11 +92,30 @@ std::string SafeXMLName(std::string_view s) {
 // breaks and tabs that a reader would normalise away (all three in an
 // attribute, CR in content) are written as character references, so the
 // value reads back as it was.
+// Bytes that need a look: bit 1 in content, bit 2 in an attribute.
+constexpr std::array<unsigned char, 256> XMLMarks = [] {
+    std::array<unsigned char, 256> m{};
+    for (int c = 0; c < 0x20; ++c)
+        m[c] = 3;
+    for (int c = 0x80; c < 0x100; ++c)
+        m[c] = 3;
+    m['\t'] = m['\n'] = 2;
+    m['&'] = m['<'] = m['>'] = 3;
+    m['"'] = 2;
+    return m;
+}();
+
 void AppendXMLText(std::string& out, std::string_view text, bool attribute) {
     static constexpr std::string_view Replacement = "\xEF\xBF\xBD";
+    const unsigned char mark = attribute ? 2 : 1;
     size_t start = 0;
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
+        // Plain characters, the most of any text, cost one look each.
+        if ((XMLMarks[c] & mark) == 0) {
+            ++i;
+            continue;
+        }
         std::string_view with;
         size_t len = 1;
         if (c >= 0x80) {
@@ -204,25 +225,31 @@ void AppendCleanNumber(std::string& out, std::string_view text, char decimalSepa
             ++k;
         negative = k == text.size();
     }
-    if (negative) out += '-';
+    // Every byte written stands for one of the text, but for the minus in
+    // front: room for the text and one more is enough.
+    const size_t at = out.size();
+    out.resize(at + text.size() + 1);
+    char* p = out.data() + at;
+    if (negative) *p++ = '-';
     bool point = false;
     for (size_t i = start; i <= lastDigit; ++i) {
         const char c = text[i];
         if (IsDigit(c)) {
-            out += c;
+            *p++ = c;
         } else if (c == decimalSeparator && !point) {
-            out += '.';
+            *p++ = '.';
             point = true;
         }
     }
     if (expAt < text.size()) {
-        out += 'E';
+        *p++ = 'E';
         size_t k = expAt + 1;
-        if (text[k] == '-') out += '-';
+        if (text[k] == '-') *p++ = '-';
         if (text[k] == '+' || text[k] == '-') ++k;
         while (k < text.size() && IsDigit(text[k]))
-            out += text[k++];
+            *p++ = text[k++];
     }
+    out.resize(static_cast<size_t>(p - out.data()));
 }
 
 } // namespace
@@ -357,17 +384,22 @@ void TKXExport2XML::WriteTitle() {
     TKXExport::WriteTitle();
 }
 
+// A record's values are gathered and written at once; the stream holds
+// whole records, also when a value fails.
 void TKXExport2XML::WriteRecord() {
     fCellIndex = 0;
-    if (fXMLScheme == 1) {
-        Write("<ROW");
+    fLine.assign(fXMLScheme == 1 ? "<ROW" : "  <R1>\r\n");
+    fInRecord = true;
+    try {
         TKXExport::WriteRecord();
-        WriteLn("/>");
-    } else {
-        WriteLn("  <R1>");
-        TKXExport::WriteRecord();
-        WriteLn("  </R1>");
+    } catch (...) {
+        fInRecord = false;
+        fLine.clear();
+        throw;
     }
+    fInRecord = false;
+    fLine += fXMLScheme == 1 ? "/>\r\n" : "  </R1>\r\n";
+    Write(fLine);
 }
 
 void TKXExport2XML::WriteCell(TColumn& column) {
@@ -383,7 +415,7 @@ void TKXExport2XML::WriteCell(TColumn& column) {
     const bool numeric = field && field->IsNumeric();
     const bool packet = fXMLScheme == 1;
 
-    fLine.clear();
+    if (!fInRecord) fLine.clear();
     if (packet) {
         fLine += ' ';
         fLine += name;
@@ -400,18 +432,15 @@ void TKXExport2XML::WriteCell(TColumn& column) {
         AppendXMLText(fLine, text, packet);
     if (packet) {
         fLine += '"';
-        Write(fLine);
-        return;
-    }
-    if (fLine.size() == valueAt + 1) {
+    } else if (fLine.size() == valueAt + 1) {
         fLine.resize(valueAt);
-        fLine += "/>";
+        fLine += "/>\r\n";
     } else {
         fLine += "</";
         fLine += name;
-        fLine += '>';
+        fLine += ">\r\n";
     }
-    WriteLn(fLine);
+    if (!fInRecord) Write(fLine);
 }
 
 void TKXExport2XML::WriteFooter() {

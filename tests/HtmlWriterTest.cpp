@@ -382,3 +382,102 @@ TEST_F(THtmlFixture, PictureFolderNamesAndFailures) {
     View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams& p) { p.ImageKind = 4; };
     EXPECT_EQ(RunToFile("k.htm").find("<img"), std::string::npos);
 }
+
+// Texts made of every arrangement of up to four characters drawn from plain
+// ones and the four that need entities, so that each entity stands at the
+// start, the end, beside another and alone; each must read as replacing "&"
+// first and then the others would have it.
+TEST_F(THtmlFixture, EntitiesAtEveryPlaceInTheText) {
+    const std::vector<std::string> pieces = {"a", "&", "<", ">", "\"", "\xC3\xA9"};
+    std::vector<std::string> texts;
+    std::vector<std::string> level = {""};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::string> next;
+        for (const std::string& t : level)
+            for (const std::string& p : pieces)
+                next.push_back(t + p);
+        texts.insert(texts.end(), next.begin(), next.end());
+        level = std::move(next);
+    }
+    Table.FieldDefs().Add("T", ftMemo);
+    Table.Open();
+    for (const std::string& t : texts)
+        Table.AppendRecord({TValue::OfText(t)});
+    Table.First();
+    Bind();
+    View.Column(0).SetWidth(9);
+    Writer.SetIncludeMemo(true);
+    Writer.SetNeedTitle(false);
+    const auto entities = [](std::string t) {
+        const std::pair<std::string, std::string> order[] = {
+            {"&", "&amp;"}, {"<", "&lt;"}, {">", "&gt;"}, {"\"", "&quot;"}};
+        for (const auto& [from, to] : order)
+            for (size_t p = t.find(from); p != std::string::npos; p = t.find(from, p + to.size()))
+                t.replace(p, from.size(), to);
+        return t;
+    };
+    std::string expected;
+    for (const std::string& t : texts)
+        expected += "<TR>\r\n" + DataCell(9, entities(t)) + "</TR>\r\n";
+    const std::string doc = Run();
+    const size_t rows = doc.find("<TR>");
+    ASSERT_NE(rows, std::string::npos);
+    EXPECT_TRUE(doc.substr(rows, doc.size() - rows - Tail.size()) == expected);
+}
+
+// The markup around a text is reused from cell to cell of a column; a cell
+// that the hook gives another colour, font or alignment must still carry its
+// own, and the next plain cell the column's again.
+TEST_F(THtmlFixture, CellsOfOneColumnKeepTheirOwnLook) {
+    MakeNameCityTable(Table, {{"A1", "C1"}, {"A2", "C2"}, {"A3", "C3"}, {"A4", "C4"}, {"A5", "C5"}});
+    Bind();
+    View.Column(0).SetWidth(4);
+    View.Column(1).SetWidth(5);
+    Writer.SetNeedTitle(false);
+    TFont bold;
+    bold.Name = "Arial";
+    bold.Color = clBlack;
+    bold.Style = fsBold;
+    View.OnGetCellParams = [&bold](TTableView&, TColumn& column, TDBGridCellParams& p) {
+        if (p.Text == "A2") p.Background = clRed;
+        if (p.Text == "A3") p.Font = &bold;
+        if (p.Text == "A4") p.Alignment = taRightJustify;
+        if (p.Text == "C3") p.Background = clWindow; // the same colour by another name
+        (void)column;
+    };
+    const std::string boldCell = " <TD WIDTH=4 ALIGN=\"LEFT\" BGCOLOR=#FFFFFF><FONT STYLE=\""
+                                 "font-family: Arial; font-size: 8pt; color: #000000\"><B>A3</B>"
+                                 "</FONT></TD>\r\n";
+    std::string expected;
+    for (int i = 1; i <= 5; ++i) {
+        const std::string n = std::to_string(i);
+        std::string first = DataCell(4, "A" + n);
+        if (i == 2) first = DataCell(4, "A2", "LEFT", "FF0000");
+        if (i == 3) first = boldCell;
+        if (i == 4) first = DataCell(4, "A4", "RIGHT");
+        expected += "<TR>\r\n" + first + DataCell(5, "C" + n) + "</TR>\r\n";
+    }
+    const std::string doc = Run();
+    EXPECT_NE(doc.find(expected + Tail), std::string::npos) << doc;
+}
+
+TEST_F(THtmlFixture, RepeatedGlyphsNameTheirOwnFiles) {
+    Table.FieldDefs().Add("Ok", ftBoolean);
+    Table.Open();
+    for (bool v : {true, true, false, true, false})
+        Table.AppendRecord({TValue::OfBool(v)});
+    Table.First();
+    Bind();
+    View.Column(0).SetWidth(30);
+    Writer.SetIncludeImages(true);
+    Writer.SetNeedTitle(false);
+    const std::string doc = RunToFile("g.htm");
+    std::string expected;
+    for (const char* name : {"TRUE", "TRUE", "FALSE", "TRUE", "FALSE"})
+        expected += std::string("<TR>\r\n <TD WIDTH=30 ALIGN=\"CENTER\" BGCOLOR=#FFFFFF><img "
+                                "src=\"g_files/tbnexpDBG_") +
+                    name + ".jpg\" width=\"13\" height=\"13\"></TD>\r\n</TR>\r\n";
+    EXPECT_NE(doc.find(expected + Tail), std::string::npos) << doc;
+    // Another document names its own folder.
+    EXPECT_NE(RunToFile("h.htm").find("src=\"h_files/tbnexpDBG_TRUE.jpg\""), std::string::npos);
+}

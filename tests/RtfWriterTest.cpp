@@ -297,8 +297,8 @@ TEST_F(TRtfFixture, NoColumnsNoRows) {
     EXPECT_EQ(Writer.WrittenCount(), 7);
 }
 
-// A body past the memory limit goes through a temporary file; the document
-// must come out whole, the same to a file as to a stream.
+// A body past the memory limit of the spill stream must come out whole, the
+// same to a file as to a stream.
 TEST_F(TRtfFixture, ALargeBodyComesOutWhole) {
     MakeNumberedTable(Table, 30000);
     Bind();
@@ -319,4 +319,127 @@ TEST_F(TRtfFixture, ALargeBodyComesOutWhole) {
     std::fclose(f);
     std::remove(path.c_str());
     EXPECT_TRUE(onDisk == inMemory);
+}
+
+// Without a cell hook the head goes out after the first record and the body
+// follows it straight; with one the body waits until the end. Both ways must
+// give the same document, the same to a file as to a stream, with the
+// titles' and the columns' own fonts and colours, one record to a line or
+// more.
+TEST_F(TRtfFixture, TheBodyGoesStraightOutOnceTheTablesAreComplete) {
+    MakeNumberedTable(Table, 30000);
+    Bind();
+    TFont arial = Black;
+    arial.Name = "Arial";
+    arial.Color = clNavy;
+    arial.Style = fsItalic;
+    View.Column(0).SetFont(arial);
+    View.Column(0).SetColor(clYellow);
+    View.Column(1).SetTitleColor(clAqua);
+    TFont courier = Black;
+    courier.Name = "Courier New";
+    courier.Color = clMaroon;
+    View.Column(1).SetTitleFont(courier);
+    const auto waitingBody = [&] {
+        View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams&) {};
+        std::string out = Run();
+        View.OnGetCellParams = nullptr;
+        return out;
+    };
+    for (int perLine : {1, 3}) {
+        Writer.SetDestCols(perLine);
+        const std::string direct = Run();
+        const std::string waited = waitingBody();
+        ASSERT_GT(waited.size(), 9u << 20) << "the body must spill to the file";
+        EXPECT_TRUE(direct == waited) << perLine;
+        EXPECT_NE(direct.find("{\\fonttbl\\f0\\fnil MS Sans Serif;\\f1\\fnil Courier New;"
+                              "\\f2\\fnil Arial;}\r\n\\trowd"),
+                  std::string::npos);
+        EXPECT_NE(direct.find("\\i\\f2\\cf6\\cb5 30000\\cell}\r\n"
+                              "\\pard\\intbl{\\ql\\sb12\\sa12\\fs16\\f0\\cf0\\cb1 N30000\\cell}"),
+                  std::string::npos);
+        const std::string path = ::testing::TempDir() + "/direct_body.rtf";
+        Writer.ExportToFile(path);
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        std::string onDisk;
+        char buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            onDisk.append(buf, n);
+        std::fclose(f);
+        std::remove(path.c_str());
+        EXPECT_TRUE(onDisk == direct) << perLine;
+    }
+}
+
+// A handler that changes a column during the walk: to a font and colour the
+// tables hold already, the document is the one a waiting body gives; to new
+// ones, the head that is out cannot name them and the export fails rather
+// than write a document with the wrong fonts.
+TEST_F(TRtfFixture, AColumnChangedDuringTheWalk) {
+    BuildSeven();
+    Writer.SetNeedTitle(false);
+    TFont next = Black;
+    Writer.AfterWriteRow = [&](TKXExport& w) {
+        if (w.WrittenCount() == 3) View.Column(2).SetFont(next);
+    };
+    const auto waitingBody = [&] {
+        View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams&) {};
+        std::string out = Run();
+        View.OnGetCellParams = nullptr;
+        return out;
+    };
+    next.Style = fsBold; // the same name and colour: nothing new to enter
+    View.Column(2).SetFont(Black);
+    const std::string direct = Run();
+    View.Column(2).SetFont(Black);
+    EXPECT_EQ(direct, waitingBody());
+    EXPECT_NE(direct.find("\\fs16\\b\\f0\\cf0\\cb1 T4\\cell}"), std::string::npos) << direct;
+
+    next.Name = "Courier New";
+    View.Column(2).SetFont(Black);
+    const std::string waited = waitingBody();
+    EXPECT_NE(waited.find("\\f1\\fnil Courier New;"), std::string::npos);
+    const std::string path = ::testing::TempDir() + "/changed_walk.rtf";
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("before", f);
+        std::fclose(f);
+    }
+    View.Column(2).SetFont(Black);
+    EXPECT_THROW(Writer.ExportToFile(path), EDatabaseError);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char buf[16] = {};
+    EXPECT_EQ(std::fread(buf, 1, sizeof buf, f), 6u);
+    std::fclose(f);
+    EXPECT_STREQ(buf, "before");
+    std::remove(path.c_str());
+    std::remove((path + ".partial").c_str());
+    // The writer is ready for the next export.
+    Writer.AfterWriteRow = nullptr;
+    View.Column(2).SetFont(Black);
+    EXPECT_EQ(Count(Run(), "\\trowd"), 7u);
+}
+
+// The control words before a text are kept per column; a cell that the hook
+// gives another colour, and the plain cells after it, must each carry their
+// own.
+TEST_F(TRtfFixture, CellsOfOneColumnKeepTheirOwnFormat) {
+    BuildSeven();
+    Writer.SetNeedTitle(false);
+    View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams& p) {
+        if (p.Text == "S2" || p.Text == "S3") p.Background = clRed;
+        if (p.Text == "S5") p.Background = clWindow; // white by another name
+    };
+    const std::string out = Run();
+    for (char c = '1'; c <= '7'; ++c) {
+        const std::string cb = c == '2' || c == '3' ? "\\cb3 " : "\\cb1 ";
+        EXPECT_EQ(Count(out, "\\f0\\cf0" + cb + "S" + c + "\\cell}"), 1u) << c;
+        EXPECT_EQ(Count(out, "\\f0\\cf0\\cb1 R" + std::string(1, c) + "\\cell}"), 1u) << c;
+    }
+    // Lines shaded alike are defined alike; the red line has its own.
+    EXPECT_EQ(Count(out, "\\clcfpat3"), 2u);
 }

@@ -319,3 +319,52 @@ TEST_F(TXmlFixture, FieldTypesOfEveryKind) {
     }
     EXPECT_EQ(TKXExport2XML::XMLFieldType(nullptr), "\"bin.hex\" SUBTYPE=\"Text\"");
 }
+
+// Values made of every arrangement of up to three pieces, each a character
+// that is written as it is, as an entity or reference, or replaced, so that
+// each stands at the start, the end and beside every other. A value must read
+// as its pieces written one by one.
+TEST_F(TXmlFixture, EveryEscapeAtEveryPlaceInTheValue) {
+    const std::string R = "\xEF\xBF\xBD";
+    struct TPiece {
+        std::string Text, InAttribute, InContent;
+    };
+    const std::vector<TPiece> pieces = {
+        {"a", "a", "a"},
+        {"&", "&amp;", "&amp;"},
+        {"<", "&lt;", "&lt;"},
+        {">", "&gt;", "&gt;"},
+        {"\"", "&quot;", "\""},
+        {"\t", "&#9;", "\t"},
+        {"\n", "&#10;", "\n"},
+        {"\r", "&#13;", "&#13;"},
+        {"\x01", R, R},
+        {"\xC3\xA9", "\xC3\xA9", "\xC3\xA9"},
+        {"\xC3", R, R}, // a lead byte without its continuation
+        {"\xEF\xBF\xBF", R, R},
+    };
+    std::vector<TPiece> values;
+    std::vector<TPiece> level = {{}};
+    for (int length = 1; length <= 3; ++length) {
+        std::vector<TPiece> next;
+        for (const TPiece& v : level)
+            for (const TPiece& p : pieces)
+                next.push_back({v.Text + p.Text, v.InAttribute + p.InAttribute,
+                                v.InContent + p.InContent});
+        values.insert(values.end(), next.begin(), next.end());
+        level = std::move(next);
+    }
+    std::vector<TValue> texts;
+    for (const TPiece& v : values)
+        texts.push_back(TValue::OfText(v.Text));
+    OneColumn("T", ftMemo, texts);
+    Writer.SetIncludeMemo(true);
+    std::string packet, recordSet;
+    for (const TPiece& v : values) {
+        packet += "<ROW T=\"" + v.InAttribute + "\"/>\r\n";
+        recordSet += "  <R1>\r\n    <T>" + v.InContent + "</T>\r\n  </R1>\r\n";
+    }
+    EXPECT_TRUE(Rows() == packet);
+    Writer.SetXMLScheme(2);
+    EXPECT_TRUE(Rows() == recordSet);
+}
