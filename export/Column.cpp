@@ -3,7 +3,7 @@
 #include "export/TableView.h"
 
 TColumn::TColumn(TTableView& view, std::string fieldName)
-    : fView(view), fFieldName(std::move(fieldName)) {}
+    : fView(view), fViewFont(&view.Font()), fViewColor(&view.ColorRef()), fFieldName(std::move(fieldName)) {}
 
 void TColumn::RestoreDefaults() {
     fWidth.reset();
@@ -32,14 +32,6 @@ int TColumn::DefaultWidth() const {
     return w;
 }
 
-TColor TColumn::Color() const { return fColor ? *fColor : fView.Color(); }
-
-TAlignment TColumn::Alignment() const {
-    if (fAlignment) return *fAlignment;
-    return fField ? fField->Alignment() : taLeftJustify;
-}
-
-const TFont& TColumn::Font() const { return fFont ? *fFont : fView.Font(); }
 
 std::string TColumn::TitleCaption() const {
     if (fTitleCaption) return *fTitleCaption;

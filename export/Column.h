@@ -26,11 +26,15 @@ public:
 
     int Width() const;
     void SetWidth(int v) { fWidth = v; }
-    TColor Color() const;
+    // Read for every exported cell: inline.
+    TColor Color() const { return fColor ? *fColor : *fViewColor; }
     void SetColor(TColor v) { fColor = v; }
-    TAlignment Alignment() const;
+    TAlignment Alignment() const {
+        if (fAlignment) return *fAlignment;
+        return fField ? fField->Alignment() : taLeftJustify;
+    }
     void SetAlignment(TAlignment v) { fAlignment = v; }
-    const TFont& Font() const;
+    const TFont& Font() const { return fFont ? *fFont : *fViewFont; }
     void SetFont(const TFont& v) { fFont = v; }
 
     // The heading.
@@ -50,6 +54,8 @@ private:
     int DefaultWidth() const;
 
     TTableView& fView;
+    const TFont* fViewFont;   // the view's, which outlives its columns
+    const TColor* fViewColor;
     std::string fFieldName;
     TField* fField = nullptr;
     bool fVisible = true;

@@ -68,6 +68,7 @@ public:
     bool Flat() const { return fFlat; }
     void SetFlat(bool v) { fFlat = v; }
     TColor Color() const { return fColor; }
+    const TColor& ColorRef() const { return fColor; }
     void SetColor(TColor v) { fColor = v; }
     TColor FixedColor() const { return fFixedColor; }
     void SetFixedColor(TColor v) { fFixedColor = v; }
