@@ -13,17 +13,6 @@ TADOTable::~TADOTable() {
     }
 }
 
-void TADOTable::CheckInactive() const {
-    if (Active()) throw EDatabaseError("Operation is not allowed when the object is open");
-}
-
-void TADOTable::SetTableName(const std::string& name) {
-    std::string trimmed(Trim(name));
-    if (trimmed == fTableName) return;
-    CheckInactive();
-    fTableName = std::move(trimmed);
-}
-
 void TADOTable::SetConnectionString(const std::string& text) {
     if (text == fConnectionString) return;
     CheckInactive();
@@ -31,13 +20,13 @@ void TADOTable::SetConnectionString(const std::string& text) {
 }
 
 std::string TADOTable::TablePath() const {
-    if (fTableName.empty()) throw EDatabaseError("Table name is missing");
+    const std::string& tableName = RequiredTableName();
     if (Trim(fConnectionString).empty()) throw EDatabaseError("The connection string is empty");
     TADOConnectionTarget target = TADOConnection::Resolve(fConnectionString);
     namespace fs = std::filesystem;
-    fs::path name(fTableName);
+    fs::path name(tableName);
     if (name.is_absolute() || name.has_parent_path())
-        throw EDatabaseError("The table name '" + fTableName +
+        throw EDatabaseError("The table name '" + tableName +
                              "' must name a file of the connection's directory");
     if (!name.has_extension())
         name += target.Format == TTableFormat::Dbase     ? ".dbf"
@@ -104,14 +93,4 @@ void TADOTable::SetSort(const std::string& text) {
     if (text == fSort) return;
     if (Active()) SetSortKeys(ParseSort(text));
     fSort = text;
-}
-
-void TADOTable::UpdateIndexDefs() {
-    if (Active()) return;
-    std::string path = TablePath();
-    std::unique_ptr<TTableDriver> driver = MakeDriver(path);
-    FieldDefs().Clear();
-    IndexDefs().Clear();
-    driver->Open(path, FieldDefs(), IndexDefs());
-    driver->Close();
 }

@@ -13,13 +13,13 @@
 // (docs/filters.md), comparing texts without regard to case.
 class TADOTable : public TDriverDataSet {
 public:
-    TADOTable() = default;
+    TADOTable() : TDriverDataSet("Operation is not allowed when the object is open") {}
     ~TADOTable() override;
     std::string ClassName() const override { return "TADOTable"; }
 
     // Raise while the table is open.
-    const std::string& TableName() const { return fTableName; }
-    void SetTableName(const std::string& name); // surrounding blanks removed
+    using TDriverDataSet::SetTableName; // surrounding blanks removed
+    using TDriverDataSet::TableName;
     // The string as BuildADOConnection builds it, or as the connection
     // completed it.
     const std::string& ConnectionString() const { return fConnectionString; }
@@ -34,7 +34,7 @@ public:
 
     // Index definitions of an open table are those read at its opening; a
     // closed table reads them from the files.
-    void UpdateIndexDefs() override;
+    void UpdateIndexDefs() override { ReadDefinitionsWhenClosed(); }
 
     // The file that opens; a name without extension gets the driver's
     // (.dbf, .db, .txt). Raises when the connection string does not resolve
@@ -47,10 +47,8 @@ protected:
     std::unique_ptr<TRecordFilter> CompileFilter(const std::string& text) override;
 
 private:
-    void CheckInactive() const;
     std::vector<TSortKey> ParseSort(const std::string& text) const;
 
-    std::string fTableName;
     std::string fConnectionString;
     std::string fSort;
 };

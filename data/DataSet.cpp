@@ -165,8 +165,12 @@ void TDataSet::RebuildOrder() {
         fIdentity = false;
         fOrder.clear();
         fOrder.reserve(total);
-        for (uint32_t r = 0; r < total; ++r)
-            if (InternalRecordLive(r) && Accepts(r)) fOrder.push_back(r);
+        if (filtering) {
+            for (uint32_t r = 0; r < total; ++r)
+                if (InternalRecordLive(r) && Accepts(r)) fOrder.push_back(r);
+        } else {
+            InternalAppendLive(fOrder);
+        }
         if (!fSortKeys.empty())
             TRecordSorter::Sort(fOrder, fSortKeys, [this](uint32_t rec, int fieldNo, TValue& out) {
                 InternalGetValue(rec, fieldNo, out);
@@ -387,6 +391,12 @@ bool TDataSet::ReadsConcurrently(int fieldNo) const {
 
 void TDataSet::InternalGetValueConcurrently(uint32_t, int, TValue&) const {
     throw EDatabaseError("This dataset cannot be read on two threads");
+}
+
+void TDataSet::InternalAppendLive(std::vector<uint32_t>& order) const {
+    const uint32_t total = InternalRecordCount();
+    for (uint32_t r = 0; r < total; ++r)
+        if (InternalRecordLive(r)) order.push_back(r);
 }
 
 void TDataSet::HaltReadAhead() {

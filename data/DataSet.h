@@ -164,6 +164,9 @@ protected:
     virtual bool InternalRecordLive(uint32_t rec) const { (void)rec; return true; }
     // True when every physical record is live, so the order needs no vector.
     virtual bool InternalAllLive() const { return true; }
+    // Appends the live records' numbers in order; a storage that keeps its
+    // flags compactly does it faster than a call per record.
+    virtual void InternalAppendLive(std::vector<uint32_t>& order) const;
     virtual void InternalGetValue(uint32_t rec, int fieldNo, TValue& out) = 0;
     // For fields where InternalReadsConcurrently says so: InternalGetValue
     // callable from another thread beside this one's reads, while the
@@ -173,6 +176,15 @@ protected:
         return false;
     }
     virtual void InternalGetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const;
+    // Likewise: a number's plain digits as the file holds them, where it
+    // holds them so; false otherwise (read the value).
+    virtual bool InternalGetDigitsConcurrently(uint32_t rec, int fieldNo,
+                                               std::string_view& digits) const {
+        (void)rec;
+        (void)fieldNo;
+        (void)digits;
+        return false;
+    }
     // Writes a changed or new record and returns its physical number. `rec`
     // is the record being changed, or -1 for a new one. The write is whole
     // or not at all: on failure the table keeps its previous content.

@@ -24,6 +24,19 @@ void TDateTimeField::FormatValue(const TValue& v, std::string& out, bool display
     }
 }
 
+bool TDateTimeField::AppendDisplayOfDigits(std::string_view digits, std::string& out) const {
+    if (DataType() != ftDate || !DisplayFormat().empty() || digits.size() != 8) return false;
+    int part[8];
+    for (size_t i = 0; i < 8; ++i) {
+        if (digits[i] < '0' || digits[i] > '9') return false;
+        part[i] = digits[i] - '0';
+    }
+    const int year = part[0] * 1000 + part[1] * 100 + part[2] * 10 + part[3];
+    const TFormatSettings& fs = FormatSettings();
+    return AppendFormatDate(out, fs.ShortDateFormat, year, part[4] * 10 + part[5],
+                            part[6] * 10 + part[7], fs);
+}
+
 void TDateTimeField::ParseText(std::string_view text, TValue& out) const {
     double d = 0;
     bool ok;

@@ -7,6 +7,8 @@
 class TDateTimeField : public TField {
 public:
     using TField::TField;
+    // A date as YYYYMMDD, shown in the short date format.
+    bool AppendDisplayOfDigits(std::string_view digits, std::string& out) const override;
 
 protected:
     void FormatValue(const TValue& v, std::string& out, bool display) const override;

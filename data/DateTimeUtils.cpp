@@ -591,25 +591,18 @@ char* PutNumber(char* at, int64_t v, int minDigits) {
         *at++ = buf[--n];
     return at;
 }
-} // namespace
 
-void AppendFormatDateTime(std::string& out, std::string_view pattern, double dt,
-                          const TFormatSettings& fs) {
-    const TSplit s = Split(dt);
-    if (!s.Ok) return; // NaN, infinity or far outside the calendar: nothing to show
+// The pattern compiled for this thread; null when it is not a plain
+// numeric one.
+const TCompiledPattern* SimplePattern(std::string_view pattern, const TFormatSettings& fs) {
     thread_local TCompiledPattern compiled;
     if (!compiled.Matches(pattern, fs)) compiled.Compile(pattern, fs);
-    if (!compiled.Simple || compiled.Items.size() > 32 || s.Day < -693593 || s.Day > 2958465) {
-        FormatParts(out, pattern, PartsOf(s), s.Ms, fs, 0);
-        return;
-    }
-    // Years 1..9999 here, so every number fits its few digits.
-    int64_t year;
-    int month, day;
-    CivilFromDays(s.Day - UnixToDayZero, year, month, day);
-    const int hour = static_cast<int>(s.Ms / 3600000);
-    const int minute = static_cast<int>(s.Ms / 60000 % 60);
-    const int second = static_cast<int>(s.Ms / 1000 % 60);
+    return compiled.Simple && compiled.Items.size() <= 32 ? &compiled : nullptr;
+}
+
+// Years 1..9999 only, so every number fits its few digits.
+void AppendCompiled(std::string& out, const TCompiledPattern& compiled, int64_t year, int month,
+                    int day, int hour, int minute, int second) {
     char text[32 * 4];
     char* at = text;
     for (const TCompiledPattern::TItem& item : compiled.Items) {
@@ -641,6 +634,35 @@ void AppendFormatDateTime(std::string& out, std::string_view pattern, double dt,
         }
     }
     out.append(text, static_cast<size_t>(at - text));
+}
+} // namespace
+
+void AppendFormatDateTime(std::string& out, std::string_view pattern, double dt,
+                          const TFormatSettings& fs) {
+    const TSplit s = Split(dt);
+    if (!s.Ok) return; // NaN, infinity or far outside the calendar: nothing to show
+    const TCompiledPattern* compiled = SimplePattern(pattern, fs);
+    if (!compiled || s.Day < -693593 || s.Day > 2958465) {
+        FormatParts(out, pattern, PartsOf(s), s.Ms, fs, 0);
+        return;
+    }
+    int64_t year;
+    int month, day;
+    CivilFromDays(s.Day - UnixToDayZero, year, month, day);
+    AppendCompiled(out, *compiled, year, month, day, static_cast<int>(s.Ms / 3600000),
+                   static_cast<int>(s.Ms / 60000 % 60), static_cast<int>(s.Ms / 1000 % 60));
+}
+
+bool AppendFormatDate(std::string& out, std::string_view pattern, int year, int month, int day,
+                      const TFormatSettings& fs) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > DaysInMonth(year, month))
+        return false;
+    if (const TCompiledPattern* compiled = SimplePattern(pattern, fs))
+        AppendCompiled(out, *compiled, year, month, day, 0, 0, 0);
+    else
+        AppendFormatDateTime(out, pattern, EncodeDate(year, month, day), fs);
+    return true;
 }
 
 std::string FormatDateTime(std::string_view pattern, double dt, const TFormatSettings& fs) {

@@ -16,7 +16,6 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -52,15 +51,6 @@ std::string Hex(unsigned v) {
     return std::string("0x") + digits[(v >> 4) & 15] + digits[v & 15];
 }
 
-bool Writable(const std::string& path) {
-    return access(path.c_str(), W_OK) == 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    fs::path dir = fs::path(path).parent_path();
-    return dir.empty() ? std::string(".") : dir.string();
-}
-
 bool SameStructure(const std::vector<TDbfColumn>& a, const std::vector<TDbfColumn>& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -73,10 +63,6 @@ bool SameStructure(const std::vector<TDbfColumn>& a, const std::vector<TDbfColum
 TDbfDriver::TDbfDriver() = default;
 
 TDbfDriver::~TDbfDriver() = default;
-
-void TDbfDriver::Fail(const std::string& what) const {
-    throw EDatabaseError("Cannot open table \"" + fPath + "\": " + what);
-}
 
 std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
     auto s = std::make_unique<TState>();
@@ -315,6 +301,31 @@ bool TDbfDriver::RecordLive(uint32_t rec) const {
     return bits.empty() || !((bits[rec / 64] >> (rec % 64)) & 1);
 }
 
+// Word by word through the deleted flags: opening a table with deleted
+// records builds its order from them.
+void TDbfDriver::AppendLive(std::vector<uint32_t>& order) const {
+    if (!fState) return;
+    const uint32_t count = fState->Header.RecordCount;
+    const std::vector<uint64_t>& bits = fState->DeletedBits;
+    if (bits.empty()) {
+        for (uint32_t r = 0; r < count; ++r)
+            order.push_back(r);
+        return;
+    }
+    for (size_t w = 0; w < bits.size(); ++w) {
+        const uint32_t first = static_cast<uint32_t>(w * 64);
+        const uint32_t end = std::min<uint32_t>(count, first + 64);
+        const uint64_t live = ~bits[w];
+        if (live == ~0ull) {
+            for (uint32_t r = first; r < end; ++r)
+                order.push_back(r);
+        } else {
+            for (uint32_t r = first; r < end; ++r)
+                if (live >> (r - first) & 1) order.push_back(r);
+        }
+    }
+}
+
 bool TDbfDriver::AllLive() const {
     return !fState || fState->Deleted == 0;
 }
@@ -323,8 +334,7 @@ void TDbfDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
     if (!fState) throw EDatabaseError("The table is not open");
     if (rec >= fState->Header.RecordCount || fieldNo < 0 ||
         static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
-        throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(rec + 1) +
-                             " or no field " + std::to_string(fieldNo + 1));
+        NoSuchValue(rec + 1, fieldNo + 1);
     fState->Codec.Decode(fState->Record(rec), static_cast<size_t>(fieldNo), out);
 }
 
@@ -335,13 +345,19 @@ bool TDbfDriver::ReadsConcurrently(int fieldNo) const {
 }
 
 // Beside GetValue on another thread: the same decoding.
+bool TDbfDriver::GetDigitsConcurrently(uint32_t rec, int fieldNo, std::string_view& digits) const {
+    if (!fState || rec >= fState->Header.RecordCount || fieldNo < 0 ||
+        static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
+        return false;
+    return fState->Codec.Digits(fState->Record(rec), static_cast<size_t>(fieldNo), digits);
+}
+
 void TDbfDriver::GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const {
     if (!fState) throw EDatabaseError("The table is not open");
     // Which fields may come here the caller asked ReadsConcurrently once.
     if (rec >= fState->Header.RecordCount || fieldNo < 0 ||
         static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
-        throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(rec + 1) +
-                             " or no field " + std::to_string(fieldNo + 1));
+        NoSuchValue(rec + 1, fieldNo + 1);
     fState->Codec.Decode(fState->Record(rec), static_cast<size_t>(fieldNo), out);
 }
 
@@ -357,32 +373,6 @@ void TDbfDriver::Refresh() {
 }
 
 // ---- Writing ---------------------------------------------------------------------
-
-void TDbfDriver::CheckWritable() const {
-    if (!fState) throw EDatabaseError("The table is not open");
-    if (!fReadOnlyReason.empty())
-        throw EDatabaseError("Cannot modify table \"" + fPath + "\": " + fReadOnlyReason);
-}
-
-void TDbfDriver::CheckUnchanged() const {
-    struct stat now;
-    const struct stat& then = fState->Stat;
-    if (stat(fPath.c_str(), &now) != 0 || now.st_ino != then.st_ino || now.st_dev != then.st_dev ||
-        now.st_size != then.st_size || now.st_mtim.tv_sec != then.st_mtim.tv_sec ||
-        now.st_mtim.tv_nsec != then.st_mtim.tv_nsec)
-        throw EDatabaseError("Table \"" + fPath +
-                             "\" was changed by another program; refresh it before editing");
-}
-
-void TDbfDriver::LockForWrite() {
-    fLock.LockExclusive(fPath); // on failure our shared lock stays
-    try {
-        CheckUnchanged();
-    } catch (...) {
-        fLock.Downgrade();
-        throw;
-    }
-}
 
 std::string TDbfDriver::NewHeader(const TState& s, uint32_t count) const {
     std::string header(reinterpret_cast<const char*>(s.Map.Data()), s.Header.HeaderLength);
@@ -445,22 +435,20 @@ uint32_t TDbfDriver::Post(int64_t rec, const std::vector<TValue>& values) {
     TState& s = *fState;
     const TDbfHeader& h = s.Header;
     TDbfRecordCodec& codec = s.Codec;
-    if (values.size() != codec.ColumnCount())
-        throw EDatabaseError("Table \"" + fPath + "\" has " + std::to_string(codec.ColumnCount()) +
-                             " fields, not " + std::to_string(values.size()));
+    CheckValueCount(codec.ColumnCount(), values.size());
     const bool inserting = rec < 0;
     if (!inserting && (rec >= h.RecordCount || *s.Record(static_cast<uint32_t>(rec)) == '*'))
-        throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
-                             "\" does not exist or was deleted");
-    if (inserting && h.RecordCount == UINT32_MAX)
-        throw EDatabaseError("Table \"" + fPath + "\" is full");
-    LockForWrite();
+        NoSuchRecord(rec + 1);
+    if (inserting && h.RecordCount == UINT32_MAX) TableFull();
+    LockForWrite(fState->Stat);
 
+    // Whatever fails before the write gives the lock back.
     std::unique_ptr<TDbfMemoAppender> memo;
-    if (s.Memo.IsOpen()) memo = std::make_unique<TDbfMemoAppender>(s.Memo);
-    fRecord.assign(h.RecordLength, 0);
-    std::string header = NewHeader(s, inserting ? h.RecordCount + 1 : h.RecordCount);
+    std::string header;
     try {
+        if (s.Memo.IsOpen()) memo = std::make_unique<TDbfMemoAppender>(s.Memo);
+        fRecord.assign(h.RecordLength, 0);
+        header = NewHeader(s, inserting ? h.RecordCount + 1 : h.RecordCount);
         if (inserting)
             codec.Blank(fRecord.data());
         else
@@ -507,8 +495,10 @@ void TDbfDriver::Delete(uint32_t rec) {
         throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
                              "\" does not exist");
     if (*s.Record(rec) == '*') return;
-    LockForWrite();
+    // The copy first: nothing may fail between taking the lock and the write
+    // that gives it back.
     fRecord.assign(s.Record(rec), s.Record(rec) + s.Header.RecordLength);
     fRecord[0] = '*';
+    LockForWrite(fState->Stat);
     WriteTable(NewHeader(s, s.Header.RecordCount), rec, fRecord.data(), nullptr);
 }

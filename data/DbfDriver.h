@@ -3,9 +3,8 @@
 #include "data/DbfHeader.h"
 #include "data/DbfMemo.h"
 #include "data/DbfRecordCodec.h"
-#include "data/FileLock.h"
+#include "data/FileTableDriver.h"
 #include "data/MappedFile.h"
-#include "data/TableDriver.h"
 
 #include <memory>
 #include <string>
@@ -39,7 +38,7 @@ class TAtomicFile;
 // would not keep up to date), fields of unknown types, an unknown
 // language driver, a kind this program does not write, or files that
 // cannot be written.
-class TDbfDriver : public TTableDriver {
+class TDbfDriver : public TFileTableDriver {
 public:
     TDbfDriver();
     ~TDbfDriver() override;
@@ -50,10 +49,11 @@ public:
     uint32_t RecordCount() const override;
     bool RecordLive(uint32_t rec) const override;
     bool AllLive() const override;
+    void AppendLive(std::vector<uint32_t>& order) const override;
     void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
     bool ReadsConcurrently(int fieldNo) const override;
     void GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const override;
-    bool CanModify() const override { return fState && fReadOnlyReason.empty(); }
+    bool GetDigitsConcurrently(uint32_t rec, int fieldNo, std::string_view& digits) const override;
     uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
     void Delete(uint32_t rec) override;
     void Refresh() override;
@@ -65,27 +65,19 @@ public:
     std::string MemoPath() const;
     uint32_t DeletedCount() const;
     const std::vector<std::string>& IndexFiles() const { return fIndexFiles; }
-    // Why the table cannot be changed; empty when it can.
-    const std::string& ReadOnlyReason() const { return fReadOnlyReason; }
 
 private:
     struct TState;
     std::unique_ptr<TState> Load() const;
     void FindIndexes(const TFieldDefs& fields, TIndexDefs& indexes);
-    void CheckWritable() const;
-    void CheckUnchanged() const;
-    void LockForWrite();
     std::string NewHeader(const TState& s, uint32_t count) const;
     void WriteTable(std::string header, int64_t rec, const uint8_t* record, TDbfMemoAppender* memo);
     void CopyRange(TAtomicFile& file, uint64_t from, uint64_t to) const;
     std::string ComputeReadOnlyReason() const;
-    [[noreturn]] void Fail(const std::string& what) const;
+    bool IsOpen() const override { return fState != nullptr; }
 
-    std::string fPath;
     std::unique_ptr<TState> fState;
-    TFileLock fLock;
     std::vector<std::string> fIndexFiles;
-    std::string fReadOnlyReason;
     std::vector<uint8_t> fRecord;
     TValue fOld;
 };

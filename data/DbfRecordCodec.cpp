@@ -279,6 +279,22 @@ bool TDbfRecordCodec::DecodesConcurrently(size_t column) const {
     }
 }
 
+bool TDbfRecordCodec::Digits(const uint8_t* record, size_t column, std::string_view& out) const {
+    const TDbfColumn& c = fColumns[column];
+    if (c.NullBit >= 0 && NullBitSet(record, c.NullBit)) return false;
+    const uint8_t* p = record + c.Offset;
+    if (c.Kind == dkDate) {
+        // YYYYMMDD; anything else is for the value to judge.
+        for (int i = 0; i < 8; ++i)
+            if (p[i] < '0' || p[i] > '9') return false;
+        out = std::string_view(reinterpret_cast<const char*>(p), 8);
+        return true;
+    }
+    if (c.Kind != dkInteger && c.Kind != dkNumber) return false;
+    out = TrimBlanks(p, c.Length);
+    return !out.empty();
+}
+
 void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) const {
     const TDbfColumn& c = fColumns[column];
     if (c.NullBit >= 0 && NullBitSet(record, c.NullBit)) {

@@ -33,6 +33,9 @@ public:
     // memos (their file keeps a read position) nor for text in a code page
     // that needs a converter (which keeps state).
     bool DecodesConcurrently(size_t column) const;
+    // A number field's digits without its padding, or a date's YYYYMMDD;
+    // false for other fields, nulls and blanks.
+    bool Digits(const uint8_t* record, size_t column, std::string_view& out) const;
     // Writes one value into a record; memo values go to `memo`. Raises
     // EDatabaseError naming the field when the value does not fit.
     void Encode(uint8_t* record, size_t column, const TValue& v, TDbfMemoSink* memo);

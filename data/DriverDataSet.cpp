@@ -1,5 +1,8 @@
 #include "data/DriverDataSet.h"
 
+#include "data/DatabaseError.h"
+#include "data/TextUtils.h"
+
 TDriverDataSet::~TDriverDataSet() {
     try {
         Close();
@@ -7,13 +10,38 @@ TDriverDataSet::~TDriverDataSet() {
     }
 }
 
-void TDriverDataSet::InternalOpen() {
+void TDriverDataSet::SetTableName(const std::string& name) {
+    std::string trimmed(Trim(name));
+    if (trimmed == fTableName) return;
+    CheckInactive();
+    fTableName = std::move(trimmed);
+}
+
+void TDriverDataSet::CheckInactive() const {
+    if (Active()) throw EDatabaseError(fOpenRefusal);
+}
+
+const std::string& TDriverDataSet::RequiredTableName() const {
+    if (fTableName.empty()) throw EDatabaseError("Table name is missing");
+    return fTableName;
+}
+
+std::unique_ptr<TTableDriver> TDriverDataSet::OpenDriver() {
     std::string path = TablePath();
     std::unique_ptr<TTableDriver> driver = MakeDriver(path);
     FieldDefs().Clear();
     IndexDefs().Clear();
     driver->Open(path, FieldDefs(), IndexDefs());
-    fDriver = std::move(driver);
+    return driver;
+}
+
+void TDriverDataSet::ReadDefinitionsWhenClosed() {
+    if (Active()) return;
+    OpenDriver()->Close();
+}
+
+void TDriverDataSet::InternalOpen() {
+    fDriver = OpenDriver();
 }
 
 void TDriverDataSet::InternalClose() {
@@ -29,6 +57,10 @@ uint32_t TDriverDataSet::InternalRecordCount() const {
 
 bool TDriverDataSet::InternalRecordLive(uint32_t rec) const {
     return fDriver && fDriver->RecordLive(rec);
+}
+
+void TDriverDataSet::InternalAppendLive(std::vector<uint32_t>& order) const {
+    if (fDriver) fDriver->AppendLive(order);
 }
 
 bool TDriverDataSet::InternalAllLive() const {
@@ -49,6 +81,11 @@ bool TDriverDataSet::InternalReadsConcurrently(int fieldNo) const {
 
 void TDriverDataSet::InternalGetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const {
     fDriver->GetValueConcurrently(rec, fieldNo, out);
+}
+
+bool TDriverDataSet::InternalGetDigitsConcurrently(uint32_t rec, int fieldNo,
+                                                   std::string_view& digits) const {
+    return fDriver->GetDigitsConcurrently(rec, fieldNo, digits);
 }
 
 uint32_t TDriverDataSet::InternalPost(int64_t rec, const std::vector<TValue>& values) {

@@ -71,6 +71,14 @@ public:
     // Appends the display text of a value of this field, without OnGetText.
     // Safe on another thread than the field's reads, for readers ahead.
     void AppendDisplayText(const TValue& value, std::string& out) const;
+    // The same from the plain digits that a table file holds for a number
+    // (TTableDriver::GetDigitsConcurrently), without reading the value;
+    // false, with nothing appended, where the value must be read instead.
+    virtual bool AppendDisplayOfDigits(std::string_view digits, std::string& out) const {
+        (void)digits;
+        (void)out;
+        return false;
+    }
     bool AsBoolean() const;
     int32_t AsInteger() const;
     int64_t AsLargeInt() const;

@@ -59,6 +59,10 @@ int DayOfWeek(double dt); // 1 = Sunday .. 7 = Saturday
 // buffer for many cells.
 void AppendFormatDateTime(std::string& out, std::string_view pattern, double dt,
                           const TFormatSettings& fs = FormatSettings());
+// The same for a date given by its parts, with no time; false, and nothing
+// appended, for a day that does not exist.
+bool AppendFormatDate(std::string& out, std::string_view pattern, int year, int month, int day,
+                      const TFormatSettings& fs = FormatSettings());
 std::string FormatDateTime(std::string_view pattern, double dt,
                            const TFormatSettings& fs = FormatSettings());
 std::string DateToStr(double dt, const TFormatSettings& fs = FormatSettings());
@@ -83,6 +87,14 @@ void AppendFixed(std::string& out, double v, int decimals,
 std::string FormatFloat(std::string_view pattern, double v,
                         const TFormatSettings& fs = FormatSettings());
 void AppendInt(std::string& out, int64_t v);
+// The general format of a number given as plain digits, as a table file
+// holds them ("-12.50", "7", "0.003"), made from the digits themselves;
+// false (and nothing appended) where that might differ from AppendFloat of
+// the value, and the caller takes the long way.
+bool AppendPlainDecimal(std::string& out, std::string_view digits, int precision = 15,
+                        const TFormatSettings& fs = FormatSettings());
+// Likewise for AppendInt: true only for digits that are already its text.
+bool AppendPlainInteger(std::string& out, std::string_view digits);
 
 // Parsers; the Try forms return false where the text is not a value of the
 // kind, the others raise EConvertError naming the text.

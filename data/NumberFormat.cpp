@@ -556,6 +556,70 @@ std::string FormatFloat(std::string_view pattern, double v, const TFormatSetting
     return out;
 }
 
+bool AppendPlainDecimal(std::string& out, std::string_view s, int precision,
+                        const TFormatSettings& fs) {
+    size_t i = 0;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative) i = 1;
+    const size_t intBegin = i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+        ++i;
+    const size_t intEnd = i;
+    size_t fracBegin = i, fracEnd = i;
+    if (i < s.size() && s[i] == '.') {
+        fracBegin = ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+            ++i;
+        fracEnd = i;
+        // Digits on both sides of the point, as the files write them.
+        if (fracEnd == fracBegin || intEnd == intBegin) return false;
+    }
+    if (i != s.size() || intEnd == intBegin) return false;
+    size_t lead = intBegin;
+    while (lead < intEnd && s[lead] == '0')
+        ++lead;
+    while (fracEnd > fracBegin && s[fracEnd - 1] == '0')
+        --fracEnd;
+    const size_t intDigits = intEnd - lead;
+    size_t zeros = 0; // after the point, before the first digit of a value below 1
+    if (intDigits == 0) {
+        while (fracBegin + zeros < fracEnd && s[fracBegin + zeros] == '0')
+            ++zeros;
+        if (fracBegin + zeros == fracEnd) {
+            out += '0'; // zero, negative zero too
+            return true;
+        }
+    }
+    // Up to 15 significant digits are the shortest text of the nearest
+    // double, so they are what AppendFloat writes, in fixed notation while
+    // the exponent stays within -4 .. precision-1.
+    const size_t significant = intDigits > 0 ? intDigits + (fracEnd - fracBegin)
+                                             : fracEnd - fracBegin - zeros;
+    // With more digits asked for, AppendFloat shows the double's own.
+    if (precision > 15 || significant > static_cast<size_t>(std::max(precision, 1))) return false;
+    if (intDigits > 0 ? intDigits > static_cast<size_t>(precision) : zeros > 3) return false;
+    if (negative) out += '-';
+    if (intDigits > 0)
+        out.append(s.data() + lead, intDigits);
+    else
+        out += '0';
+    if (fracEnd > fracBegin) {
+        out += fs.DecimalSeparator;
+        out.append(s.data() + fracBegin, fracEnd - fracBegin);
+    }
+    return true;
+}
+
+bool AppendPlainInteger(std::string& out, std::string_view s) {
+    const size_t first = !s.empty() && s[0] == '-' ? 1 : 0;
+    const size_t n = s.size() - first;
+    if (n == 0 || n > 18 || (s[first] == '0' && (n > 1 || first == 1))) return false;
+    for (size_t i = first; i < s.size(); ++i)
+        if (s[i] < '0' || s[i] > '9') return false;
+    out += s;
+    return true;
+}
+
 void AppendInt(std::string& out, int64_t v) {
     char buf[24];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);

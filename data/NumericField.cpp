@@ -46,6 +46,10 @@ void TIntegerField::FormatValue(const TValue& v, std::string& out, bool display)
         AppendInt(out, n);
 }
 
+bool TIntegerField::AppendDisplayOfDigits(std::string_view digits, std::string& out) const {
+    return DisplayFormat().empty() && AppendPlainInteger(out, digits);
+}
+
 void TIntegerField::ParseText(std::string_view text, TValue& out) const {
     int64_t n;
     if (!TryStrToInt64(text, n))
@@ -89,6 +93,10 @@ void TFloatField::FormatValue(const TValue& v, std::string& out, bool display) c
         AppendCurrency(out, d);
     else
         AppendFloat(out, d, fPrecision);
+}
+
+bool TFloatField::AppendDisplayOfDigits(std::string_view digits, std::string& out) const {
+    return DisplayFormat().empty() && !fCurrency && AppendPlainDecimal(out, digits, fPrecision);
 }
 
 void TFloatField::ParseText(std::string_view text, TValue& out) const {

@@ -17,6 +17,7 @@ public:
                   int size);
     int64_t MinValue() const { return fMin; }
     int64_t MaxValue() const { return fMax; }
+    bool AppendDisplayOfDigits(std::string_view digits, std::string& out) const override;
 
 protected:
     void FormatValue(const TValue& v, std::string& out, bool display) const override;
@@ -41,6 +42,7 @@ public:
     }
     // Significant digits shown.
     int Precision() const { return fPrecision; }
+    bool AppendDisplayOfDigits(std::string_view digits, std::string& out) const override;
     void SetPrecision(int v) {
         DisplayChanging();
         fPrecision = v < 1 ? 15 : (v > 17 ? 17 : v);

@@ -11,21 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr uint32_t NoRecord = UINT32_MAX;
-
-bool Writable(const std::string& path) {
-    return access(path.c_str(), W_OK) == 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    fs::path dir = fs::path(path).parent_path();
-    return dir.empty() ? std::string(".") : dir.string();
-}
+constexpr uint32_t NoRecord = TRecordSlots::None;
 
 std::string NameOf(const std::string& path) {
     return fs::path(path).filename().string();
@@ -94,10 +84,6 @@ struct TParadoxDriver::TState {
 
 TParadoxDriver::TParadoxDriver() = default;
 TParadoxDriver::~TParadoxDriver() = default;
-
-void TParadoxDriver::Fail(const std::string& what) const {
-    throw EDatabaseError("Cannot open table \"" + fPath + "\": " + what);
-}
 
 std::unique_ptr<TParadoxDriver::TState> TParadoxDriver::Load() const {
     auto s = std::make_unique<TState>();
@@ -260,8 +246,7 @@ void TParadoxDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDef
         }
         FindIndexes(indexes);
         fReadOnlyReason = ComputeReadOnlyReason();
-        fSlots.clear();
-        fSlotCount = fState->Blocks.RecordCount();
+        fSlots.Reset(fState->Blocks.RecordCount());
     } catch (...) {
         Close();
         throw;
@@ -274,8 +259,7 @@ void TParadoxDriver::Close() {
     fIndexFiles.clear();
     fPrimaryIndexPath.clear();
     fReadOnlyReason.clear();
-    fSlots.clear();
-    fSlotCount = 0;
+    fSlots.Reset(0);
 }
 
 const TParadoxHeader& TParadoxDriver::Header() const {
@@ -288,30 +272,23 @@ int TParadoxDriver::CodePage() const {
 }
 
 uint32_t TParadoxDriver::RecordCount() const {
-    return fState ? fSlotCount : 0;
-}
-
-uint32_t TParadoxDriver::FileRecordOf(uint32_t slot) const {
-    if (slot >= fSlotCount) return NoRecord;
-    return fSlots.empty() ? slot : fSlots[slot];
+    return fState ? fSlots.Count() : 0;
 }
 
 bool TParadoxDriver::RecordLive(uint32_t rec) const {
-    return fState && FileRecordOf(rec) != NoRecord;
+    return fState && fSlots.FileRecordOf(rec) != NoRecord;
 }
 
 bool TParadoxDriver::AllLive() const {
-    if (!fState || fSlots.empty()) return true;
-    return std::find(fSlots.begin(), fSlots.end(), NoRecord) == fSlots.end();
+    return fSlots.AllLive();
 }
 
 void TParadoxDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
     if (!fState) throw EDatabaseError("The table is not open");
-    const uint32_t fileRec = FileRecordOf(rec);
+    const uint32_t fileRec = fSlots.FileRecordOf(rec);
     if (fileRec == NoRecord || fieldNo < 0 ||
         static_cast<size_t>(fieldNo) >= fState->Codec.FieldCount())
-        throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(rec + 1) +
-                             " or no field " + std::to_string(fieldNo + 1));
+        NoSuchValue(rec + 1, fieldNo + 1);
     try {
         fState->Codec.Decode(fState->Record(fileRec), static_cast<size_t>(fieldNo), out,
                              fState->Blobs.IsOpen() ? &fState->Blobs : nullptr);
@@ -338,34 +315,10 @@ void TParadoxDriver::Refresh() {
     TIndexDefs ignored;
     FindIndexes(ignored);
     fReadOnlyReason = ComputeReadOnlyReason();
-    fSlots.clear();
-    fSlotCount = fState->Blocks.RecordCount();
+    fSlots.Reset(fState->Blocks.RecordCount());
 }
 
 // ---- Writing ---------------------------------------------------------------------
-
-void TParadoxDriver::CheckWritable() const {
-    if (!fState) throw EDatabaseError("The table is not open");
-    if (!fReadOnlyReason.empty())
-        throw EDatabaseError("Cannot modify table \"" + fPath + "\": " + fReadOnlyReason);
-}
-
-void TParadoxDriver::LockForWrite() {
-    fLock.LockExclusive(fPath); // on failure our shared lock stays
-    try {
-        struct stat now;
-        const struct stat& then = fState->Stat;
-        if (stat(fPath.c_str(), &now) != 0 || now.st_ino != then.st_ino ||
-            now.st_dev != then.st_dev || now.st_size != then.st_size ||
-            now.st_mtim.tv_sec != then.st_mtim.tv_sec ||
-            now.st_mtim.tv_nsec != then.st_mtim.tv_nsec)
-            throw EDatabaseError("Table \"" + fPath +
-                                 "\" was changed by another program; refresh it before editing");
-    } catch (...) {
-        fLock.Downgrade();
-        throw;
-    }
-}
 
 void TParadoxDriver::Rewrite(const std::vector<int64_t>& order, const std::vector<uint32_t>& slotOf,
                              uint32_t slotCount, const uint8_t* added, TParadoxBlobWriter* blobs,
@@ -411,11 +364,7 @@ void TParadoxDriver::Rewrite(const std::vector<int64_t>& order, const std::vecto
     }
     fState = Load();
     fLock.LockShared(fPath);
-    std::vector<uint32_t> slots(slotCount, NoRecord);
-    for (size_t i = 0; i < slotOf.size(); ++i)
-        slots[slotOf[i]] = static_cast<uint32_t>(i);
-    fSlots = std::move(slots);
-    fSlotCount = slotCount;
+    fSlots.Remap(slotOf, slotCount);
     if (!indexError.empty()) {
         // The table changed but its index could not follow: say so, and
         // keep the table from further changes until it is rebuilt.
@@ -430,21 +379,16 @@ uint32_t TParadoxDriver::Post(int64_t rec, const std::vector<TValue>& values) {
     TState& s = *fState;
     const TParadoxHeader& h = s.Header;
     TParadoxRecordCodec& codec = s.Codec;
-    if (values.size() != codec.FieldCount())
-        throw EDatabaseError("Table \"" + fPath + "\" has " + std::to_string(codec.FieldCount()) +
-                             " fields, not " + std::to_string(values.size()));
+    CheckValueCount(codec.FieldCount(), values.size());
     const bool inserting = rec < 0;
     uint32_t fileRec = NoRecord;
     if (!inserting) {
-        fileRec = rec < fSlotCount ? FileRecordOf(static_cast<uint32_t>(rec)) : NoRecord;
-        if (fileRec == NoRecord)
-            throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
-                                 "\" does not exist or was deleted");
+        fileRec = rec < fSlots.Count() ? fSlots.FileRecordOf(static_cast<uint32_t>(rec)) : NoRecord;
+        if (fileRec == NoRecord) NoSuchRecord(rec + 1);
     }
     const uint32_t count = s.Blocks.RecordCount();
-    if (inserting && (fSlotCount == UINT32_MAX - 1 || count >= 0x7FFFFFFF))
-        throw EDatabaseError("Table \"" + fPath + "\" is full");
-    LockForWrite();
+    if (inserting && (fSlots.Count() == UINT32_MAX - 1 || count >= 0x7FFFFFFF)) TableFull();
+    LockForWrite(fState->Stat);
     try {
         std::optional<TParadoxBlobWriter> blobs;
         if (s.Blobs.IsOpen()) blobs.emplace(s.Blobs.Map().View());
@@ -500,17 +444,13 @@ uint32_t TParadoxDriver::Post(int64_t rec, const std::vector<TValue>& values) {
         order.insert(order.begin() + static_cast<std::ptrdiff_t>(at), -1);
 
         // Which slot each written record fills.
-        std::vector<uint32_t> slotOfFile(count, NoRecord);
-        for (uint32_t slot = 0; slot < fSlotCount; ++slot) {
-            uint32_t r = FileRecordOf(slot);
-            if (r != NoRecord) slotOfFile[r] = slot;
-        }
-        const uint32_t slot = inserting ? fSlotCount : static_cast<uint32_t>(rec);
+        const std::vector<uint32_t> slotOfFile = fSlots.SlotsOfFile(count);
+        const uint32_t slot = inserting ? fSlots.Count() : static_cast<uint32_t>(rec);
         std::vector<uint32_t> slotOf;
         slotOf.reserve(order.size());
         for (int64_t r : order)
             slotOf.push_back(r < 0 ? slot : slotOfFile[static_cast<size_t>(r)]);
-        Rewrite(order, slotOf, inserting ? fSlotCount + 1 : fSlotCount, fRecord.data(),
+        Rewrite(order, slotOf, inserting ? fSlots.Count() + 1 : fSlots.Count(), fRecord.data(),
                 blobs ? &*blobs : nullptr, autoInc);
         return slot;
     } catch (...) {
@@ -522,26 +462,15 @@ uint32_t TParadoxDriver::Post(int64_t rec, const std::vector<TValue>& values) {
 void TParadoxDriver::Delete(uint32_t rec) {
     CheckWritable();
     TState& s = *fState;
-    const uint32_t fileRec = FileRecordOf(rec);
-    if (fileRec == NoRecord)
-        throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
-                             "\" does not exist or was deleted");
-    LockForWrite();
+    const uint32_t fileRec = fSlots.FileRecordOf(rec);
+    if (fileRec == NoRecord) NoSuchRecord(rec + 1);
+    LockForWrite(fState->Stat);
     try {
         const uint32_t count = s.Blocks.RecordCount();
-        std::vector<uint32_t> slotOfFile(count, NoRecord);
-        for (uint32_t slot = 0; slot < fSlotCount; ++slot) {
-            uint32_t r = FileRecordOf(slot);
-            if (r != NoRecord) slotOfFile[r] = slot;
-        }
         std::vector<int64_t> order;
         std::vector<uint32_t> slotOf;
-        for (uint32_t r = 0; r < count; ++r)
-            if (r != fileRec) {
-                order.push_back(r);
-                slotOf.push_back(slotOfFile[r]);
-            }
-        Rewrite(order, slotOf, fSlotCount, nullptr, nullptr, s.Header.AutoInc);
+        fSlots.Without(count, fileRec, order, slotOf);
+        Rewrite(order, slotOf, fSlots.Count(), nullptr, nullptr, s.Header.AutoInc);
     } catch (...) {
         fLock.Downgrade();
         throw;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "data/FileLock.h"
+#include "data/FileTableDriver.h"
 #include "data/MappedFile.h"
 #include "data/ParadoxBlobFile.h"
 #include "data/ParadoxBlockMap.h"
 #include "data/ParadoxHeader.h"
 #include "data/ParadoxRecordCodec.h"
-#include "data/TableDriver.h"
+#include "data/RecordSlots.h"
 
 #include <memory>
 #include <string>
@@ -30,7 +30,7 @@
 // keep key order and refuse a second record with the same key. Tables
 // whose secondary indexes or validity checks this program would not keep
 // up to date open read-only.
-class TParadoxDriver : public TTableDriver {
+class TParadoxDriver : public TFileTableDriver {
 public:
     TParadoxDriver();
     ~TParadoxDriver() override;
@@ -42,15 +42,12 @@ public:
     bool RecordLive(uint32_t rec) const override;
     bool AllLive() const override;
     void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
-    bool CanModify() const override { return fState && fReadOnlyReason.empty(); }
     uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
     void Delete(uint32_t rec) override;
     void Refresh() override;
 
     const TParadoxHeader& Header() const;
     int CodePage() const;
-    // Why the table cannot be changed; empty when it can.
-    const std::string& ReadOnlyReason() const { return fReadOnlyReason; }
     // The index files found beside the table (.px, .Xnn, .Ynn ...).
     const std::vector<std::string>& IndexFiles() const { return fIndexFiles; }
 
@@ -59,27 +56,18 @@ private:
     std::unique_ptr<TState> Load() const;
     void FindIndexes(TIndexDefs& indexes);
     std::string ComputeReadOnlyReason() const;
-    void CheckWritable() const;
-    void LockForWrite();
     // Writes the live records in `order` (file record numbers, or -1 for
     // `added`) as the new table and maps it; `slotOf` gives each written
     // record's slot.
     void Rewrite(const std::vector<int64_t>& order, const std::vector<uint32_t>& slotOf,
                  uint32_t slotCount, const uint8_t* added, class TParadoxBlobWriter* blobs,
                  int32_t autoInc);
-    uint32_t FileRecordOf(uint32_t slot) const;
-    [[noreturn]] void Fail(const std::string& what) const;
+    bool IsOpen() const override { return fState != nullptr; }
 
-    std::string fPath;
     std::unique_ptr<TState> fState;
-    TFileLock fLock;
     std::vector<std::string> fIndexFiles;
     std::string fPrimaryIndexPath;
-    std::string fReadOnlyReason;
-    // Record numbers stay while the table is open: slot -> record in the
-    // file (NoRecord once deleted). Empty while the two are the same.
-    std::vector<uint32_t> fSlots;
-    uint32_t fSlotCount = 0;
+    TRecordSlots fSlots;
     std::vector<uint8_t> fRecord;
     TValue fOld;
 };

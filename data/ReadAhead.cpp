@@ -41,6 +41,9 @@ TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields)
             fFields[slot] = nullptr;
     }
     if (fSlots.empty()) return;
+    fDigits.assign(fFields.size(), false);
+    for (size_t slot : fSlots)
+        fDigits[slot] = fFields[slot]->IsNumeric() || fFields[slot]->DataType() == ftDate;
     try {
         Start(dataSet.fPos);
         fActive = true;
@@ -150,6 +153,13 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
                 for (; next <= slot; ++next)
                     begin[next] = static_cast<uint32_t>(chunk.Text.size());
                 const TField& f = *fFields[slot];
+                // A number shown as the file writes it needs no value.
+                std::string_view digits;
+                if (fDigits[slot] && ds.InternalGetDigitsConcurrently(physical, f.FieldNo(), digits) &&
+                    f.AppendDisplayOfDigits(digits, chunk.Text)) {
+                    kinds[slot] = kOther;
+                    continue;
+                }
                 ds.InternalGetValueConcurrently(physical, f.FieldNo(), value);
                 kinds[slot] = value.Kind == TValueKind::Null      ? kNull
                               : value.Kind != TValueKind::Boolean ? kOther

@@ -98,6 +98,7 @@ private:
     TDataSet* fDataSet;
     std::vector<const TField*> fFields;
     std::vector<size_t> fSlots; // the slots that are read ahead
+    std::vector<bool> fDigits;  // numbers: try their plain digits first
     bool fActive = false;
     int fRestarts = 0;
 

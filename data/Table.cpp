@@ -26,17 +26,6 @@ TTable::~TTable() {
     }
 }
 
-void TTable::CheckInactive() const {
-    if (Active()) throw EDatabaseError("Cannot perform this operation on an open dataset");
-}
-
-void TTable::SetTableName(const std::string& name) {
-    std::string trimmed(Trim(name));
-    if (trimmed == fTableName) return;
-    CheckInactive();
-    fTableName = std::move(trimmed);
-}
-
 void TTable::SetDatabaseName(const std::string& directory) {
     if (directory == fDatabaseName) return;
     CheckInactive();
@@ -50,9 +39,8 @@ void TTable::SetReadOnly(bool v) {
 }
 
 std::string TTable::TablePath() const {
-    if (fTableName.empty()) throw EDatabaseError("Table name is missing");
     namespace fs = std::filesystem;
-    fs::path path(fTableName);
+    fs::path path(RequiredTableName());
     if (!path.is_absolute() && !fDatabaseName.empty()) path = fs::path(fDatabaseName) / path;
     if (!path.has_extension()) {
         for (const char* ext : {".db", ".dbf", ".txt"}) {
@@ -139,13 +127,13 @@ std::vector<TSortKey> TTable::KeysFor(const std::string& indexName,
     if (!fields.empty()) {
         const TIndexDef* def = IndexForFields(fields);
         if (!def)
-            throw EDatabaseError("No index for fields '" + fields + "' in table " + fTableName);
+            throw EDatabaseError("No index for fields '" + fields + "' in table " + TableName());
         return KeysOfIndex(*def);
     }
     if (!indexName.empty()) {
         int i = IndexDefs().IndexOf(indexName);
         if (i < 0)
-            throw EDatabaseError("Index '" + indexName + "' not found in table " + fTableName);
+            throw EDatabaseError("Index '" + indexName + "' not found in table " + TableName());
         return KeysOfIndex(IndexDefs()[i]);
     }
     // No index chosen: the file's order, which for a keyed Paradox table is
@@ -166,14 +154,4 @@ void TTable::SetIndexFieldNames(const std::string& fields) {
     if (Active()) SetSortKeys(KeysFor(std::string(), list));
     fIndexFieldNames = std::move(list);
     fIndexName.clear();
-}
-
-void TTable::UpdateIndexDefs() {
-    if (Active()) return;
-    std::string path = TablePath();
-    std::unique_ptr<TTableDriver> driver = MakeDriver(path);
-    FieldDefs().Clear();
-    IndexDefs().Clear();
-    driver->Open(path, FieldDefs(), IndexDefs());
-    driver->Close();
 }

@@ -15,13 +15,13 @@
 // syntax (docs/filters.md).
 class TTable : public TDriverDataSet {
 public:
-    TTable() = default;
+    TTable() : TDriverDataSet("Cannot perform this operation on an open dataset") {}
     ~TTable() override;
     std::string ClassName() const override { return "TTable"; }
 
     // Raise while the table is open.
-    const std::string& TableName() const { return fTableName; }
-    void SetTableName(const std::string& name); // surrounding blanks removed
+    using TDriverDataSet::SetTableName; // surrounding blanks removed
+    using TDriverDataSet::TableName;
     const std::string& DatabaseName() const { return fDatabaseName; }
     void SetDatabaseName(const std::string& directory);
     // Opened for reading only: no editing even when the file could be written.
@@ -47,7 +47,7 @@ public:
 
     // Reads the index (and field) definitions from the files when the table
     // is closed; an open table keeps those read when it opened.
-    void UpdateIndexDefs() override;
+    void UpdateIndexDefs() override { ReadDefinitionsWhenClosed(); }
 
     // The file that opens: DatabaseName joined with TableName; a name
     // without extension finds NAME.db, NAME.dbf or NAME.txt in that order.
@@ -60,12 +60,10 @@ protected:
     std::unique_ptr<TRecordFilter> CompileFilter(const std::string& text) override;
 
 private:
-    void CheckInactive() const;
     std::vector<TSortKey> KeysOfIndex(const TIndexDef& def) const;
     const TIndexDef* IndexForFields(const std::string& fields) const;
     std::vector<TSortKey> KeysFor(const std::string& indexName, const std::string& fields) const;
 
-    std::string fTableName;
     std::string fDatabaseName;
     std::string fIndexName;
     std::string fIndexFieldNames;

@@ -30,6 +30,11 @@ public:
         return true;
     }
     virtual bool AllLive() const { return true; }
+    // Appends the live records' numbers in order.
+    virtual void AppendLive(std::vector<uint32_t>& order) const {
+        for (uint32_t r = 0, n = RecordCount(); r < n; ++r)
+            if (RecordLive(r)) order.push_back(r);
+    }
     // Decodes one value of one record; the record is read only now.
     virtual void GetValue(uint32_t rec, int fieldNo, TValue& out) = 0;
     // Whether GetValueConcurrently may be called for the field from another
@@ -39,6 +44,15 @@ public:
         return false;
     }
     virtual void GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const;
+    // Likewise, for a number the file writes as plain digits, or a date as
+    // YYYYMMDD: those digits (a display can be made from them without the
+    // value); false otherwise.
+    virtual bool GetDigitsConcurrently(uint32_t rec, int fieldNo, std::string_view& digits) const {
+        (void)rec;
+        (void)fieldNo;
+        (void)digits;
+        return false;
+    }
 
     // Writing. A change reaches the file whole or not at all: after a failure
     // at any moment the file holds the old table or the new one. The default

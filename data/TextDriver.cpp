@@ -11,23 +11,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr uint32_t NoRecord = UINT32_MAX;
+constexpr uint32_t NoRecord = TRecordSlots::None;
 constexpr size_t MaxColumns = 16384;
 constexpr size_t MaxSchemaSize = 1 << 20;
-
-bool Writable(const std::string& path) {
-    return access(path.c_str(), W_OK) == 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    fs::path dir = fs::path(path).parent_path();
-    return dir.empty() ? std::string(".") : dir.string();
-}
 
 // Whether the text holds a NUL byte, and whether it is valid UTF-8.
 void CheckText(std::string_view s, bool& nul, bool& utf8) {
@@ -238,10 +228,6 @@ struct TTextDriver::TState {
 
 TTextDriver::TTextDriver() = default;
 TTextDriver::~TTextDriver() = default;
-
-void TTextDriver::Fail(const std::string& what) const {
-    throw EDatabaseError("Cannot open table \"" + fPath + "\": " + what);
-}
 
 std::unique_ptr<TTextDriver::TState> TTextDriver::Load(bool guessTypes) {
     auto s = std::make_unique<TState>();
@@ -491,8 +477,7 @@ void TTextDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDefs& 
                 size = fSchema->Fields[static_cast<size_t>(&c - fColumns.data())].Decimals;
             fields.Add(c.Name, c.Type, size);
         }
-        fSlots.clear();
-        fSlotCount = static_cast<uint32_t>(fState->Starts.Size());
+        fSlots.Reset(static_cast<uint32_t>(fState->Starts.Size()));
         fReadOnlyReason = ComputeReadOnlyReason();
     } catch (...) {
         Close();
@@ -510,22 +495,16 @@ void TTextDriver::Close() {
     fEncoding = enUtf8;
     fCodePage.reset();
     fReadOnlyReason.clear();
-    fSlots.clear();
-    fSlotCount = 0;
+    fSlots.Reset(0);
     fSplitRecord = -1;
 }
 
-uint32_t TTextDriver::FileRecordOf(uint32_t slot) const {
-    if (slot >= fSlotCount) return NoRecord;
-    return fSlots.empty() ? slot : fSlots[slot];
-}
-
 bool TTextDriver::RecordLive(uint32_t rec) const {
-    return fState && FileRecordOf(rec) != NoRecord;
+    return fState && fSlots.FileRecordOf(rec) != NoRecord;
 }
 
 bool TTextDriver::AllLive() const {
-    return fSlots.empty() || std::find(fSlots.begin(), fSlots.end(), NoRecord) == fSlots.end();
+    return fSlots.AllLive();
 }
 
 void TTextDriver::SplitRecord(uint32_t fileRec) {
@@ -563,10 +542,9 @@ void TTextDriver::SplitRecord(uint32_t fileRec) {
 
 void TTextDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
     if (!fState) throw EDatabaseError("The table is not open");
-    const uint32_t fileRec = FileRecordOf(rec);
+    const uint32_t fileRec = fSlots.FileRecordOf(rec);
     if (fileRec == NoRecord || fieldNo < 0 || static_cast<size_t>(fieldNo) >= fColumns.size())
-        throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(rec + 1) +
-                             " or no field " + std::to_string(fieldNo + 1));
+        NoSuchValue(rec + 1, fieldNo + 1);
     if (fSplitRecord != fileRec) SplitRecord(fileRec);
     const size_t f = static_cast<size_t>(fieldNo);
     if (f >= fSpans.size()) return out.SetNull();
@@ -626,36 +604,12 @@ void TTextDriver::Refresh() {
     }
     fState = std::move(fresh);
     fLock.LockShared(fPath);
-    fSlots.clear();
-    fSlotCount = static_cast<uint32_t>(fState->Starts.Size());
+    fSlots.Reset(static_cast<uint32_t>(fState->Starts.Size()));
     fSplitRecord = -1;
     fReadOnlyReason = ComputeReadOnlyReason();
 }
 
 // ---- Writing ---------------------------------------------------------------------
-
-void TTextDriver::CheckWritable() const {
-    if (!fState) throw EDatabaseError("The table is not open");
-    if (!fReadOnlyReason.empty())
-        throw EDatabaseError("Cannot modify table \"" + fPath + "\": " + fReadOnlyReason);
-}
-
-void TTextDriver::LockForWrite() {
-    fLock.LockExclusive(fPath); // on failure our shared lock stays
-    try {
-        struct stat now;
-        const struct stat& then = fState->Stat;
-        if (stat(fPath.c_str(), &now) != 0 || now.st_ino != then.st_ino ||
-            now.st_dev != then.st_dev || now.st_size != then.st_size ||
-            now.st_mtim.tv_sec != then.st_mtim.tv_sec ||
-            now.st_mtim.tv_nsec != then.st_mtim.tv_nsec)
-            throw EDatabaseError("Table \"" + fPath +
-                                 "\" was changed by another program; refresh it before editing");
-    } catch (...) {
-        fLock.Downgrade();
-        throw;
-    }
-}
 
 void TTextDriver::AppendRecord(std::string& line, const std::vector<TValue>& values) {
     const bool fixed = fSchema && fSchema->Fixed;
@@ -813,34 +767,25 @@ void TTextDriver::Rewrite(const std::vector<int64_t>& order, const std::vector<u
         // Should the new file not read back record for record, the open
         // table no longer matches it.
         fReadOnlyReason = "the file did not read back as written; open it again";
-        fSlots.clear();
-        fSlotCount = static_cast<uint32_t>(fState->Starts.Size());
+        fSlots.Reset(static_cast<uint32_t>(fState->Starts.Size()));
         fSplitRecord = -1;
         throw EDatabaseError("Table \"" + fPath +
                              "\" did not read back as it was written; open it again");
     }
-    std::vector<uint32_t> slots(slotCount, NoRecord);
-    for (size_t i = 0; i < slotOf.size(); ++i)
-        slots[slotOf[i]] = static_cast<uint32_t>(i);
-    fSlots = std::move(slots);
-    fSlotCount = slotCount;
+    fSlots.Remap(slotOf, slotCount);
     fSplitRecord = -1;
 }
 
 uint32_t TTextDriver::Post(int64_t rec, const std::vector<TValue>& values) {
     CheckWritable();
-    if (values.size() != fColumns.size())
-        throw EDatabaseError("Table \"" + fPath + "\" has " + std::to_string(fColumns.size()) +
-                             " fields, not " + std::to_string(values.size()));
+    CheckValueCount(fColumns.size(), values.size());
     const bool inserting = rec < 0;
     uint32_t fileRec = NoRecord;
     if (!inserting) {
-        fileRec = rec < fSlotCount ? FileRecordOf(static_cast<uint32_t>(rec)) : NoRecord;
-        if (fileRec == NoRecord)
-            throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
-                                 "\" does not exist or was deleted");
-    } else if (fSlotCount >= UINT32_MAX - 2) {
-        throw EDatabaseError("Table \"" + fPath + "\" is full");
+        fileRec = rec < fSlots.Count() ? fSlots.FileRecordOf(static_cast<uint32_t>(rec)) : NoRecord;
+        if (fileRec == NoRecord) NoSuchRecord(rec + 1);
+    } else if (fSlots.Count() >= UINT32_MAX - 2) {
+        TableFull();
     }
     std::string line;
     AppendRecord(line, values);
@@ -851,15 +796,11 @@ uint32_t TTextDriver::Post(int64_t rec, const std::vector<TValue>& values) {
                                  "\" cannot hold a record whose only value is empty");
         line.assign(2, fFormat.Quote);
     }
-    LockForWrite();
+    LockForWrite(fState->Stat);
     try {
         const uint32_t count = static_cast<uint32_t>(fState->Starts.Size());
-        std::vector<uint32_t> slotOfFile(count, NoRecord);
-        for (uint32_t slot = 0; slot < fSlotCount; ++slot) {
-            uint32_t r = FileRecordOf(slot);
-            if (r != NoRecord) slotOfFile[r] = slot;
-        }
-        const uint32_t slot = inserting ? fSlotCount : static_cast<uint32_t>(rec);
+        const std::vector<uint32_t> slotOfFile = fSlots.SlotsOfFile(count);
+        const uint32_t slot = inserting ? fSlots.Count() : static_cast<uint32_t>(rec);
         std::vector<int64_t> order;
         std::vector<uint32_t> slotOf;
         order.reserve(count + 1);
@@ -872,7 +813,7 @@ uint32_t TTextDriver::Post(int64_t rec, const std::vector<TValue>& values) {
             order.push_back(-1);
             slotOf.push_back(slot);
         }
-        Rewrite(order, slotOf, inserting ? fSlotCount + 1 : fSlotCount, line);
+        Rewrite(order, slotOf, inserting ? fSlots.Count() + 1 : fSlots.Count(), line);
         return slot;
     } catch (...) {
         fLock.Downgrade();
@@ -882,26 +823,15 @@ uint32_t TTextDriver::Post(int64_t rec, const std::vector<TValue>& values) {
 
 void TTextDriver::Delete(uint32_t rec) {
     CheckWritable();
-    const uint32_t fileRec = FileRecordOf(rec);
-    if (fileRec == NoRecord)
-        throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
-                             "\" does not exist or was deleted");
-    LockForWrite();
+    const uint32_t fileRec = fSlots.FileRecordOf(rec);
+    if (fileRec == NoRecord) NoSuchRecord(rec + 1);
+    LockForWrite(fState->Stat);
     try {
         const uint32_t count = static_cast<uint32_t>(fState->Starts.Size());
-        std::vector<uint32_t> slotOfFile(count, NoRecord);
-        for (uint32_t slot = 0; slot < fSlotCount; ++slot) {
-            uint32_t r = FileRecordOf(slot);
-            if (r != NoRecord) slotOfFile[r] = slot;
-        }
         std::vector<int64_t> order;
         std::vector<uint32_t> slotOf;
-        for (uint32_t r = 0; r < count; ++r)
-            if (r != fileRec) {
-                order.push_back(r);
-                slotOf.push_back(slotOfFile[r]);
-            }
-        Rewrite(order, slotOf, fSlotCount, std::string());
+        fSlots.Without(count, fileRec, order, slotOf);
+        Rewrite(order, slotOf, fSlots.Count(), std::string());
     } catch (...) {
         fLock.Downgrade();
         throw;

@@ -2,9 +2,9 @@
 
 #include "data/CodePage.h"
 #include "data/DelimitedTableWriter.h"
-#include "data/FileLock.h"
+#include "data/FileTableDriver.h"
 #include "data/MappedFile.h"
-#include "data/TableDriver.h"
+#include "data/RecordSlots.h"
 #include "data/TextSchema.h"
 #include "data/TextTypeGuess.h"
 
@@ -37,7 +37,7 @@
 // new records are written in the file's own way (separator, quoting, line
 // end, byte-order mark, code page, the column's way of writing booleans
 // and timestamps).
-class TTextDriver : public TTableDriver {
+class TTextDriver : public TFileTableDriver {
 public:
     TTextDriver();
     ~TTextDriver() override;
@@ -45,11 +45,10 @@ public:
     std::string FormatName() const override { return "Text"; }
     void Open(const std::string& path, TFieldDefs& fields, TIndexDefs& indexes) override;
     void Close() override;
-    uint32_t RecordCount() const override { return fSlotCount; }
+    uint32_t RecordCount() const override { return fSlots.Count(); }
     bool RecordLive(uint32_t rec) const override;
     bool AllLive() const override;
     void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
-    bool CanModify() const override { return fState && fReadOnlyReason.empty(); }
     uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
     void Delete(uint32_t rec) override;
     void Refresh() override;
@@ -59,7 +58,6 @@ public:
     int CodePage() const { return fFormat.CodePage; }
     bool HasSchema() const { return fSchema.has_value(); }
     const std::string& SchemaPath() const { return fSchemaPath; }
-    const std::string& ReadOnlyReason() const { return fReadOnlyReason; }
 
 private:
     struct TState;
@@ -82,24 +80,17 @@ private:
     void AppendRecord(std::string& line, const std::vector<TValue>& values);
     void Rewrite(const std::vector<int64_t>& order, const std::vector<uint32_t>& slotOf,
                  uint32_t slotCount, const std::string& added);
-    void CheckWritable() const;
-    void LockForWrite();
-    uint32_t FileRecordOf(uint32_t slot) const;
     std::string ComputeReadOnlyReason() const;
-    [[noreturn]] void Fail(const std::string& what) const;
+    bool IsOpen() const override { return fState != nullptr; }
 
-    std::string fPath;
     std::string fSchemaPath;
     std::optional<TTextSchema> fSchema;
     std::unique_ptr<TState> fState;
-    TFileLock fLock;
     std::vector<TColumn> fColumns;
     TDelimitedFormat fFormat;
     TEncoding fEncoding = enUtf8;
     std::unique_ptr<TCodePage> fCodePage;
-    std::string fReadOnlyReason;
-    std::vector<uint32_t> fSlots;
-    uint32_t fSlotCount = 0;
+    TRecordSlots fSlots;
     // The record split last, its fields' spans.
     int64_t fSplitRecord = -1;
     std::vector<TSpan> fSpans;

@@ -28,6 +28,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
@@ -595,6 +596,88 @@ TEST_F(FormatSettingsTest, GeneralFloatFormatRoundsLikePrintf) {
             }
         }
     }
+}
+
+// Plain digits as the files hold them give the same text as the value
+// through AppendFloat, and are taken for the shapes that tables have.
+TEST_F(FormatSettingsTest, PlainDecimalsAgreeWithTheGeneralFormat) {
+    std::mt19937_64 rng(42);
+    auto digit = [&] { return static_cast<char>('0' + rng() % 10); };
+    TFormatSettings comma = TFormatSettings::Classic();
+    comma.DecimalSeparator = ',';
+    int taken = 0, tried = 0;
+    for (int n = 0; n < 60000; ++n) {
+        std::string s;
+        if (rng() % 3 == 0) s += '-';
+        const int zeros = static_cast<int>(rng() % 4 == 0 ? rng() % 3 : 0);
+        s.append(static_cast<size_t>(zeros), '0');
+        const int ints = static_cast<int>(rng() % 18);
+        for (int k = 0; k < ints; ++k)
+            s += digit();
+        if (rng() % 4 != 0) {
+            s += '.';
+            const int fracs = static_cast<int>(rng() % 18);
+            for (int k = 0; k < fracs; ++k)
+                s += rng() % 3 == 0 ? '0' : digit();
+        }
+        const int precision = n % 5 == 0 ? static_cast<int>(1 + rng() % 17) : 15;
+        const TFormatSettings& fs = n % 7 == 0 ? comma : TFormatSettings::Classic();
+        std::string plain = "x";
+        ++tried;
+        if (!AppendPlainDecimal(plain, s, precision, fs)) {
+            EXPECT_EQ(plain, "x") << s; // nothing appended
+            continue;
+        }
+        ++taken;
+        std::string general = "x";
+        AppendFloat(general, std::strtod(s.c_str(), nullptr), precision, fs);
+        ASSERT_EQ(plain, general) << "\"" << s << "\" precision " << precision;
+    }
+    EXPECT_GT(taken, tried / 4);
+    std::string out;
+    for (const char* s : {"12.50", "-0.05", "0.00", "-0.00", "7", "000123.4500", "0.0001"})
+        EXPECT_TRUE(AppendPlainDecimal(out, s)) << s;
+    EXPECT_EQ(out, "12.5-0.05007123.450.0001");
+    out.clear();
+    for (const char* s : {"", "-", ".5", "5.", "1e3", "+5", "1,5", "12.5 ", "0.00001", "1234567890123456"})
+        EXPECT_FALSE(AppendPlainDecimal(out, s)) << s;
+}
+
+TEST_F(FormatSettingsTest, DatesByTheirPartsAgreeWithTheDayNumbers) {
+    std::mt19937_64 rng(7);
+    TFormatSettings dots = TFormatSettings::Classic();
+    dots.DateSeparator = '.';
+    const char* patterns[] = {"m/d/yyyy", "dd/mm/yy", "yyyy-mm-dd", "d mmm yyyy", "dddd",
+                              "c", "'day' d", "mm/dd/yyyy hh:nn"};
+    for (int n = 0; n < 20000; ++n) {
+        const int year = static_cast<int>(rng() % 10001);
+        const int month = static_cast<int>(rng() % 14);
+        const int day = static_cast<int>(rng() % 33);
+        const char* pattern = patterns[n % 8];
+        const TFormatSettings& fs = n % 3 == 0 ? dots : TFormatSettings::Classic();
+        std::string parts = "x";
+        double dt;
+        const bool exists = TryEncodeDate(year, month, day, dt);
+        ASSERT_EQ(AppendFormatDate(parts, pattern, year, month, day, fs), exists)
+            << year << "-" << month << "-" << day;
+        if (!exists) {
+            EXPECT_EQ(parts, "x");
+            continue;
+        }
+        std::string whole = "x";
+        AppendFormatDateTime(whole, pattern, dt, fs);
+        ASSERT_EQ(parts, whole) << pattern << " " << year << "-" << month << "-" << day;
+    }
+}
+
+TEST_F(FormatSettingsTest, PlainIntegersAreTheirOwnText) {
+    std::string out;
+    for (const char* s : {"0", "7", "-12", "123456789012345678"})
+        EXPECT_TRUE(AppendPlainInteger(out, s)) << s;
+    EXPECT_EQ(out, "07-12123456789012345678");
+    for (const char* s : {"", "-", "-0", "007", "+5", "1.0", "1234567890123456789", "1 "})
+        EXPECT_FALSE(AppendPlainInteger(out, s)) << s;
+    EXPECT_EQ(out, "07-12123456789012345678");
 }
 
 TEST_F(FormatSettingsTest, CurrencyClassic) {

@@ -227,6 +227,48 @@ TEST_F(TReadAheadFixture, ClosingTheDatasetStopsTheReader) {
     EXPECT_FALSE(ahead.Active());
 }
 
+// Numbers are shown from their digits where that gives the same text;
+// every other way a file may write them goes through the value.
+TEST_F(TReadAheadFixture, NumbersFromTheirDigitsMatchTheValues) {
+    const std::string path = Dir / "digits.dbf";
+    const std::vector<std::string> odd = {
+        "12.50",  "-0.00",   "00012.5", "+5.25",    "1,5",      "****",     "",
+        "-.5",    "7.",      "0.0001",  "0.00001",  "1e3",      "-12.05",   "99999.99",
+        "0.10",   "-0",      "000",     "12345678", "1234.567", "-1234.56", " 3 4"};
+    std::vector<std::vector<TValue>> rows;
+    for (size_t i = 0; i < odd.size(); ++i)
+        rows.push_back({Num(1), Int(1)});
+    const std::vector<std::string> days = {"20230230", "00000000", "        ", "2023-1-1",
+                                           "19991231", "20240229", "20230229", "00011301"};
+    for (auto& row : rows)
+        row.push_back(Date(2000, 1, 1));
+    TDbfWriter::Write(path, dvDBase3, {{"PRICE", 'N', 9, 2}, {"QTY", 'N', 9}, {"DAY", 'D'}}, rows);
+    // The same texts written into both fields, right-aligned, as other
+    // programs may have written them.
+    std::string bytes = ReadBytes(path);
+    const size_t header = static_cast<uint8_t>(bytes[8]) | static_cast<uint8_t>(bytes[9]) << 8;
+    const size_t length = static_cast<uint8_t>(bytes[10]) | static_cast<uint8_t>(bytes[11]) << 8;
+    for (size_t i = 0; i < odd.size(); ++i)
+        for (size_t field = 0; field < 2; ++field) {
+            std::string cell(9, ' ');
+            const std::string t = odd[i].substr(0, 9);
+            cell.replace(9 - t.size(), t.size(), t);
+            bytes.replace(header + i * length + 1 + field * 9, 9, cell);
+            bytes.replace(header + i * length + 19, 8, days[i % days.size()]);
+        }
+    WriteBytes(path, bytes);
+    TDbfTestDataSet ds(path);
+    ds.Open();
+    ds.First();
+    TReadAhead ahead(ds, AllFields(ds));
+    EXPECT_EQ(Walk(ds, ahead), static_cast<int>(3 * odd.size()));
+    ds.Fields(0).SetDisplayFormat("0.000");
+    ds.Fields(2).SetDisplayFormat("dd mmm yyyy");
+    ds.First();
+    TReadAhead formatted(ds, AllFields(ds));
+    EXPECT_EQ(Walk(ds, formatted), static_cast<int>(3 * odd.size()));
+}
+
 TEST_F(TReadAheadFixture, TextInAConverterCodePageIsLeftToTheWalk) {
     const std::string path = Dir / "gbk.dbf";
     TDbfWriter::Write(path, dvDBase3, {{"NAME", 'C', 10}, {"QTY", 'N', 5}},
