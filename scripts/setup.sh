@@ -2,7 +2,7 @@
 # Installs every Debian package the project needs. Idempotent: when all are
 # present it only checks and returns.
 #   setup.sh          what building and testing need
-#   setup.sh bench    also the other converters the benchmarks compare with
+#   setup.sh bench    the same (the benchmarks' converters are the tests' too)
 set -euo pipefail
 
 packages=(
@@ -18,13 +18,12 @@ packages=(
   # real readers of the exported documents, used by the tests
   libreoffice-writer-nogui libreoffice-calc-nogui
   python3 python3-lxml libxml2-utils
+  # other programs that read and write dBase tables, used by the tests
+  pgdbf python3-dbfread gdal-bin
   # window-system tests
   xvfb xauth
   time
 )
-if [ "${1:-}" = bench ]; then
-  packages+=(pgdbf gdal-bin python3-dbfread)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -182,3 +182,39 @@ TEST(DbfReaders, PgdbfReadsFoxProMemos) {
     EXPECT_NE(r.Output.find(" lead\t-3\t-0.25\t\\N\tf\tshort"), std::string::npos) << r.Output;
     EXPECT_EQ(r.Output.find("gone"), std::string::npos);
 }
+
+// A table that another program wrote: GDAL's ogr2ogr turns a CSV file into
+// a dBase table in its own way (code page 1252 by its language-driver byte,
+// numbers as N with its own widths, empty cells as blanks).
+TEST(DbfReaders, ATableWrittenByOgr2ogrReadsBackItsValues) {
+    TTempDir dir;
+    const auto csv = dir / "t.csv";
+    WriteFile(csv, "NAME,QTY,PRICE,DAY\n"
+                   "\"Zoë Ærø\",12,3.25,2023-01-31\n"
+                   "Bob,-7,0.5,1999-12-31\n"
+                   "\"a, b\",0,,\n");
+    TRunResult r = readers::Run({"ogr2ogr", "-f", "ESRI Shapefile", (dir / "out").string(), csv.string(),
+                        "-oo", "AUTODETECT_TYPE=YES"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Output;
+    TDbfDriver d;
+    TFieldDefs fields;
+    TIndexDefs indexes;
+    d.Open((dir / "out" / "t.dbf").string(), fields, indexes);
+    ASSERT_EQ(d.RecordCount(), 3u);
+    ASSERT_EQ(fields.Count(), 4);
+    auto get = [&](uint32_t rec, int field) {
+        TValue v;
+        d.GetValue(rec, field, v);
+        return v;
+    };
+    EXPECT_EQ(get(0, 0).Text, "Zoë Ærø");
+    EXPECT_EQ(get(2, 0).Text, "a, b");
+    EXPECT_EQ(get(0, 1).Int, 12);
+    EXPECT_EQ(get(1, 1).Int, -7);
+    EXPECT_DOUBLE_EQ(get(0, 2).Float, 3.25);
+    EXPECT_DOUBLE_EQ(get(1, 2).Float, 0.5);
+    EXPECT_TRUE(get(2, 2).IsNull());
+    EXPECT_DOUBLE_EQ(get(0, 3).Float, EncodeDate(2023, 1, 31));
+    EXPECT_DOUBLE_EQ(get(1, 3).Float, EncodeDate(1999, 12, 31));
+    EXPECT_TRUE(get(2, 3).IsNull());
+}
