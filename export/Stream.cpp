@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <system_error>
 #include <unistd.h>
 
 void TMemoryStream::Write(const void* data, size_t size) {
@@ -37,23 +38,26 @@ TFileStream::~TFileStream() {
             FlushBuffer();
         } catch (...) {
         }
-        ::close(fFd);
     }
+    StopWriter();
+    if (fFd >= 0) ::close(fFd);
     delete[] fBuffer;
+    for (char* b : fSpare)
+        delete[] b;
 }
 
 void TFileStream::RaiseWrite(int error) const {
     throw EStreamError("Cannot write file \"" + fPath + "\": " + std::strerror(error));
 }
 
-void TFileStream::WriteAll(const char* data, size_t size) {
+int TFileStream::WriteOut(const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fFd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            RaiseWrite(errno);
+            return errno;
         }
-        if (n == 0) RaiseWrite(ENOSPC); // no progress: never loop forever
+        if (n == 0) return ENOSPC; // no progress: never loop forever
         data += n;
         size -= static_cast<size_t>(n);
         fWritten += static_cast<uint64_t>(n);
@@ -67,13 +71,101 @@ void TFileStream::WriteAll(const char* data, size_t size) {
                                            SYNC_FILE_RANGE_WRITE) == 0;
         fWriteBackFrom = fWritten;
     }
+    return 0;
+}
+
+void TFileStream::WriteAll(const char* data, size_t size) {
+    if (int error = WriteOut(data, size)) RaiseWrite(error);
+}
+
+void TFileStream::WriterLoop() {
+    for (;;) {
+        TBlock block;
+        bool skip;
+        {
+            std::unique_lock<std::mutex> lock(fMutex);
+            fChanged.wait(lock, [&] { return fStopWriter || !fQueue.empty(); });
+            if (fQueue.empty()) return;
+            block = fQueue.front();
+            fQueue.pop_front();
+            fWriting = true;
+            skip = fWriterError != 0; // after a failure the rest is dropped
+        }
+        const int error = skip ? 0 : WriteOut(block.Data, block.Size);
+        {
+            std::lock_guard<std::mutex> lock(fMutex);
+            if (error && !fWriterError) fWriterError = error;
+            fSpare.push_back(block.Data);
+            fWriting = false;
+        }
+        fChanged.notify_all();
+    }
+}
+
+void TFileStream::Hand() {
+    char* next = nullptr;
+    {
+        std::unique_lock<std::mutex> lock(fMutex);
+        fChanged.wait(lock, [&] { return fWriterError || fQueue.size() < QueueLimit; });
+        if (fWriterError) {
+            fUsed = 0; // dropped: Close() must not write it after the error
+            RaiseWrite(fWriterError);
+        }
+        if (!fSpare.empty()) {
+            next = fSpare.back();
+            fSpare.pop_back();
+        }
+    }
+    if (!next) next = new char[BufferSize];
+    {
+        std::lock_guard<std::mutex> lock(fMutex);
+        fQueue.push_back({fBuffer, fUsed});
+    }
+    fChanged.notify_all();
+    fHanded += fUsed;
+    fBuffer = next;
+    fUsed = 0;
+}
+
+void TFileStream::Drain() {
+    std::unique_lock<std::mutex> lock(fMutex);
+    fChanged.wait(lock, [&] { return fQueue.empty() && !fWriting; });
+    if (fWriterError) RaiseWrite(fWriterError);
+}
+
+void TFileStream::StopWriter() {
+    if (!fWriter.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(fMutex);
+        fStopWriter = true;
+    }
+    fChanged.notify_all();
+    fWriter.join();
+}
+
+void TFileStream::HandFull() {
+    if (!fWriter.joinable()) {
+        try {
+            fWriter = std::thread([this] { WriterLoop(); });
+        } catch (const std::system_error&) {
+            FlushBuffer(); // no thread to be had: write it here
+            return;
+        }
+    }
+    Hand();
 }
 
 void TFileStream::FlushBuffer() {
+    if (fWriter.joinable()) {
+        if (fUsed > 0) Hand();
+        Drain();
+        return;
+    }
     if (fUsed == 0) return;
     const size_t used = fUsed;
     // A failed flush drops the buffer, so that Close() does not write it twice.
     fUsed = 0;
+    fHanded += used;
     WriteAll(fBuffer, used);
 }
 
@@ -90,13 +182,16 @@ void TFileStream::Write(const void* data, size_t size) {
         fUsed += size;
         return;
     }
-    FlushBuffer();
     if (size >= BufferSize) {
+        // Straight through, after everything before it.
+        FlushBuffer();
+        fHanded += size;
         WriteAll(p, size);
-    } else {
-        std::memcpy(fBuffer, p, size);
-        fUsed = size;
+        return;
     }
+    HandFull();
+    std::memcpy(fBuffer, p, size);
+    fUsed = size;
 }
 
 void TFileStream::Sync() {
@@ -116,10 +211,12 @@ void TFileStream::Close() {
     try {
         FlushBuffer();
     } catch (...) {
+        StopWriter();
         fFd = -1;
         ::close(fd);
         throw;
     }
+    StopWriter();
     fFd = -1;
     // On Linux the descriptor is gone even when close() reports EINTR.
     if (::close(fd) < 0 && errno != EINTR) RaiseWrite(errno);

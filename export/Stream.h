@@ -1,10 +1,15 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
+#include <deque>
+#include <mutex>
 
 class EStreamError : public std::runtime_error {
 public:
@@ -35,7 +40,10 @@ private:
 };
 
 // A file written through a buffer. A failed write raises: a document cut
-// short by a full disk must not pass for a finished one.
+// short by a full disk must not pass for a finished one. Once a document
+// fills its first buffer, the writing goes on a thread of its own, so the
+// export does not wait for the copies into the page cache; an error there
+// is raised by the next Write, Sync or Close.
 class TFileStream : public TStream {
 public:
     // Creates the file, replacing one of the same name.
@@ -49,15 +57,28 @@ public:
 
     void Write(const void* data, size_t size) override;
     using TStream::Write;
-    uint64_t Size() const override { return fWritten + fUsed; }
+    uint64_t Size() const override { return fHanded + fUsed; }
     // Writes what is buffered and closes; raises when that fails.
     void Close();
     // Writes what is buffered and forces it to the disk; raises when that fails.
     void Sync();
     const std::string& Path() const { return fPath; }
 
+    static constexpr size_t BufferSize = 1 << 20;
+
 private:
-    void FlushBuffer();
+    struct TBlock {
+        char* Data;
+        size_t Size;
+    };
+
+    void FlushBuffer();   // everything written, the writer idle
+    void HandFull();      // the full buffer to the writer, started if need be
+    void Hand();
+    void Drain();
+    void StopWriter();
+    void WriterLoop();
+    int WriteOut(const char* data, size_t size); // 0 or the error
     void WriteAll(const char* data, size_t size);
     [[noreturn]] void RaiseWrite(int error) const;
 
@@ -65,9 +86,21 @@ private:
     int fFd = -1;
     char* fBuffer = nullptr;
     size_t fUsed = 0;
+    uint64_t fHanded = 0; // bytes written or handed to the writer
+    // Whoever writes (the writer, or this thread while it is idle):
     uint64_t fWritten = 0;
     uint64_t fWriteBackFrom = 0; // written bytes not yet sent to the disk
     bool fWriteBack = true;
-    static constexpr size_t BufferSize = 1 << 16;
     static constexpr uint64_t WriteBackStep = 8u << 20;
+
+    // The writer and the blocks it has to write, oldest first.
+    std::thread fWriter;
+    std::mutex fMutex;
+    std::condition_variable fChanged;
+    std::deque<TBlock> fQueue;
+    std::vector<char*> fSpare; // written blocks to fill again
+    bool fWriting = false;
+    bool fStopWriter = false;
+    int fWriterError = 0;
+    static constexpr size_t QueueLimit = 3;
 };

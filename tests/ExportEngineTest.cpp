@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -578,8 +579,47 @@ TEST(FileStream, FullDiskIsAnError) {
     }
     {
         TFileStream f("/dev/full");
-        EXPECT_THROW(f.Write(std::string(1 << 17, 'x')), EStreamError); // straight through
+        EXPECT_THROW(f.Write(std::string(TFileStream::BufferSize + 1, 'x')), EStreamError); // straight through
     }
+    {
+        // Past the first buffer the writing goes on another thread: its
+        // failure comes out of a later Write or of Close, never lost.
+        TFileStream f("/dev/full");
+        bool raised = false;
+        try {
+            const std::string piece(100000, 'y');
+            for (int i = 0; i < 40; ++i)
+                f.Write(piece);
+            f.Close();
+        } catch (const EStreamError& e) {
+            raised = true;
+            EXPECT_EQ(std::string(e.what()), "Cannot write file \"/dev/full\": " + reason);
+        }
+        EXPECT_TRUE(raised);
+    }
+}
+
+// Many buffers' worth in pieces of every size, one straight through among
+// them: the file holds them in order.
+TEST_F(TFileFixture, FileStreamWritesManyBuffersInOrder) {
+    std::mt19937 rng(3);
+    std::string want;
+    {
+        TFileStream f(Path);
+        for (int i = 0; i < 200; ++i) {
+            const size_t n = i == 100 ? TFileStream::BufferSize * 2 + 5 : 1 + rng() % 150000;
+            std::string piece(n, static_cast<char>('a' + i % 26));
+            piece[0] = static_cast<char>('0' + i % 10);
+            f.Write(piece);
+            want += piece;
+            EXPECT_EQ(f.Size(), want.size());
+        }
+        f.Sync();
+        f.Write("end");
+        want += "end";
+        f.Close();
+    }
+    EXPECT_TRUE(ReadFile(Path) == want);
 }
 
 TEST(FileStream, CreateFailureNamesThePathAndTheReason) {

@@ -280,7 +280,8 @@ TEST_F(TRtfFixture, ExactMultipleNeedsNoCompletion) {
 TEST_F(TRtfFixture, FailedExportLeavesTheStreamEmpty) {
     BuildSeven();
     View.OnGetCellParams = [](TTableView& view, TColumn&, TDBGridCellParams&) {
-        if (view.DataSet()->Fields(0).AsString() == "R5") throw EDatabaseError("read failed");
+        TDataSet* ds = view.DataSet();
+        if (ds && ds->Fields(0).AsString() == "R5") throw EDatabaseError("read failed");
     };
     TMemoryStream s;
     EXPECT_THROW(Writer.ExportToStream(s), EDatabaseError);
