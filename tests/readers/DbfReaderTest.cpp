@@ -7,6 +7,7 @@
 
 #include "data/DbfDriver.h"
 #include "data/DbfWriter.h"
+#include "data/TextDriver.h"
 #include "data/FormatSettings.h"
 
 #include <cstdio>
@@ -217,4 +218,49 @@ TEST(DbfReaders, ATableWrittenByOgr2ogrReadsBackItsValues) {
     EXPECT_DOUBLE_EQ(get(0, 3).Float, EncodeDate(2023, 1, 31));
     EXPECT_DOUBLE_EQ(get(1, 3).Float, EncodeDate(1999, 12, 31));
     EXPECT_TRUE(get(2, 3).IsNull());
+}
+
+// And a delimited text file that ogr2ogr wrote from that kind of table:
+// its quoting, its dates with slashes and its long decimals.
+TEST(DbfReaders, ACsvFileWrittenByOgr2ogrReadsBackItsValues) {
+    TTempDir dir;
+    const auto csv = dir / "t.csv";
+    WriteFile(csv, "NAME,QTY,PRICE,DAY\n"
+                   "\"Zoë Ærø\",12,3.25,2023-01-31\n"
+                   "Bob,-7,0.5,1999-12-31\n"
+                   "\"a, b\",0,,\n");
+    ASSERT_EQ(readers::Run({"ogr2ogr", "-f", "ESRI Shapefile", (dir / "dbf").string(),
+                            csv.string(), "-oo", "AUTODETECT_TYPE=YES"})
+                  .ExitCode,
+              0);
+    const auto back = dir / "back.csv";
+    TRunResult r = readers::Run({"ogr2ogr", "-f", "CSV", back.string(), (dir / "dbf" / "t.dbf").string()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Output;
+    TTextDriver d;
+    TFieldDefs fields;
+    TIndexDefs indexes;
+    d.Open(back.string(), fields, indexes);
+    ASSERT_EQ(d.RecordCount(), 3u);
+    ASSERT_EQ(fields.Count(), 4);
+    auto get = [&](uint32_t rec, int field) {
+        TValue v;
+        d.GetValue(rec, field, v);
+        return v;
+    };
+    EXPECT_EQ(get(0, 0).Text, "Zoë Ærø");
+    EXPECT_EQ(get(2, 0).Text, "a, b");
+    const TValue qty = get(1, 1);
+    EXPECT_TRUE((qty.Kind == TValueKind::Integer && qty.Int == -7) ||
+                (qty.Kind == TValueKind::Text && qty.Text == "-7"));
+    // Fifteen decimals shown as 3.25 would not be the file's text: kept as text.
+    const TValue price = get(0, 2);
+    EXPECT_TRUE((price.Kind == TValueKind::Float && price.Float == 3.25) ||
+                (price.Kind == TValueKind::Text && price.Text == "3.250000000000000"))
+        << static_cast<int>(price.Kind) << " " << price.Text;
+    EXPECT_TRUE(get(2, 2).IsNull() || get(2, 2).Text.empty());
+    const TValue day = get(0, 3);
+    EXPECT_TRUE((day.Kind == TValueKind::DateTime && day.Float == EncodeDate(2023, 1, 31)) ||
+                (day.Kind == TValueKind::Text && day.Text == "2023/01/31"))
+        << static_cast<int>(day.Kind) << " " << day.Text;
+    EXPECT_TRUE(get(2, 3).IsNull() || get(2, 3).Text.empty());
 }
