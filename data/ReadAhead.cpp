@@ -36,14 +36,12 @@ TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields)
         const TField* f = fFields[slot];
         if (f && &f->DataSet() == &dataSet && !f->OnGetText &&
             dataSet.ReadsConcurrently(f->FieldNo()))
-            fSlots.push_back(slot);
+            fSlots.push_back({slot, f, f->FieldNo(),
+                              f->IsNumeric() || f->DataType() == ftDate});
         else
             fFields[slot] = nullptr;
     }
     if (fSlots.empty()) return;
-    fDigits.assign(fFields.size(), false);
-    for (size_t slot : fSlots)
-        fDigits[slot] = fFields[slot]->IsNumeric() || fFields[slot]->DataType() == ftDate;
     try {
         Start(dataSet.fPos);
         fActive = true;
@@ -148,19 +146,21 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
             uint32_t* begin = chunk.Begin.data() + static_cast<size_t>(i) * slots;
             uint8_t* kinds = chunk.Kinds.data() + static_cast<size_t>(i) * slots;
             size_t next = 0;
-            for (size_t slot : fSlots) {
+            for (const TSlot& s : fSlots) {
+                const size_t slot = s.Slot;
                 // Slots not read ahead keep an empty text.
+                const auto at = static_cast<uint32_t>(chunk.Text.size());
                 for (; next <= slot; ++next)
-                    begin[next] = static_cast<uint32_t>(chunk.Text.size());
-                const TField& f = *fFields[slot];
+                    begin[next] = at;
+                const TField& f = *s.Field;
                 // A number shown as the file writes it needs no value.
                 std::string_view digits;
-                if (fDigits[slot] && ds.InternalGetDigitsConcurrently(physical, f.FieldNo(), digits) &&
+                if (s.Digits && ds.InternalGetDigitsConcurrently(physical, s.FieldNo, digits) &&
                     f.AppendDisplayOfDigits(digits, chunk.Text)) {
                     kinds[slot] = kOther;
                     continue;
                 }
-                ds.InternalGetValueConcurrently(physical, f.FieldNo(), value);
+                ds.InternalGetValueConcurrently(physical, s.FieldNo, value);
                 kinds[slot] = value.Kind == TValueKind::Null      ? kNull
                               : value.Kind != TValueKind::Boolean ? kOther
                               : value.Bool                        ? kTrue
@@ -227,10 +227,20 @@ bool TReadAhead::Seek() {
         if (!Reach(position)) return false;
     }
     const TChunk& c = fRing[fAt % RingChunks];
+    const size_t slots = fFields.size();
+    const size_t row = position - c.First;
     fRowPosition = position;
     fRowText = c.Text.data();
-    fRowBegin = c.Begin.data() + static_cast<size_t>(position - c.First) * fFields.size();
-    fRowKinds = c.Kinds.data() + static_cast<size_t>(position - c.First) * fFields.size();
+    fRowBegin = c.Begin.data() + row * slots;
+    fRowKinds = c.Kinds.data() + row * slots;
     fRowValid = true;
+    // The worker wrote these on its core: ask for the records ahead now, so
+    // that they are here when the walk comes to them.
+    if (row + Ahead < c.Count) {
+        __builtin_prefetch(fRowBegin + Ahead * slots);
+        __builtin_prefetch(fRowKinds + Ahead * slots);
+        __builtin_prefetch(fRowText + fRowBegin[(Ahead / 2) * slots]);
+        __builtin_prefetch(fRowText + fRowBegin[(Ahead / 2) * slots] + 64);
+    }
     return true;
 }

@@ -70,6 +70,7 @@ public:
     static void HaltAll();
 
     static constexpr uint32_t ChunkRecords = 2048;
+    static constexpr size_t Ahead = 8; // records whose data the walk prefetches
 
 private:
     friend class TDataSet;
@@ -97,8 +98,13 @@ private:
 
     TDataSet* fDataSet;
     std::vector<const TField*> fFields;
-    std::vector<size_t> fSlots; // the slots that are read ahead
-    std::vector<bool> fDigits;  // numbers: try their plain digits first
+    struct TSlot {
+        size_t Slot;
+        const TField* Field;
+        int FieldNo;
+        bool Digits; // numbers and dates: try their plain digits first
+    };
+    std::vector<TSlot> fSlots; // the slots that are read ahead
     bool fActive = false;
     int fRestarts = 0;
 
