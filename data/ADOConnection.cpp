@@ -39,9 +39,9 @@ std::string Find(const std::vector<std::pair<std::string, std::string>>& pairs,
     return std::string();
 }
 
-// A value as it is written back: braced when it holds what would end it,
-// or starts with a quote that would be taken for its opening.
-std::string Braced(const std::string& v) {
+} // namespace
+
+std::string TADOConnection::Braced(const std::string& v) {
     bool plain = v.find_first_of(";={}") == std::string::npos && Trim(v).size() == v.size() &&
                  (v.empty() || (v.front() != '"' && v.front() != '\''));
     if (plain) return v;
@@ -52,7 +52,6 @@ std::string Braced(const std::string& v) {
     }
     return r + "}";
 }
-} // namespace
 
 std::vector<std::pair<std::string, std::string>> TADOConnection::Parse(std::string_view text) {
     std::vector<std::pair<std::string, std::string>> pairs;

@@ -54,6 +54,10 @@ public:
     // Resolves a connection string, given or completed.
     static TADOConnectionTarget Resolve(std::string_view text);
     static std::string Complete(const TADOConnectionTarget& target);
+    // A value as a connection string holds it: braced (closing braces
+    // doubled) when it has what would end it, blanks at its ends, or a
+    // quote at its start that would be taken for its opening.
+    static std::string Braced(const std::string& value);
 
 private:
     std::string fConnectionString;

@@ -42,6 +42,12 @@ int DaysInMonth(int64_t y, int m) {
     return m == 2 && IsLeapYear(y) ? 29 : days[m - 1];
 }
 
+// Years 1..9999, as the calendar here goes.
+bool DateExists(int year, int month, int day) {
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+           day <= DaysInMonth(year, month);
+}
+
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
 int64_t DaysFromCivil(int64_t y, int m, int d) {
     y -= m <= 2 ? 1 : 0;
@@ -445,9 +451,7 @@ bool ParseTime(std::string_view s, const TFormatSettings& fs, double& out) {
 } // namespace
 
 bool TryEncodeDate(int year, int month, int day, double& out) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > DaysInMonth(year, month))
-        return false;
+    if (!DateExists(year, month, day)) return false;
     out = static_cast<double>(DaysFromCivil(year, month, day) + UnixToDayZero);
     return true;
 }
@@ -655,9 +659,7 @@ void AppendFormatDateTime(std::string& out, std::string_view pattern, double dt,
 
 bool AppendFormatDate(std::string& out, std::string_view pattern, int year, int month, int day,
                       const TFormatSettings& fs) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-        day > DaysInMonth(year, month))
-        return false;
+    if (!DateExists(year, month, day)) return false;
     if (const TCompiledPattern* compiled = SimplePattern(pattern, fs))
         AppendCompiled(out, *compiled, year, month, day, 0, 0, 0);
     else

@@ -69,6 +69,18 @@ void TKXExport::BuildMappings() {
     }
 }
 
+void TKXExport::GatherRecord(std::string& record) {
+    fInRecord = true;
+    try {
+        TKXExport::WriteRecord();
+    } catch (...) {
+        fInRecord = false;
+        record.clear();
+        throw;
+    }
+    fInRecord = false;
+}
+
 void TKXExport::RaiseNoStream() {
     throw EStreamError("No export is running: there is no stream to write to");
 }

@@ -98,6 +98,14 @@ protected:
     virtual void WriteRecord();
     virtual void WriteCell(TColumn& column) { (void)column; }
 
+    // The writers gather a record's cells in one buffer and write it whole.
+    // GatherRecord runs the record's cells with InRecord() true and clears
+    // `record` when one fails, so that no part of a record is written; a
+    // cell outside a record (a filler that completes the last line) is
+    // written on its own.
+    void GatherRecord(std::string& record);
+    bool InRecord() const { return fInRecord; }
+
     void Write(std::string_view text) {
         if (!fStream) RaiseNoStream();
         fStream->Write(text.data(), text.size());
@@ -136,6 +144,7 @@ private:
     bool fNeedTitle = true;
     bool fIncludeMemo = false;
     bool fExporting = false;
+    bool fInRecord = false;
     int fWrittenCount = 0;
     int fMaxRows = -1;
     TStream* fStream = nullptr;

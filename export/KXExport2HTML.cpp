@@ -119,7 +119,6 @@ void TKXExport2HTML::WriteHeader() {
     fCellWidths.clear();
     fMarkup.clear();
     fRow.clear();
-    fInRecord = false;
     fImageFolder.clear();
     fImageFolderRef.clear();
     if (!FileName().empty()) {
@@ -197,15 +196,7 @@ void TKXExport2HTML::WriteRecord() {
     fRow.clear();
     if (WrittenCount() % DestCols() == 0) fRow += "<TR>\r\n";
     fCellIndex = 0;
-    fInRecord = true;
-    try {
-        TKXExport::WriteRecord();
-    } catch (...) {
-        fInRecord = false;
-        fRow.clear();
-        throw;
-    }
-    fInRecord = false;
+    GatherRecord(fRow);
     if (WrittenCount() % DestCols() == 0) fRow += "</TR>\r\n";
     Write(fRow);
 }
@@ -230,7 +221,7 @@ void TKXExport2HTML::WriteCell(TColumn& column) {
     ++fCellIndex;
     fTag.clear();
     const bool image = ImageTag(column, fTag);
-    if (!fInRecord) fRow.clear();
+    if (!InRecord()) fRow.clear();
     if (slot >= fMarkup.size()) fMarkup.resize(slot + 1);
     TCellMarkup& m = fMarkup[slot];
 
@@ -276,7 +267,7 @@ void TKXExport2HTML::WriteCell(TColumn& column) {
             AppendEscaped(fRow, params.Text);
         fRow += m.FontClose;
     }
-    if (!fInRecord) Write(fRow);
+    if (!InRecord()) Write(fRow);
 }
 
 void TKXExport2HTML::WriteFooter() {

@@ -61,7 +61,6 @@ private:
     // Per export.
     std::string fLine;                  // the title cell being built
     std::string fRow;                   // the record being built
-    bool fInRecord = false;             // cells go to fRow until the record ends
     // A cell's markup before and after its text, with what it was made from
     // (colours resolved).
     struct TCellMarkup {

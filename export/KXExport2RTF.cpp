@@ -171,7 +171,6 @@ void TKXExport2RTF::ExportToStream(TStream& stream) {
     fRowShading.clear();
     fRowDefinition.clear();
     fLaidOut = false;
-    fInRecord = false;
     ColorNumber(clBlack);
     ColorNumber(clWhite);
     ColorNumber(clBtnFace); // no entry of its own when it is black or white
@@ -195,7 +194,6 @@ void TKXExport2RTF::Release() {
     fTarget = nullptr;
     fOut = nullptr;
     fDirect = false;
-    fInRecord = false;
     fColumns.clear();
     fLaidOut = false;
 }
@@ -373,21 +371,13 @@ void TKXExport2RTF::WriteRecord() {
     }
     LayOut();
     fLine.clear();
-    fInRecord = true;
-    try {
-        if (WrittenCount() % DestCols() == 0) {
-            ShadeFromCurrentRecord();
-            AppendRowDefinition();
-            fLine += "{\\trrh0\r\n";
-        }
-        fCellIndex = 0;
-        TKXExport::WriteRecord();
-    } catch (...) {
-        fInRecord = false;
-        fLine.clear();
-        throw;
+    if (WrittenCount() % DestCols() == 0) {
+        ShadeFromCurrentRecord();
+        AppendRowDefinition();
+        fLine += "{\\trrh0\r\n";
     }
-    fInRecord = false;
+    fCellIndex = 0;
+    GatherRecord(fLine);
     if (WrittenCount() % DestCols() == 0) fLine += "\\pard\\intbl\\row}\r\n";
     Emit(fLine);
     if (!fDirect && fTarget && Exporting() && CellsFromColumns()) GoDirect();
@@ -395,7 +385,7 @@ void TKXExport2RTF::WriteRecord() {
 
 void TKXExport2RTF::WriteCell(TColumn& column) {
     const TDBGridCellParams& params = CellParams();
-    if (!fInRecord) fLine.clear();
+    if (!InRecord()) fLine.clear();
     TCellFormat* cache = nullptr;
     const auto slot = static_cast<size_t>(fCellIndex++);
     if (fLaidOut && slot < fColumns.size()) {
@@ -404,7 +394,7 @@ void TKXExport2RTF::WriteCell(TColumn& column) {
     }
     AppendCellLine(column.Alignment(), params.Font ? *params.Font : column.Font(),
                    params.Background, params.Text, cache);
-    if (!fInRecord) Emit(fLine);
+    if (!InRecord()) Emit(fLine);
 }
 
 void TKXExport2RTF::WriteFooter() {

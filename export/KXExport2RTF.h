@@ -83,7 +83,6 @@ private:
     bool fLaidOut = false;
     std::vector<int> fShading; // colour numbers of the row being defined
     std::string fLine;         // the piece being assembled, written at once
-    bool fInRecord = false;    // cells go to fLine until the record ends
     size_t fCellIndex = 0;     // the mapping entry of the cell being written
     std::vector<TCellFormat> fFormats; // per mapping entry
     std::vector<int> fRowShading;      // what fRowDefinition was made for

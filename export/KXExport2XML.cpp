@@ -389,15 +389,7 @@ void TKXExport2XML::WriteTitle() {
 void TKXExport2XML::WriteRecord() {
     fCellIndex = 0;
     fLine.assign(fXMLScheme == 1 ? "<ROW" : "  <R1>\r\n");
-    fInRecord = true;
-    try {
-        TKXExport::WriteRecord();
-    } catch (...) {
-        fInRecord = false;
-        fLine.clear();
-        throw;
-    }
-    fInRecord = false;
+    GatherRecord(fLine);
     fLine += fXMLScheme == 1 ? "/>\r\n" : "  </R1>\r\n";
     Write(fLine);
 }
@@ -415,7 +407,7 @@ void TKXExport2XML::WriteCell(TColumn& column) {
     const bool numeric = field && field->IsNumeric();
     const bool packet = fXMLScheme == 1;
 
-    if (!fInRecord) fLine.clear();
+    if (!InRecord()) fLine.clear();
     if (packet) {
         fLine += ' ';
         fLine += name;
@@ -440,7 +432,7 @@ void TKXExport2XML::WriteCell(TColumn& column) {
         fLine += name;
         fLine += ">\r\n";
     }
-    if (!fInRecord) Write(fLine);
+    if (!InRecord()) Write(fLine);
 }
 
 void TKXExport2XML::WriteFooter() {

@@ -49,6 +49,5 @@ private:
     int fXMLScheme = 1;
     std::string fXMLEncoding;
     std::string fLine;  // the record being built
-    bool fInRecord = false; // values go to fLine until the record ends
     int fCellIndex = 0; // the mapping entry of the cell being written
 };

@@ -1,5 +1,6 @@
 #include "shell/EngineChoice.h"
 
+#include "data/ADOConnection.h"
 #include "data/TextUtils.h"
 
 #include <filesystem>
@@ -27,24 +28,6 @@ bool ChooseADO(const TTablePath& p, bool bdeLoaded, bool alwaysTryADO) {
     return !(bdeLoaded && !alwaysTryADO && bdeKind);
 }
 
-namespace {
-// A value that would end early or change the pairs (";", "=", braces,
-// quotes or blanks at its start, blanks at its end) goes in braces, with
-// its closing braces doubled, so that it parses back as it was.
-std::string ConnectionValue(const std::string& v) {
-    bool plain = v.find_first_of(";={}") == std::string::npos &&
-                 (v.empty() || (v.front() != ' ' && v.front() != '\t' && v.front() != '"' &&
-                                v.front() != '\'' && v.back() != ' ' && v.back() != '\t'));
-    if (plain) return v;
-    std::string r = "{";
-    for (char c : v) {
-        r += c;
-        if (c == '}') r += '}';
-    }
-    return r + "}";
-}
-} // namespace
-
 std::string ADOConnectionText(const std::string& ext, const std::string& dir) {
     std::string driver, id;
     if (ext == ".dbf") {
@@ -61,6 +44,6 @@ std::string ADOConnectionText(const std::string& ext, const std::string& dir) {
     if (ext == ".txt" || ext == ".csv" || ext == ".asc" || ext == ".tab")
         s += "Extensions=asc,csv,tab,txt;";
     // A bare file name lies in the current directory.
-    s += "DefaultDir=" + ConnectionValue(dir.empty() ? std::string(".") : dir) + ";";
+    s += "DefaultDir=" + TADOConnection::Braced(dir.empty() ? std::string(".") : dir) + ";";
     return s;
 }

@@ -184,30 +184,41 @@ TEST(DbfReaders, PgdbfReadsFoxProMemos) {
     EXPECT_EQ(r.Output.find("gone"), std::string::npos);
 }
 
-// A table that another program wrote: GDAL's ogr2ogr turns a CSV file into
-// a dBase table in its own way (code page 1252 by its language-driver byte,
-// numbers as N with its own widths, empty cells as blanks).
-TEST(DbfReaders, ATableWrittenByOgr2ogrReadsBackItsValues) {
-    TTempDir dir;
+namespace {
+// A dBase table that another program wrote: GDAL's ogr2ogr turns a CSV
+// file into one in its own way (code page 1252 by its language-driver byte,
+// numbers as N with its own widths, empty cells as blanks). Returns its path.
+std::string WriteOgrTable(const TTempDir& dir) {
     const auto csv = dir / "t.csv";
     WriteFile(csv, "NAME,QTY,PRICE,DAY\n"
                    "\"Zoë Ærø\",12,3.25,2023-01-31\n"
                    "Bob,-7,0.5,1999-12-31\n"
                    "\"a, b\",0,,\n");
-    TRunResult r = readers::Run({"ogr2ogr", "-f", "ESRI Shapefile", (dir / "out").string(), csv.string(),
-                        "-oo", "AUTODETECT_TYPE=YES"});
-    ASSERT_EQ(r.ExitCode, 0) << r.Output;
-    TDbfDriver d;
-    TFieldDefs fields;
-    TIndexDefs indexes;
-    d.Open((dir / "out" / "t.dbf").string(), fields, indexes);
-    ASSERT_EQ(d.RecordCount(), 3u);
-    ASSERT_EQ(fields.Count(), 4);
-    auto get = [&](uint32_t rec, int field) {
+    TRunResult r = readers::Run({"ogr2ogr", "-f", "ESRI Shapefile", (dir / "dbf").string(),
+                                 csv.string(), "-oo", "AUTODETECT_TYPE=YES"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Output;
+    return (dir / "dbf" / "t.dbf").string();
+}
+
+// An open table of a driver, its values by record and field.
+template <typename TDriver> struct TOpened {
+    TDriver Driver;
+    TFieldDefs Fields;
+    TIndexDefs Indexes;
+    explicit TOpened(const std::string& path) { Driver.Open(path, Fields, Indexes); }
+    TValue operator()(uint32_t rec, int field) {
         TValue v;
-        d.GetValue(rec, field, v);
+        Driver.GetValue(rec, field, v);
         return v;
-    };
+    }
+};
+} // namespace
+
+TEST(DbfReaders, ATableWrittenByOgr2ogrReadsBackItsValues) {
+    TTempDir dir;
+    TOpened<TDbfDriver> get(WriteOgrTable(dir));
+    ASSERT_EQ(get.Driver.RecordCount(), 3u);
+    ASSERT_EQ(get.Fields.Count(), 4);
     EXPECT_EQ(get(0, 0).Text, "Zoë Ærø");
     EXPECT_EQ(get(2, 0).Text, "a, b");
     EXPECT_EQ(get(0, 1).Int, 12);
@@ -224,29 +235,13 @@ TEST(DbfReaders, ATableWrittenByOgr2ogrReadsBackItsValues) {
 // its quoting, its dates with slashes and its long decimals.
 TEST(DbfReaders, ACsvFileWrittenByOgr2ogrReadsBackItsValues) {
     TTempDir dir;
-    const auto csv = dir / "t.csv";
-    WriteFile(csv, "NAME,QTY,PRICE,DAY\n"
-                   "\"Zoë Ærø\",12,3.25,2023-01-31\n"
-                   "Bob,-7,0.5,1999-12-31\n"
-                   "\"a, b\",0,,\n");
-    ASSERT_EQ(readers::Run({"ogr2ogr", "-f", "ESRI Shapefile", (dir / "dbf").string(),
-                            csv.string(), "-oo", "AUTODETECT_TYPE=YES"})
-                  .ExitCode,
-              0);
+    const std::string table = WriteOgrTable(dir);
     const auto back = dir / "back.csv";
-    TRunResult r = readers::Run({"ogr2ogr", "-f", "CSV", back.string(), (dir / "dbf" / "t.dbf").string()});
+    TRunResult r = readers::Run({"ogr2ogr", "-f", "CSV", back.string(), table});
     ASSERT_EQ(r.ExitCode, 0) << r.Output;
-    TTextDriver d;
-    TFieldDefs fields;
-    TIndexDefs indexes;
-    d.Open(back.string(), fields, indexes);
-    ASSERT_EQ(d.RecordCount(), 3u);
-    ASSERT_EQ(fields.Count(), 4);
-    auto get = [&](uint32_t rec, int field) {
-        TValue v;
-        d.GetValue(rec, field, v);
-        return v;
-    };
+    TOpened<TTextDriver> get(back.string());
+    ASSERT_EQ(get.Driver.RecordCount(), 3u);
+    ASSERT_EQ(get.Fields.Count(), 4);
     EXPECT_EQ(get(0, 0).Text, "Zoë Ærø");
     EXPECT_EQ(get(2, 0).Text, "a, b");
     const TValue qty = get(1, 1);
