@@ -1,6 +1,22 @@
 #include "export/KXExport2Text.h"
 
+#include "export/Utf8Decoder.h"
+
+#include <cstring>
+
 TKXExport2Text::TKXExport2Text() = default;
+
+void TKXExport2Text::SetSeparator(std::string_view v) {
+    // No separator at all would glue the cells together.
+    if (v.empty()) v = "\t";
+    size_t n = Utf8CharLength(v);
+    if (n == 0) {
+        v = "\xEF\xBF\xBD";
+        n = v.size();
+    }
+    std::memcpy(fSeparator, v.data(), n);
+    fSeparatorSize = n;
+}
 
 void TKXExport2Text::ExportToStream(TStream& stream) {
     fFirstLine = true;
@@ -18,7 +34,7 @@ void TKXExport2Text::WriteSeparator() {
     if (fFirstField)
         fFirstField = false;
     else
-        Write(std::string_view(&fSeparator, 1));
+        Write(std::string_view(fSeparator, fSeparatorSize));
 }
 
 void TKXExport2Text::WriteTitle() {

@@ -2,15 +2,21 @@
 
 #include "export/KXExport.h"
 
+#include <string_view>
+
 // Delimited text: one line per destination line, cells joined by one
-// separator byte, lines ended by CR LF. Cell texts are written exactly as
+// separator character, lines ended by CR LF. Cell texts are written exactly as
 // gathered: no quoting, no escaping.
 class TKXExport2Text : public TKXExport {
 public:
     TKXExport2Text();
 
-    char Separator() const { return fSeparator; }
-    void SetSeparator(char v) { fSeparator = v; }
+    // One character: its whole UTF-8 sequence.
+    std::string_view Separator() const { return {fSeparator, fSeparatorSize}; }
+    // Takes the first character of `v`; one that starts ill-formed becomes
+    // U+FFFD, so that the document stays UTF-8, and an empty text a tab.
+    void SetSeparator(std::string_view v);
+    void SetSeparator(char v) { SetSeparator(std::string_view(&v, 1)); }
 
     void ExportToStream(TStream& stream) override;
 
@@ -33,5 +39,6 @@ protected:
 private:
     bool fFirstLine = true;
     bool fFirstField = true;
-    char fSeparator = '\t';
+    char fSeparator[4] = {'\t'};
+    size_t fSeparatorSize = 1;
 };

@@ -55,3 +55,13 @@ inline char32_t NextUtf8Char(std::string_view text, size_t& pos) {
     pos = j;
     return cp;
 }
+
+// The length of the well-formed character that `text` starts with; 0 when
+// it is empty or starts with an ill-formed sequence.
+inline size_t Utf8CharLength(std::string_view text) {
+    if (text.empty()) return 0;
+    size_t pos = 0;
+    if (NextUtf8Char(text, pos) == ReplacementCharacter && text.substr(0, pos) != "\xEF\xBF\xBD")
+        return 0;
+    return pos;
+}

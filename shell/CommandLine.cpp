@@ -1,8 +1,8 @@
 #include "shell/CommandLine.h"
 
 #include "data/TextUtils.h"
+#include "shell/SeparatorOption.h"
 
-#include <charconv>
 #include <filesystem>
 
 const char* const CommandLineErrors = "Errors in command line.";
@@ -49,17 +49,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& params) {
         } else if (StartsWith(o, "-exporttype=")) {
             if (cl.FormatName.empty()) cl.FormatName = UpperCase(o.substr(12));
         } else if (StartsWith(o, "-separator=") && o.size() > 11) {
-            std::string value = TrimControls(o.substr(11));
-            if (value.size() > 1 && value[0] == '#') {
-                int code = 0;
-                const char* b = value.data() + 1;
-                const char* e = value.data() + value.size();
-                auto [ptr, ec] = std::from_chars(b, e, code);
-                if (ec == std::errc() && ptr == e)
-                    value = std::string(1, static_cast<char>(code & 0xFF));
-            }
-            cl.Separator = value;
-            cl.HasSeparator = true;
+            std::string error;
+            if (SeparatorOfOption(TrimControls(o.substr(11)), cl.Separator, error))
+                cl.HasSeparator = true;
+            else if (cl.Error.empty())
+                cl.Error = error;
         }
     }
     if (cl.Export) {

@@ -10,8 +10,9 @@ struct TCommandLine {
     bool Ado = false;        // "-ado"
     bool CloseAfter = false; // "-closeafter"
     std::string FormatName;  // first non-empty "-exporttype=", upper case
-    std::string Separator;   // last "-separator=" with a value
+    std::string Separator;   // last "-separator=" with a value: UTF-8, a code made a character
     bool HasSeparator = false;
+    std::string Error;                   // why a parameter cannot be taken; empty when all can
     std::vector<std::string> Positional; // the parameters that are not options
     std::string TableName;
     std::string Destination;

@@ -39,8 +39,8 @@ int RunExport(TShellState& state, const std::string& fileName, TExportActions* a
 
     std::unique_ptr<TKXExport> writer = CreateExportWriter(s.FormatType);
     if (auto* text = dynamic_cast<TKXExport2Text*>(writer.get()))
-        // An empty stored separator would glue the cells together; a tab keeps them apart.
-        text->SetSeparator(s.Separator.empty() ? '\t' : s.Separator[0]);
+        // Its first character; an empty one gives a tab.
+        text->SetSeparator(s.Separator);
     if (auto* html = dynamic_cast<TKXExport2HTML*>(writer.get())) {
         html->SetTitle(std::filesystem::path(state.CurrentFileName).stem().string());
         html->SetIncludeImages(s.IncludeImages);

@@ -19,6 +19,11 @@ TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std:
     if (params.empty()) return result;
     result.Ran = true;
     TCommandLine cl = ParseCommandLine(params);
+    if (!cl.Error.empty()) {
+        sink.ShowError(std::string(CommandLineErrors) + "\r\n" + cl.Error);
+        result.Failed = true;
+        return result;
+    }
 
     if (!FileExists(cl.TableName)) {
         sink.ShowError(FileDoesNotExistText(cl.TableName));

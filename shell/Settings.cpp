@@ -2,6 +2,8 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 namespace {
 const QString Group = QStringLiteral("Settings");
@@ -28,6 +30,16 @@ int ReadRange(QSettings& s, const char* name, int def, int lo, int hi) {
     return n;
 }
 
+// A text as stored. An INI file written by hand may hold a bare comma, which
+// the store reads as a list: the text is what the hand wrote.
+std::string ReadText(QSettings& s, const char* name, const std::string& def) {
+    QVariant v = s.value(QLatin1String(name));
+    if (!v.isValid()) return def;
+    if (v.metaType().id() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(',')).toStdString();
+    return v.toString().toStdString();
+}
+
 void WriteBool(QSettings& s, const char* name, bool v) {
     s.setValue(QLatin1String(name), v ? QStringLiteral("1") : QStringLiteral("0"));
 }
@@ -50,8 +62,7 @@ void TSettings::LoadSettings(QSettings& s) {
     RecsPerLine = ReadRange(s, "RecsPerLine", 1, 1, 100);
     FormatType = ReadRange(s, "FormatType", 0, 0, 4);
     ActionType = ReadRange(s, "ActionType", 0, 0, 3);
-    QVariant sep = s.value(QStringLiteral("Separator"));
-    Separator = sep.isValid() ? sep.toString().toStdString() : d.Separator;
+    Separator = ReadText(s, "Separator", d.Separator);
     RangeType = ReadRange(s, "RangeType", 0, 0, 3);
     s.endGroup();
 }

@@ -47,7 +47,7 @@ const std::vector<std::pair<std::string, std::string>> ThreeCities = {
 
 TEST_F(TTextFixture, WorkedExampleTwoRecordsPerLine) {
     Build(ThreeCities);
-    EXPECT_EQ(Writer.Separator(), '\t');
+    EXPECT_EQ(Writer.Separator(), "\t");
     Writer.SetDestCols(2);
     EXPECT_EQ(Run(), "Name\tCity\tName\tCity\r\n"
                      "Ann\tRome\tBob\tOslo\r\n"
@@ -112,6 +112,37 @@ TEST_F(TTextFixture, CellTextsAreWrittenUnquotedAndUnescaped) {
     Build({{"Smith, Ann", "\"Rome\""}});
     Writer.SetSeparator(',');
     EXPECT_EQ(Run(), "Name,City\r\nSmith, Ann,\"Rome\"\r\n");
+}
+
+TEST_F(TTextFixture, TheSeparatorIsOneWholeCharacter) {
+    Build({{"Ann", "Rome"}, {"Bob", "Oslo"}});
+    Writer.SetDestCols(2);
+    // Two and three bytes, one past the BMP; only the first character counts.
+    for (const char* sep : {"\xC2\xA7", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"}) {
+        Writer.SetSeparator(std::string(sep) + ";,");
+        EXPECT_EQ(Writer.Separator(), sep);
+        const std::string s = sep;
+        EXPECT_EQ(Run(), "Name" + s + "City" + s + "Name" + s + "City\r\n" + "Ann" + s + "Rome" +
+                             s + "Bob" + s + "Oslo\r\n");
+    }
+    // A quote, CR or LF is written as it is, like every cell text.
+    for (const char* sep : {"\"", "\r", "\n"}) {
+        Writer.SetSeparator(sep);
+        Writer.SetDestCols(1);
+        const std::string s = sep;
+        EXPECT_EQ(Run(), "Name" + s + "City\r\nAnn" + s + "Rome\r\nBob" + s + "Oslo\r\n");
+    }
+    // A lone byte of a sequence is no character: the document stays UTF-8.
+    Writer.SetSeparator("\xA7");
+    EXPECT_EQ(Writer.Separator(), "\xEF\xBF\xBD");
+    Writer.SetSeparator("\xE2\x82");
+    EXPECT_EQ(Writer.Separator(), "\xEF\xBF\xBD");
+    Writer.SetSeparator('\xA7');
+    EXPECT_EQ(Writer.Separator(), "\xEF\xBF\xBD");
+    Writer.SetSeparator("");
+    EXPECT_EQ(Writer.Separator(), "\t") << "nothing between the cells would glue them";
+    Writer.SetSeparator(';');
+    EXPECT_EQ(Writer.Separator(), ";");
 }
 
 TEST_F(TTextFixture, IncludedMemoBringsItsOwnLineBreaks) {

@@ -3,6 +3,7 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -80,6 +81,54 @@ TEST_F(TStoreFixture, SavedValuesComeBackAsTexts) {
     EXPECT_FALSE(back.IncludeImages);
 }
 
+TEST_F(TStoreFixture, TheSeparatorRoundTripsAnyCharacter) {
+    const std::string separators[] = {"\xC2\xA7",
+                                      "\xE2\x82\xAC",
+                                      "\xF0\x9F\x98\x80",
+                                      "\"",
+                                      "'",
+                                      "\r",
+                                      "\n",
+                                      "\r\n",
+                                      ",",
+                                      ";",
+                                      "=",
+                                      "#",
+                                      " ",
+                                      "[",
+                                      "\\",
+                                      std::string(1, '\0'),
+                                      "\x7F",
+                                      "\xC2\x85",
+                                      "a,b",
+                                      " x "};
+    for (const std::string& sep : separators) {
+        TSettings s;
+        s.Separator = sep;
+        s.SaveSettings(*Store);
+        // A fresh store reads the file, not what the first one holds in memory.
+        QSettings again(Dir.filePath(QStringLiteral("t.ini")), QSettings::IniFormat);
+        TSettings back;
+        back.LoadSettings(again);
+        EXPECT_EQ(back.Separator, sep);
+    }
+}
+
+TEST_F(TStoreFixture, AHandWrittenSeparatorIsTakenAsWritten) {
+    // The store reads a bare comma as a list; an escape as its character.
+    const std::pair<const char*, const char*> cases[] = {
+        {"Separator=,", ","}, {"Separator=a,b", "a,b"}, {"Separator=\\xa7", "\xC2\xA7"}};
+    for (const auto& [line, separator] : cases) {
+        Store.reset();
+        std::ofstream(Dir.filePath(QStringLiteral("t.ini")).toStdString()) << "[Settings]\n"
+                                                                           << line << "\n";
+        SetUp();
+        TSettings s;
+        s.LoadSettings(*Store);
+        EXPECT_EQ(s.Separator, separator) << line;
+    }
+}
+
 TEST(CommandLineParse, OptionsAnywhereInAnyCase) {
     TCommandLine c = ParseCommandLine({"/EXPORT", "/data/orders.dbf", "-Separator=#59",
                                        "/out/orders.dat", "-exporttype=", "-ExportType=xls",
@@ -98,7 +147,72 @@ TEST(CommandLineParse, SeparatorValues) {
     EXPECT_EQ(ParseCommandLine({"-separator=#abc"}).Separator, "#abc") << "not a number: as text";
     EXPECT_FALSE(ParseCommandLine({"-separator="}).HasSeparator) << "alone it is ignored";
     EXPECT_EQ(ParseCommandLine({"-separator=a", "-separator=", "-separator=b"}).Separator, "b");
-    EXPECT_EQ(ParseCommandLine({"-separator=#315"}).Separator, ";") << "the code's low byte";
+}
+
+TEST(CommandLineParse, SeparatorsAreCharacters) {
+    auto sep = [](const std::string& option) {
+        TCommandLine c = ParseCommandLine({option});
+        EXPECT_EQ(c.Error, "") << option;
+        EXPECT_TRUE(c.HasSeparator) << option;
+        return c.Separator;
+    };
+    EXPECT_EQ(sep("-separator=\xC2\xA7"), "\xC2\xA7") << "a whole UTF-8 sequence";
+    EXPECT_EQ(sep("-separator=\xE2\x82\xACx"), "\xE2\x82\xACx")
+        << "kept; its first character is used";
+    EXPECT_EQ(sep("-separator=\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
+    // Codes below 256 are the Windows Western code page's characters.
+    EXPECT_EQ(sep("-separator=#167"), "\xC2\xA7");
+    EXPECT_EQ(sep("-separator=#128"), "\xE2\x82\xAC") << "the euro sign of windows-1252";
+    EXPECT_EQ(sep("-separator=#159"), "\xC5\xB8");
+    EXPECT_EQ(sep("-separator=#129"), "\xC2\x81") << "a code the page leaves free";
+    EXPECT_EQ(sep("-separator=#160"), "\xC2\xA0");
+    EXPECT_EQ(sep("-separator=#255"), "\xC3\xBF");
+    EXPECT_EQ(sep("-separator=#127"), "\x7F");
+    EXPECT_EQ(sep("-separator=#0"), std::string(1, '\0'));
+    EXPECT_EQ(sep("-separator=#59"), ";");
+    EXPECT_EQ(sep("-separator=#013"), "\r");
+    // Above, Unicode's code points, decimal or hexadecimal.
+    EXPECT_EQ(sep("-separator=#315"), "\xC4\xBB") << "no longer the code's low byte";
+    EXPECT_EQ(sep("-separator=#8364"), "\xE2\x82\xAC");
+    EXPECT_EQ(sep("-separator=#$A7"), "\xC2\xA7");
+    EXPECT_EQ(sep("-separator=#0x20ac"), "\xE2\x82\xAC");
+    EXPECT_EQ(sep("-separator=#$10FFFF"), "\xF4\x8F\xBF\xBF");
+    EXPECT_EQ(sep("-separator=#128512"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(sep("-separator=#+59"), ";");
+    // What is no number stays text.
+    EXPECT_EQ(sep("-separator=#"), "#");
+    EXPECT_EQ(sep("-separator=#-x"), "#-x");
+    EXPECT_EQ(sep("-separator=#\xC2\xA7"), "#\xC2\xA7");
+}
+
+TEST(CommandLineParse, SeparatorsThatNameNoCharacterAreErrors) {
+    struct TCase {
+        const char* Option;
+        const char* Says;
+    } cases[] = {
+        {"-separator=#55296", "#55296 names no character: #55296 to #57343"},
+        {"-separator=#$dfff", "#$dfff names no character: #55296 to #57343"},
+        {"-separator=#1114112", "#1114112 names no character: the largest code is #1114111"},
+        {"-separator=#99999999999999999999999", "names no character: the largest code"},
+        {"-separator=#-1", "#-1 names no character: codes are not negative"},
+        {"-separator=#59x", "#59x is not a number"},
+        {"-separator=#$", "#$ is not a number"},
+        {"-separator=#0xg", "#0xg is not a number"},
+        {"-separator=#1\xA7", "#1? is not a number"},
+        {"-separator=\xA7", "The separator is not UTF-8 text."},
+        {"-separator=a\xE2\x82", "The separator is not UTF-8 text."},
+    };
+    for (const TCase& c : cases) {
+        TCommandLine cl = ParseCommandLine({"-e", "t.dbf", "o.txt", c.Option});
+        EXPECT_NE(cl.Error.find(c.Says), std::string::npos) << c.Option << ": " << cl.Error;
+        EXPECT_FALSE(cl.HasSeparator) << c.Option;
+        EXPECT_EQ(cl.Separator, "") << c.Option;
+    }
+    // The first wrong one is reported, whatever comes after.
+    TCommandLine cl = ParseCommandLine({"-separator=#55296", "-separator=;", "-separator=#-2"});
+    EXPECT_NE(cl.Error.find("#55296"), std::string::npos) << cl.Error;
+    EXPECT_EQ(cl.Separator, ";");
+    EXPECT_EQ(ParseCommandLine({"-separator=;"}).Error, "");
 }
 
 TEST(CommandLineParse, TableNameWithoutExport) {

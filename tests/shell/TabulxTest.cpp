@@ -15,9 +15,10 @@
 namespace fs = std::filesystem;
 
 namespace {
-// The committed samples beside the sources, and the program that makes them
-// beside tabulx in the build tree.
-const fs::path SamplesDir = fs::path(__FILE__).parent_path().parent_path().parent_path() / "samples";
+// The committed samples beside the sources (named by the build: a compiler
+// cache may give __FILE__ as a relative path), and the program that makes
+// them beside tabulx in the build tree.
+const fs::path SamplesDir = TABULON_SAMPLES_DIR;
 const fs::path MakeSamples = fs::path(TABULX_PATH).parent_path().parent_path() / "samples" / "make_samples";
 
 struct TRun {
@@ -100,6 +101,50 @@ TEST_F(TTabulxFixture, SeparatorCodeAndSlashOptions) {
     std::string ini = Slurp(Dir / "config" / "Kessmark" / "Tabulon.conf");
     EXPECT_NE(ini.find("Separator=\";\""), std::string::npos) << ini;
     EXPECT_NE(ini.find("FormatType=0"), std::string::npos) << ini;
+}
+
+TEST_F(TTabulxFixture, SeparatorsAreCharactersAndStayInTheSettings) {
+    const fs::path ini = Dir / "config" / "Kessmark" / "Tabulon.conf";
+    auto firstLines = [&](const std::string& s) {
+        return "ID" + s + "NAME" + s + "NOTE\r\n1" + s + "N1" + s + "(MEMO)\r\n2" + s + "Zoë, Ærø" +
+               s;
+    };
+    const std::pair<const char*, const char*> cases[] = {{"-separator=§", "§"},
+                                                         {"-separator=€", "€"},
+                                                         {"-separator=#167", "§"},
+                                                         {"-separator=#128", "€"},
+                                                         {"-separator=#$1F600", "😀"}};
+    for (const auto& [option, separator] : cases) {
+        SCOPED_TRACE(option);
+        TRun r = Tabulx({"-export", P("orders.dbf"), P("o.txt"), option});
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        std::string doc = Slurp(Dir / "o.txt");
+        EXPECT_EQ(doc.substr(0, firstLines(separator).size()), firstLines(separator));
+        EXPECT_NE(Slurp(ini).find(std::string("Separator=") + separator + "\n"), std::string::npos)
+            << Slurp(ini);
+        // The next run takes the stored separator.
+        TRun again = Tabulx({"-export", P("orders.dbf"), P("again.txt")});
+        EXPECT_EQ(again.Status, 0) << again.Err;
+        EXPECT_TRUE(Slurp(Dir / "again.txt") == doc) << "the stored separator differs";
+    }
+    // A code that names no character writes nothing and leaves the settings as they were.
+    const std::string before = Slurp(ini);
+    TRun bad = Tabulx({"-export", P("orders.dbf"), P("bad.txt"), "-separator=#55296"});
+    EXPECT_NE(bad.Status, 0);
+    EXPECT_EQ(bad.Err, "tabulx: Errors in command line.\nThe separator code #55296 names no "
+                       "character: #55296 to #57343 (#$D800 to #$DFFF) are UTF-16 surrogates.\n");
+    EXPECT_FALSE(fs::exists(Dir / "bad.txt"));
+    EXPECT_EQ(Slurp(ini), before);
+    TRun far = Tabulx({"-export", P("orders.dbf"), P("bad.txt"), "-separator=#1114112"});
+    EXPECT_NE(far.Status, 0);
+    EXPECT_NE(far.Err.find("the largest code is #1114111"), std::string::npos) << far.Err;
+    EXPECT_FALSE(fs::exists(Dir / "bad.txt"));
+
+    // A multibyte separator stored by another run or by hand.
+    std::ofstream(ini) << "[Settings]\nSeparator=\\x20ac;\n";
+    TRun stored = Tabulx({"-export", P("orders.dbf"), P("stored.txt")});
+    EXPECT_EQ(stored.Status, 0) << stored.Err;
+    EXPECT_EQ(Slurp(Dir / "stored.txt").substr(0, firstLines("€").size()), firstLines("€"));
 }
 
 TEST_F(TTabulxFixture, ErrorsTellTheTruth) {
