@@ -2,6 +2,7 @@
 
 #include "data/AtomicFile.h"
 #include "data/DatabaseError.h"
+#include "data/TextSchemaFile.h"
 #include "data/TextUtils.h"
 #include "data/Unicode.h"
 #include "data/ValueConversion.h"
@@ -443,22 +444,7 @@ void TTextDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDefs& 
     Close();
     fPath = path;
     try {
-        fs::path p(path);
-        if (LowerCase(p.extension().string()) == ".txt") {
-            // The schema beside the table: NAME.sch, in any letter case.
-            fs::path dir = p.parent_path();
-            std::error_code ec;
-            for (const fs::directory_entry& e :
-                 fs::directory_iterator(dir.empty() ? fs::path(".") : dir, ec)) {
-                const fs::path& q = e.path();
-                std::error_code fec;
-                if (SameText(q.stem().string(), p.stem().string()) &&
-                    SameText(q.extension().string(), ".sch") && fs::is_regular_file(q, fec)) {
-                    fSchemaPath = (dir.empty() ? q.filename() : q).string();
-                    break;
-                }
-            }
-        }
+        fSchemaPath = FindTextSchemaFile(path);
         if (!fSchemaPath.empty()) {
             TMappedFile sch(fSchemaPath);
             if (sch.Size() > MaxSchemaSize)

@@ -1,6 +1,7 @@
 #include "shell/EngineChoice.h"
 
 #include "data/ADOConnection.h"
+#include "data/TextSchemaFile.h"
 #include "data/TextUtils.h"
 
 #include <filesystem>
@@ -17,10 +18,9 @@ TTablePath SplitTablePath(const std::string& path) {
 
 bool HasSchema(const TTablePath& p) {
     if (p.Ext != ".txt") return false;
-    std::filesystem::path sch = std::filesystem::path(p.Dir.empty() ? "." : p.Dir) / p.Name;
-    sch.replace_extension(".sch");
-    std::error_code ec;
-    return std::filesystem::is_regular_file(sch, ec);
+    // The driver's own rule, so that a table the driver reads by its schema
+    // goes through the engine that takes schemas.
+    return !FindTextSchemaFile((std::filesystem::path(p.Dir) / p.Name).string()).empty();
 }
 
 bool ChooseADO(const TTablePath& p, bool bdeLoaded, bool alwaysTryADO) {

@@ -10,7 +10,8 @@ struct TTablePath {
 };
 TTablePath SplitTablePath(const std::string& path);
 
-// A ".txt" table with a ".sch" schema of the same name beside it.
+// A ".txt" table with a ".sch" schema of the same name beside it, in any
+// letter case, as the text driver finds it.
 bool HasSchema(const TTablePath& p);
 
 // Whether a table goes through the connection-string engine: always, unless

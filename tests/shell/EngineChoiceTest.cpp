@@ -1,6 +1,7 @@
+#include "shell/EngineChoice.h"
 #include "data/ADOConnection.h"
 #include "data/DbfWriter.h"
-#include "shell/EngineChoice.h"
+#include "data/Table.h"
 #include "shell/TableOpener.h"
 
 #include <filesystem>
@@ -24,6 +25,40 @@ TEST(EngineChoice, ChoiceTable) {
     EXPECT_FALSE(ado("with.txt", true, false)) << "a schema beside it";
     EXPECT_TRUE(ado("orders.dbf", false, false)) << "no index-ordered engine";
     EXPECT_TRUE(ado("orders.dbf", true, true)) << "ADO preferred";
+    fs::remove_all(dir);
+}
+
+TEST(EngineChoice, ASchemaCountsInAnyLetterCaseAsTheDriverReadsIt) {
+    fs::path dir = fs::temp_directory_path() / "tabulon-engine-schema";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "folder.sch");
+    // Without its schema the first line would be the names.
+    struct TCase {
+        const char* Table;
+        const char* Schema; // nullptr: none
+    } cases[] = {{"STOCK.TXT", "STOCK.SCH"}, {"Mixed.txt", "mIXED.Sch"}, {"upper.TXT", "upper.sch"},
+                 {"lower.txt", "LOWER.SCH"}, {"plain.txt", nullptr},     {"folder.txt", nullptr},
+                 {"other.txt", "others.sch"}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Table);
+        std::ofstream((dir / c.Table).string()) << "1;2\r\n3;4\r\n";
+        if (c.Schema && std::string(c.Schema) != "others.sch")
+            std::ofstream((dir / c.Schema).string())
+                << "[x]\r\nFILETYPE = VARYING\r\nSEPARATOR = ;\r\nCHARSET = ANSI\r\n"
+                   "FIELD1 = ITEM,LONGINT,6,0,0\r\nFIELD2 = QTY,LONGINT,6,0,0\r\n";
+        else if (c.Schema)
+            std::ofstream((dir / c.Schema).string()) << "[others]\r\n";
+        const std::string path = (dir / c.Table).string();
+        const bool expected = c.Schema && std::string(c.Schema) != "others.sch";
+        EXPECT_EQ(HasSchema(SplitTablePath(path)), expected);
+        EXPECT_EQ(ChooseADO(SplitTablePath(path), true, false), !expected);
+        // The driver agrees: it reads the table by that schema.
+        TTable t;
+        t.SetTableName(path);
+        t.Open();
+        EXPECT_EQ(t.Fields(0).FieldName(), expected ? "ITEM" : "1");
+        EXPECT_EQ(t.RecordCount(), expected ? 2 : 1);
+    }
     fs::remove_all(dir);
 }
 
