@@ -34,41 +34,60 @@ std::string EngineStatusText(bool bdeLoaded, bool odbcLoaded) {
            (odbcLoaded ? " / ODBC loaded" : " / ODBC not loaded");
 }
 
-namespace {
-std::unique_ptr<TDataSet> MakeADOTable(const TTablePath& p, const std::string& connection) {
+std::unique_ptr<TDataSet> TTableEngines::CreateTable(const std::string& dir,
+                                                     const std::string& name) {
+    auto t = std::make_unique<TTable>();
+    t->SetTableName(name);
+    t->SetDatabaseName(dir);
+    return t;
+}
+
+std::unique_ptr<TDataSet> TTableEngines::CreateADOTable(const std::string& name,
+                                                        const std::string& connection) {
     auto t = std::make_unique<TADOTable>();
-    t->SetTableName(p.Name);
+    t->SetTableName(name);
     t->SetConnectionString(connection);
     return t;
 }
-} // namespace
 
-void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& reporter) {
-    const bool preferADO = state.Settings.AlwaysTryADO;
-    if (path == state.CurrentFileName && state.CurrentDataSet) {
-        bool isADO = state.CurrentDataSet->ClassName().find("ADO") != std::string::npos;
-        bool engineChanges = (preferADO && !isADO) || (!preferADO && isADO);
-        if (!engineChanges) {
-            state.CurrentDataSet->Close();
-            state.CurrentDataSet->Open();
-            return;
-        }
+TTableEngines& TTableEngines::Default() {
+    static TTableEngines engines;
+    return engines;
+}
+
+namespace {
+// Puts a new dataset in place and lets the window paint the status first.
+void Install(TShellState& state, std::unique_ptr<TDataSet> dataSet, const char* status) {
+    state.EngineStatus = status;
+    state.CurrentDataSet = std::move(dataSet);
+    state.DataSource1.SetDataSet(state.CurrentDataSet.get());
+    state.Progress().ProcessMessages();
+}
+
+std::string ConnectedText(bool ado) {
+    return ado ? "Connected via ADO" : "Connected via BDE";
+}
+
+// The same file, closed and opened again as the dataset it is.
+void Reopen(TShellState& state, bool ado) {
+    TDataSet& ds = *state.CurrentDataSet;
+    try {
+        ds.Close();
+        ds.Open();
+    } catch (...) {
+        state.EngineStatus.clear();
+        throw;
     }
-    TTablePath p = SplitTablePath(path);
-    bool useADO = ChooseADO(p, state.BDELoaded, preferADO);
-    std::string connection, connectionError;
-    if (useADO) connection = BuildADOConnection(p.Ext, p.Dir, &connectionError);
+    // Unchanged after a plain reopen; again after one that had failed.
+    state.EngineStatus = ConnectedText(ado);
+}
 
-    state.CloseCurrentDataSet();
-
+// Opens the table in place of the one before, which is closed already.
+void OpenInPlace(TShellState& state, const std::string& path, const TTablePath& p, bool useADO,
+                 std::string connection, std::string connectionError, TOpenReporter& reporter,
+                 TTableEngines& engines) {
     if (!useADO) {
-        auto table = std::make_unique<TTable>();
-        table->SetTableName(p.Name);
-        table->SetDatabaseName(p.Dir);
-        state.EngineStatus = "BDE connect...";
-        state.CurrentDataSet = std::move(table);
-        state.DataSource1.SetDataSet(state.CurrentDataSet.get());
-        state.Progress().ProcessMessages();
+        Install(state, engines.CreateTable(p.Dir, p.Name), "BDE connect...");
         try {
             state.CurrentDataSet->Open();
         } catch (const std::exception& e) {
@@ -83,24 +102,44 @@ void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& re
         }
     }
     if (useADO) {
-        state.CurrentDataSet = MakeADOTable(p, connection);
-        state.EngineStatus = "ADO connect...";
-        state.DataSource1.SetDataSet(state.CurrentDataSet.get());
-        state.Progress().ProcessMessages();
-        try {
-            // Without a connection the table could only say that its
-            // string is empty; the connection's own error says why.
-            if (connection.empty() && !connectionError.empty())
-                throw EDatabaseError("Cannot open table \"" + path + "\": " + connectionError);
-            state.CurrentDataSet->Open();
-        } catch (...) {
-            state.EngineStatus.clear();
-            throw;
-        }
+        Install(state, engines.CreateADOTable(p.Name, connection), "ADO connect...");
+        // Without a connection the table could only say that its string is
+        // empty; the connection's own error says why.
+        if (connection.empty() && !connectionError.empty())
+            throw EDatabaseError("Cannot open table \"" + path + "\": " + connectionError);
+        state.CurrentDataSet->Open();
     }
+    state.EngineStatus.clear();
     if (state.CurrentDataSet && state.CurrentDataSet->Active())
-        state.EngineStatus = useADO ? "Connected via ADO" : "Connected via BDE";
-    else
-        state.EngineStatus.clear();
+        state.EngineStatus = ConnectedText(useADO);
     state.CurrentFileName = path;
+}
+} // namespace
+
+void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& reporter,
+                  TTableEngines& engines) {
+    if (path == state.CurrentFileName && state.CurrentDataSet) {
+        const bool preferADO = state.Settings.AlwaysTryADO;
+        const bool isADO = state.CurrentDataSet->ClassName().find("ADO") != std::string::npos;
+        if (preferADO == isADO) return Reopen(state, isADO);
+    }
+    TTablePath p = SplitTablePath(path);
+    bool useADO = ChooseADO(p, state.BDELoaded, state.Settings.AlwaysTryADO);
+    std::string connection, connectionError;
+    if (useADO) connection = BuildADOConnection(p.Ext, p.Dir, &connectionError);
+
+    // From here on the table open before is gone, and so is its name.
+    state.CloseCurrentDataSet();
+    state.CurrentFileName.clear();
+    state.EngineStatus.clear();
+    try {
+        OpenInPlace(state, path, p, useADO, std::move(connection), std::move(connectionError),
+                    reporter, engines);
+    } catch (...) {
+        // No half-opened table stays behind.
+        state.CloseCurrentDataSet();
+        state.CurrentFileName.clear();
+        state.EngineStatus.clear();
+        throw;
+    }
 }
