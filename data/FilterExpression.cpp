@@ -219,6 +219,11 @@ public:
             fHi = rounded + half;
         }
     }
+    TNumberCompare(int slot, TFilterOp op, int64_t literal)
+        : TNumberCompare(slot, op, static_cast<double>(literal), 0) {
+        fLiteralIsInt = true;
+        fLiteralInt = literal;
+    }
     bool Eval(const TFilterValues& values) const override {
         const TValue& v = values[static_cast<size_t>(fSlot)];
         if (v.IsNull()) return false;
@@ -392,6 +397,9 @@ TFilterNodePtr MakeWildcardMatch(int slot, const std::string& pattern, TWildcard
 }
 TFilterNodePtr MakeNumberCompare(int slot, TFilterOp op, double literal, int digits) {
     return std::make_unique<TNumberCompare>(slot, op, literal, digits);
+}
+TFilterNodePtr MakeIntegerCompare(int slot, TFilterOp op, int64_t literal) {
+    return std::make_unique<TNumberCompare>(slot, op, literal);
 }
 TFilterNodePtr MakeDateCompare(int slot, TFilterOp op, int64_t literalKey, int64_t unitMs) {
     return std::make_unique<TDateCompare>(slot, op, literalKey, unitMs);

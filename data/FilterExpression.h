@@ -49,6 +49,9 @@ TFilterNodePtr MakeWildcardMatch(int slot, const std::string& pattern, TWildcard
 // shown with that many significant digits, so the text a float field shows
 // finds its record although the stored double has more digits.
 TFilterNodePtr MakeNumberCompare(int slot, TFilterOp op, double literal, int digits);
+// An integer literal, exact over the whole 64-bit range (a double holds
+// integers exactly only up to 2^53).
+TFilterNodePtr MakeIntegerCompare(int slot, TFilterOp op, int64_t literal);
 // Date-time keys (DateTimeKey) compared in whole units of `unitMs`: a
 // literal without time finds every time of its day.
 TFilterNodePtr MakeDateCompare(int slot, TFilterOp op, int64_t literalKey, int64_t unitMs);

@@ -8,6 +8,7 @@
 #include "data/TextUtils.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace {
 constexpr int64_t MsPerMinute = 60000;
@@ -143,6 +144,8 @@ struct TFilterParser::TOperand {
     std::string Text;  // decoded text
     std::string Raw;   // as written
     double Number = 0; // value of a Number
+    bool IsInt = false; // a Number of digits alone that fits 64 bits, exactly in Int
+    int64_t Int = 0;
     size_t Pos = 0;
 };
 
@@ -416,6 +419,14 @@ bool TFilterParser::ParseOperand(TOperand& out) {
             Fail("the number " + out.Raw + " is out of range", out.Pos);
         out.Kind = TOperand::kNumber;
         out.Number = negative ? -v : v;
+        uint64_t magnitude = 0;
+        auto ri = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+        if (ri.ec == std::errc() && ri.ptr == digits.data() + digits.size() &&
+            magnitude <= (negative ? uint64_t(1) << 63 : uint64_t(INT64_MAX))) {
+            out.IsInt = true;
+            out.Int =
+                negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+        }
         break;
     }
     default:
@@ -560,6 +571,10 @@ TFilterNodePtr TFilterParser::BindLiteral(const TOperand& field, TFilterOp op,
         default:
             Fail("expected a number" + forField, value.Pos);
         }
+        const bool integerField = type == ftSmallint || type == ftInteger || type == ftWord ||
+                                  type == ftAutoInc || type == ftLargeint;
+        if (integerField && value.Kind == TOperand::kNumber && value.IsInt)
+            return MakeIntegerCompare(slot, op, value.Int);
         int digits = 0;
         if (type == ftFloat || type == ftCurrency || type == ftBCD) {
             auto* ff = dynamic_cast<const TFloatField*>(&f);

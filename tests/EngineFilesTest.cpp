@@ -227,43 +227,6 @@ TEST_F(EngineFiles, TADOTableSortsFiltersAndEdits) {
     EXPECT_EQ(a.RecordCount(), 4);
 }
 
-TEST_F(EngineFiles, EveryProposedFilterFindsItsRecordInBothEngines) {
-    WriteCustomers(dir / "cust.dbf", false);
-    TTable t;
-    t.SetDatabaseName(dir.Path());
-    t.SetTableName("cust.dbf");
-    TADOTable a;
-    a.SetConnectionString(DbaseConnection(dir.Path()));
-    a.SetTableName("cust.dbf");
-    for (TDataSet* ds : {static_cast<TDataSet*>(&t), static_cast<TDataSet*>(&a)}) {
-        ds->Open();
-        for (int rec = 1; rec <= ds->RecordCount(); ++rec) {
-            ds->SetRecNo(rec);
-            std::vector<std::string> filters;
-            for (int i = 0; i < ds->FieldCount(); ++i) {
-                TField& f = ds->Fields(i);
-                if (f.IsBlob()) continue;
-                std::string e = f.FieldName() + " = ";
-                if (f.IsNull())
-                    e += "null";
-                else if (f.DataType() == ftString || f.DataType() == ftDate)
-                    e += "'" + f.AsString() + "'";
-                else
-                    e += f.AsString();
-                filters.push_back(e);
-            }
-            std::string bookmark = ds->Bookmark();
-            for (const std::string& e : filters) {
-                ds->SetFilter(e);
-                ds->SetFiltered(true);
-                EXPECT_TRUE(ds->BookmarkValid(bookmark)) << ds->ClassName() << ": " << e;
-                ds->SetFiltered(false);
-            }
-        }
-        ds->Close();
-    }
-}
-
 TEST_F(EngineFiles, TTableOverAKeyedParadoxTable) {
     WriteParadoxCustomers(dir / "cust.db", true);
     TTable t;
