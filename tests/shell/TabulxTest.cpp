@@ -109,18 +109,26 @@ TEST_F(TTabulxFixture, SeparatorsAreCharactersAndStayInTheSettings) {
         return "ID" + s + "NAME" + s + "NOTE\r\n1" + s + "N1" + s + "(MEMO)\r\n2" + s + "Zoë, Ærø" +
                s;
     };
-    const std::pair<const char*, const char*> cases[] = {{"-separator=§", "§"},
-                                                         {"-separator=€", "€"},
-                                                         {"-separator=#167", "§"},
-                                                         {"-separator=#128", "€"},
-                                                         {"-separator=#$1F600", "😀"}};
-    for (const auto& [option, separator] : cases) {
+    struct TCase {
+        const char* Option;
+        const char* Separator;
+        const char* Stored; // as the settings file holds it
+    } cases[] = {{"-separator=§", "§", "§"},
+                 {"-separator=€", "€", "€"},
+                 {"-separator=#167", "§", "§"},
+                 {"-separator=#128", "€", "€"},
+                 {"-separator=#$1F600", "😀", "😀"},
+                 // A quote, CR or LF is written as it is, and kept.
+                 {"-separator=\"", "\"", "\\\""},
+                 {"-separator=#13", "\r", "\\r"},
+                 {"-separator=#10", "\n", "\\n"}};
+    for (const auto& [option, separator, stored] : cases) {
         SCOPED_TRACE(option);
         TRun r = Tabulx({"-export", P("orders.dbf"), P("o.txt"), option});
         EXPECT_EQ(r.Status, 0) << r.Err;
         std::string doc = Slurp(Dir / "o.txt");
         EXPECT_EQ(doc.substr(0, firstLines(separator).size()), firstLines(separator));
-        EXPECT_NE(Slurp(ini).find(std::string("Separator=") + separator + "\n"), std::string::npos)
+        EXPECT_NE(Slurp(ini).find(std::string("Separator=") + stored + "\n"), std::string::npos)
             << Slurp(ini);
         // The next run takes the stored separator.
         TRun again = Tabulx({"-export", P("orders.dbf"), P("again.txt")});
