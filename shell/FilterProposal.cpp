@@ -1,7 +1,6 @@
 #include "shell/FilterProposal.h"
 
 #include "data/DataSet.h"
-#include "data/DatabaseError.h"
 #include "data/Field.h"
 #include "data/FilterParser.h"
 #include "data/FormatSettings.h"
@@ -135,8 +134,8 @@ bool FindsCurrentRecord(const TDataSet& dataSet, const std::string& text) {
             for (size_t i = 0; i < values.size(); ++i)
                 dataSet.Fields(e->FieldNos()[i]).GetData(values[i]);
             if (!e->Eval(values)) return false;
-        } catch (const EDatabaseError&) {
-            return false;
+        } catch (const std::exception&) {
+            return false; // refused, or the record cannot be read
         }
     }
     return true;
