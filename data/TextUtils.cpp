@@ -1,5 +1,7 @@
 #include "data/TextUtils.h"
 
+#include "data/CaseFold.h"
+
 namespace {
 inline unsigned char Fold(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
@@ -7,26 +9,15 @@ inline unsigned char Fold(unsigned char c) {
 } // namespace
 
 bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return CompareCaseFolded(a, b) == 0;
 }
 
 int CompareText(std::string_view a, std::string_view b) {
-    size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = Fold(static_cast<unsigned char>(a[i]));
-        unsigned char y = Fold(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
+    return CompareCaseFolded(a, b);
 }
 
 bool StartsText(std::string_view prefix, std::string_view text) {
-    return text.size() >= prefix.size() && SameText(prefix, text.substr(0, prefix.size()));
+    return StartsFolded(CaseFold(prefix), text);
 }
 
 std::string UpperCase(std::string_view s) {

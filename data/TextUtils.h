@@ -4,11 +4,14 @@
 #include <string_view>
 #include <vector>
 
-// Case-insensitive comparison of texts: ASCII letters fold, other bytes
-// (UTF-8 sequences) compare as they are.
+// Comparison of texts without regard to letter case, by their Unicode case
+// folds (data/CaseFold.h): SameText("Иван", "иван"), SameText("Straße",
+// "STRASSE"). CompareText orders by the folded bytes; StartsText says whether
+// the fold of `text` starts with the fold of `prefix`.
 bool SameText(std::string_view a, std::string_view b);
 int CompareText(std::string_view a, std::string_view b);
 bool StartsText(std::string_view prefix, std::string_view text);
+// ASCII letters only: for keywords, option names and file extensions.
 std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);
 std::string_view Trim(std::string_view s);

@@ -4,7 +4,7 @@
 
 static constexpr char16_t ReplacementChar = 0xFFFD;
 
-static void AppendUtf8(std::string& out, uint32_t cp) {
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -22,6 +22,58 @@ static void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
+bool ReadUtf8(std::string_view text, size_t& i, char32_t& cp) {
+    const size_t n = text.size();
+    const auto b0 = static_cast<uint8_t>(text[i]);
+    if (b0 < 0x80) {
+        cp = b0;
+        ++i;
+        return true;
+    }
+    // Length of the sequence and the range its second byte must fall in;
+    // the narrower ranges exclude overlong forms, surrogates and values
+    // beyond U+10FFFF.
+    int len = 0;
+    uint8_t lo = 0x80, hi = 0xBF;
+    char32_t c = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2;
+        c = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3;
+        c = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4;
+        c = b0 & 0x07;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+    } else {
+        ++i;
+        return false;
+    }
+    size_t j = i + 1;
+    for (int k = 1; k < len; ++k, ++j) {
+        if (j >= n) {
+            i = j;
+            return false;
+        }
+        const auto b = static_cast<uint8_t>(text[j]);
+        if (b < lo || b > hi) {
+            // The valid prefix is consumed; the offending byte starts anew.
+            i = j;
+            return false;
+        }
+        c = (c << 6) | (b & 0x3F);
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    i = j;
+    cp = c;
+    return true;
+}
+
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
@@ -34,50 +86,9 @@ std::u16string Utf8ToUtf16(std::string_view text) {
             ++i;
             continue;
         }
-        // Length of the sequence and the range its second byte must fall in;
-        // the narrower ranges exclude overlong forms, surrogates and values
-        // beyond U+10FFFF.
-        int len = 0;
-        uint8_t lo = 0x80, hi = 0xBF;
-        uint32_t cp = 0;
-        if (b0 >= 0xC2 && b0 <= 0xDF) {
-            len = 2;
-            cp = b0 & 0x1F;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            len = 3;
-            cp = b0 & 0x0F;
-            if (b0 == 0xE0) lo = 0xA0;
-            if (b0 == 0xED) hi = 0x9F;
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            len = 4;
-            cp = b0 & 0x07;
-            if (b0 == 0xF0) lo = 0x90;
-            if (b0 == 0xF4) hi = 0x8F;
-        } else {
+        char32_t cp = 0;
+        if (!ReadUtf8(text, i, cp)) {
             out += ReplacementChar;
-            ++i;
-            continue;
-        }
-        size_t j = i + 1;
-        bool ok = true;
-        for (int k = 1; k < len; ++k, ++j) {
-            if (j >= n) {
-                ok = false;
-                break;
-            }
-            const auto b = static_cast<uint8_t>(text[j]);
-            if (b < lo || b > hi) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (b & 0x3F);
-            lo = 0x80;
-            hi = 0xBF;
-        }
-        if (!ok) {
-            // The valid prefix is consumed; the offending byte starts anew.
-            out += ReplacementChar;
-            i = j;
             continue;
         }
         if (cp >= 0x10000) {
@@ -87,7 +98,6 @@ std::u16string Utf8ToUtf16(std::string_view text) {
         } else {
             out += static_cast<char16_t>(cp);
         }
-        i = j;
     }
     return out;
 }

@@ -9,3 +9,10 @@
 // stray byte) becomes one U+FFFD; unpaired surrogates become U+FFFD as well.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
+
+// Decodes the UTF-8 character at `i` and moves `i` past it. An ill-formed
+// sequence (the longest prefix of a valid one, or one stray byte) is skipped
+// the same way and returns false; `i` always moves on while i < text.size().
+bool ReadUtf8(std::string_view text, size_t& i, char32_t& cp);
+// Appends the UTF-8 form of a code point (no check for surrogates).
+void AppendUtf8(std::string& out, char32_t cp);

@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev
   libjpeg62-turbo-dev
   pxlib-dev
+  libicu-dev             # Unicode case folding for search, filters and sorting
   unixodbc libodbc2
   qt6-base-dev
   # real readers of the exported documents, used by the tests
