@@ -1,5 +1,6 @@
 #include "data/DataSet.h"
 
+#include "data/CaseFold.h"
 #include "data/DataSource.h"
 #include "data/DatabaseError.h"
 #include "data/FieldFactory.h"
@@ -700,6 +701,12 @@ bool TDataSet::Locate(const std::string& keyFields, const std::vector<std::strin
         throw EDatabaseError("Locate needs one value for each of the fields '" + keyFields + "'");
     const bool ci = options & loCaseInsensitive;
     const bool partial = options & loPartialKey;
+    // Ignoring case, the values are folded once and each record's text as it
+    // is compared; a partial key is then a start of the folded text.
+    std::vector<std::string> folded;
+    if (ci)
+        for (const std::string& v : keyValues)
+            folded.push_back(CaseFold(v));
     std::string text;
     uint32_t n = OrderCount();
     for (uint32_t pos = 0; pos < n; ++pos) {
@@ -708,10 +715,15 @@ bool TDataSet::Locate(const std::string& keyFields, const std::vector<std::strin
             TEvalScope scope(fEvalPhysical, OrderAt(pos));
             for (size_t k = 0; k < fields.size() && match; ++k) {
                 fields[k]->GetAsString(text);
-                const std::string& want = keyValues[k];
-                std::string_view got = text;
-                if (partial && got.size() > want.size()) got = got.substr(0, want.size());
-                match = ci ? SameText(got, want) : got == want;
+                if (ci) {
+                    match = partial ? StartsFolded(folded[k], text)
+                                    : CompareFolded(text, folded[k]) == 0;
+                } else {
+                    const std::string& want = keyValues[k];
+                    std::string_view got = text;
+                    if (partial && got.size() > want.size()) got = got.substr(0, want.size());
+                    match = got == want;
+                }
             }
         }
         if (match) {

@@ -1,9 +1,11 @@
 #include "data/FilterExpression.h"
 
+#include "data/CaseFold.h"
 #include "data/DateTimeKey.h"
 #include "data/FormatSettings.h"
 #include "data/TextUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +38,30 @@ int CompareBytes(std::string_view a, std::string_view b, bool caseInsensitive) {
     int c = a.compare(b);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
+
+// A pattern, folded when it ignores case, with what the match asks of it
+// on every record.
+struct TPattern {
+    std::string Text;
+    TWildcardSyntax Syntax;
+    bool CaseInsensitive;
+    size_t Lead; // how many characters come before the first wildcard
+    bool HasOne; // whether it holds '?' or '_'
+    TPattern(std::string_view pattern, TWildcardSyntax syntax, bool ci)
+        : Text(ci ? CaseFold(pattern) : std::string(pattern)), Syntax(syntax), CaseInsensitive(ci) {
+        const bool like = syntax == TWildcardSyntax::Like;
+        Lead = std::min(Text.find_first_of(like ? "*%?_" : "*"), Text.size());
+        HasOne = like && Text.find_first_of("?_") != std::string::npos;
+    }
+};
+
+// Where a text is folded for a pattern, kept from one record to the next.
+struct TFoldScratch {
+    std::string Folded;
+    std::vector<uint8_t> Starts;
+};
+
+bool MatchPattern(std::string_view text, const TPattern& pattern, TFoldScratch& scratch);
 
 // The text of a value that is not stored as text (a driver may hand a
 // number for a text column); rare, so a fresh string is fine.
@@ -160,16 +186,19 @@ private:
 
 class TTextCompare : public TFilterNode {
 public:
+    // The literal is folded once; each record's text is folded as it is compared.
     TTextCompare(int slot, TFilterOp op, std::string literal, bool ci, bool emptyIsNull)
-        : fSlot(slot), fOp(op), fLiteral(std::move(literal)), fCaseInsensitive(ci),
-          fEmptyIsNull(emptyIsNull && fLiteral.empty()) {}
+        : fSlot(slot), fOp(op), fLiteral(ci ? CaseFold(literal) : std::move(literal)),
+          fCaseInsensitive(ci), fEmptyIsNull(emptyIsNull && fLiteral.empty()) {}
     bool Eval(const TFilterValues& values) const override {
         const TValue& v = values[static_cast<size_t>(fSlot)];
         if (v.IsNull())
             return fEmptyIsNull &&
                    (fOp == TFilterOp::Eq || fOp == TFilterOp::Le || fOp == TFilterOp::Ge);
         std::string scratch;
-        return Holds(fOp, CompareBytes(TextOf(v, scratch), fLiteral, fCaseInsensitive));
+        std::string_view text = TextOf(v, scratch);
+        return Holds(fOp, fCaseInsensitive ? CompareFolded(text, fLiteral)
+                                           : CompareBytes(text, fLiteral, false));
     }
 
 private:
@@ -182,21 +211,21 @@ private:
 
 class TWildcardMatch : public TFilterNode {
 public:
-    TWildcardMatch(int slot, std::string pattern, TWildcardSyntax syntax, bool ci, bool negate)
-        : fSlot(slot), fPattern(std::move(pattern)), fSyntax(syntax), fCaseInsensitive(ci),
-          fNegate(negate) {}
+    TWildcardMatch(int slot, std::string_view pattern, TWildcardSyntax syntax, bool ci, bool negate)
+        : fSlot(slot), fPattern(pattern, syntax, ci), fNegate(negate) {}
     bool Eval(const TFilterValues& values) const override {
         const TValue& v = values[static_cast<size_t>(fSlot)];
         if (v.IsNull()) return false;
         std::string scratch;
-        return WildcardMatch(TextOf(v, scratch), fPattern, fSyntax, fCaseInsensitive) != fNegate;
+        return MatchPattern(TextOf(v, scratch), fPattern, fFold) != fNegate;
     }
 
 private:
+    // An expression runs over one record at a time (TFilterExpression keeps
+    // the record's values itself), so one scratch per test is enough.
+    mutable TFoldScratch fFold;
     int fSlot;
-    std::string fPattern;
-    TWildcardSyntax fSyntax;
-    bool fCaseInsensitive;
+    TPattern fPattern;
     bool fNegate;
 };
 
@@ -317,10 +346,6 @@ private:
     bool fCaseInsensitive;
 };
 
-inline unsigned char Fold(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-}
-
 // The position after the UTF-8 character at i.
 size_t NextChar(std::string_view s, size_t i) {
     ++i;
@@ -328,48 +353,117 @@ size_t NextChar(std::string_view s, size_t i) {
         ++i;
     return i;
 }
-} // namespace
 
-bool WildcardMatch(std::string_view text, std::string_view pattern, TWildcardSyntax syntax,
-                   bool caseInsensitive) {
-    const bool like = syntax == TWildcardSyntax::Like;
+// The text a pattern runs over: whether it has a byte at i, that byte,
+// where a '?' that starts at i ends, and where a '*' may try next after i.
+struct TPlainText { // as it is
+    std::string_view Bytes;
+    bool Has(size_t i) const { return i < Bytes.size(); }
+    unsigned char At(size_t i) const { return static_cast<unsigned char>(Bytes[i]); }
+    size_t OneAfter(size_t i) const { return NextChar(Bytes, i); }
+    size_t TryAfter(size_t i) const { return NextChar(Bytes, i); }
+};
+
+struct TAsciiFoldedText { // ASCII only, folded as it is read
+    std::string_view Bytes;
+    bool Has(size_t i) const { return i < Bytes.size(); }
+    unsigned char At(size_t i) const {
+        const auto c = static_cast<unsigned char>(Bytes[i]);
+        return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+    }
+    size_t OneAfter(size_t i) const { return i + 1; }
+    size_t TryAfter(size_t i) const { return i + 1; }
+};
+
+// Folded whole. `Starts`, where a pattern has a '?', marks where each
+// character of the text as stored begins in the fold, so that a '?' stands
+// for one of those (ß, folded to ss, is one).
+struct TFoldedText {
+    std::string_view Bytes;
+    const std::vector<uint8_t>* Starts; // one per byte and one for the end; or none
+    bool Has(size_t i) const { return i < Bytes.size(); }
+    unsigned char At(size_t i) const { return static_cast<unsigned char>(Bytes[i]); }
+    size_t OneAfter(size_t i) const {
+        if (!Starts) return NextChar(Bytes, i);
+        do
+            ++i;
+        while (!(*Starts)[i]);
+        return i;
+    }
+    size_t TryAfter(size_t i) const { return NextChar(Bytes, i); }
+};
+
+template <typename TText> bool MatchText(TText&& text, std::string_view pattern, bool like) {
     auto isMany = [&](char c) { return c == '*' || (like && c == '%'); };
     auto isOne = [&](char c) { return like && (c == '?' || c == '_'); };
-    auto same = [&](char a, char b) {
-        auto x = static_cast<unsigned char>(a), y = static_cast<unsigned char>(b);
-        return caseInsensitive ? Fold(x) == Fold(y) : x == y;
-    };
     // Greedy with one backtracking point: the last '*' seen. Linear in the
     // common cases and at worst text length times pattern length.
     size_t t = 0, p = 0;
     size_t starP = std::string_view::npos, starT = 0;
-    while (t < text.size()) {
+    while (text.Has(t)) {
         if (p < pattern.size()) {
             char pc = pattern[p];
             if (isMany(pc)) {
-                starP = ++p;
+                while (p < pattern.size() && isMany(pattern[p]))
+                    ++p;
+                if (p == pattern.size()) return true; // the rest of the text is the run
+                starP = p;
                 starT = t;
                 continue;
             }
             if (isOne(pc)) {
-                t = NextChar(text, t);
+                t = text.OneAfter(t);
                 ++p;
                 continue;
             }
-            if (same(pc, text[t])) {
+            if (static_cast<unsigned char>(pc) == text.At(t)) {
                 ++t;
                 ++p;
                 continue;
             }
         }
         if (starP == std::string_view::npos) return false;
-        starT = NextChar(text, starT);
+        starT = text.TryAfter(starT);
         t = starT;
         p = starP;
     }
     while (p < pattern.size() && isMany(pattern[p]))
         ++p;
     return p == pattern.size();
+}
+
+bool MatchPattern(std::string_view text, const TPattern& pattern, TFoldScratch& scratch) {
+    const bool like = pattern.Syntax == TWildcardSyntax::Like;
+    const std::string_view p = pattern.Text;
+    if (!pattern.CaseInsensitive) return MatchText(TPlainText{text}, p, like);
+    if (IsAscii(text)) return MatchText(TAsciiFoldedText{text}, p, like);
+    // A pattern that starts with plain characters rules most texts out
+    // before they are folded whole.
+    if (pattern.Lead > 0 && !StartsFolded(p.substr(0, pattern.Lead), text)) return false;
+    std::string& folded = scratch.Folded;
+    folded.clear();
+    if (!pattern.HasOne) {
+        AppendCaseFold(folded, text);
+        return MatchText(TFoldedText{folded, nullptr}, p, like);
+    }
+    std::vector<uint8_t>& starts = scratch.Starts;
+    starts.clear();
+    char buf[MaxFoldBytes];
+    for (size_t i = 0; i < text.size();) {
+        const size_t k = FoldChar(text, i, buf);
+        folded.append(buf, k);
+        starts.push_back(1);
+        starts.insert(starts.end(), k - 1, 0);
+    }
+    starts.push_back(1);
+    return MatchText(TFoldedText{folded, &starts}, p, like);
+}
+} // namespace
+
+bool WildcardMatch(std::string_view text, std::string_view pattern, TWildcardSyntax syntax,
+                   bool caseInsensitive) {
+    TFoldScratch scratch;
+    return MatchPattern(text, TPattern(pattern, syntax, caseInsensitive), scratch);
 }
 
 TFilterNodePtr MakeAndNode(std::vector<TFilterNodePtr> parts) {

@@ -39,8 +39,8 @@ TFilterNodePtr MakeAndNode(std::vector<TFilterNodePtr> parts);
 TFilterNodePtr MakeOrNode(std::vector<TFilterNodePtr> parts);
 TFilterNodePtr MakeNotNode(TFilterNodePtr a);
 TFilterNodePtr MakeNullTest(int slot, bool wantNull);
-// Text against a literal; `emptyIsNull` lets "= ''" find null values too
-// (and "<> ''" exclude them).
+// Text against a literal, by bytes or by Unicode case folds; `emptyIsNull` lets "= ''" find null
+// values too (and "<> ''" exclude them).
 TFilterNodePtr MakeTextCompare(int slot, TFilterOp op, std::string literal, bool caseInsensitive,
                                bool emptyIsNull);
 TFilterNodePtr MakeWildcardMatch(int slot, const std::string& pattern, TWildcardSyntax syntax,
@@ -63,6 +63,8 @@ TFilterNodePtr MakeFieldCompare(int slotA, int slotB, TFilterOp op, TFieldCompar
                                 bool caseInsensitive);
 
 // Matches a text against a pattern; one '?' or '_' is one UTF-8 character.
+// Ignoring case, text and pattern compare by their Unicode case folds, and a
+// '?' still stands for one character of the text as stored (ß, folded to ss).
 bool WildcardMatch(std::string_view text, std::string_view pattern, TWildcardSyntax syntax,
                    bool caseInsensitive);
 

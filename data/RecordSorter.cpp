@@ -1,5 +1,6 @@
 #include "data/RecordSorter.h"
 
+#include "data/CaseFold.h"
 #include "data/DateTimeKey.h"
 #include "data/TextUtils.h"
 
@@ -22,10 +23,6 @@ uint64_t DoubleKey(double d) {
     return (bits & SignBit) ? ~bits : (bits | SignBit);
 }
 
-inline unsigned char Fold(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-}
-
 enum : uint8_t { kNull = 0, kInt = 1, kFloat = 2, kBool = 4, kDate = 8, kText = 16 };
 
 // One key's values, by the record's index in the input.
@@ -35,7 +32,7 @@ struct TKeyColumn {
     bool CaseInsensitive = false;
     std::vector<uint8_t> Kinds; // kNull ... per record
     std::vector<uint64_t> Num;  // Number: order-preserving keys
-    std::string Pool;           // Text: the texts one after the other
+    std::string Pool;           // Text: the texts one after the other (folded: case-insensitive)
     std::vector<uint64_t> Offs; // Text: record i is Pool[Offs[i], Offs[i+1])
     size_t Common = 0;          // Text: leading bytes that all texts share
     std::vector<TValue> Values; // Mixed: texts and numbers in one key
@@ -54,7 +51,6 @@ struct TKeyColumn {
         case Number:
             return Num[a] < Num[b] ? -1 : (Num[a] > Num[b] ? 1 : 0);
         case Text: {
-            if (CaseInsensitive) return CompareText(TextAt(a), TextAt(b));
             int c = TextAt(a).compare(TextAt(b));
             return c < 0 ? -1 : (c > 0 ? 1 : 0);
         }
@@ -134,7 +130,11 @@ void Extract(TKeyColumn& col, const std::vector<uint32_t>& records, int fieldNo,
                     static_cast<size_t>(static_cast<double>(need) / (i + 1) * n * 1.05);
                 col.Pool.reserve(std::max({need, promise, col.Pool.capacity() / 2 * 3}));
             }
-            col.Pool.append(v.Text);
+            // Folded once here, so that the sort compares bytes.
+            if (col.CaseInsensitive)
+                AppendCaseFold(col.Pool, v.Text);
+            else
+                col.Pool.append(v.Text);
         } else if (kind != kNull) {
             if (col.Num.empty()) col.Num.assign(n, 0);
             col.Num[i] = payload;
@@ -193,19 +193,10 @@ void Extract(TKeyColumn& col, const std::vector<uint32_t>& records, int fieldNo,
             continue;
         }
         size_t k = 0, m = std::min(len, t.size());
-        if (col.CaseInsensitive)
-            while (k < m && Fold(static_cast<unsigned char>(common[k])) ==
-                                Fold(static_cast<unsigned char>(t[k])))
-                ++k;
-        else
-            while (k < m && common[k] == t[k])
-                ++k;
+        while (k < m && common[k] == t[k])
+            ++k;
         len = k;
     }
-    // Stay on a character boundary so that folding stays per character.
-    while (len > 0 && len < common.size() &&
-           (static_cast<unsigned char>(common[len]) & 0xC0) == 0x80)
-        --len;
     col.Common = len;
 }
 
@@ -323,7 +314,7 @@ private:
         uint64_t w[2] = {0, 0};
         for (size_t k = 0; k < WindowBytes; ++k) {
             unsigned char c = k < left ? static_cast<unsigned char>(col.Pool[b + k]) : 0;
-            w[k / 8] = (w[k / 8] << 8) | (col.CaseInsensitive ? Fold(c) : c);
+            w[k / 8] = (w[k / 8] << 8) | c;
         }
         uint32_t clamp = left > WindowBytes ? MoreToRead : static_cast<uint32_t>(left);
         it.Hi = col.Descending ? ~w[0] : w[0];

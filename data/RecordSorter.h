@@ -15,7 +15,8 @@
 //
 // Order: null before every value (after it when descending); numbers by
 // value; dates and times chronologically; texts byte by byte in UTF-8, or
-// with ASCII letters folded when the key is case-insensitive.
+// by the bytes of their Unicode case folds (data/CaseFold.h) when the key is
+// case-insensitive; each text is folded once, as its key is read.
 class TRecordSorter {
 public:
     using TValueReader = std::function<void(uint32_t rec, int fieldNo, TValue& out)>;

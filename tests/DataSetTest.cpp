@@ -1,3 +1,4 @@
+#include "EngineTestDriver.h"
 #include "TestTables.h"
 #include "data/DataSource.h"
 #include "data/DatabaseError.h"
@@ -195,6 +196,53 @@ TEST(DataSetOrder, FilterSortAndLocate) {
     EXPECT_THROW(t.SetFilter("Name = 'x'"), EDatabaseError) << "no filter syntax in memory";
     EXPECT_EQ(t.Filter(), "") << "a rejected filter is not kept";
     t.SetFiltered(false);
+}
+
+// Both engines search, sort and follow case-blind indexes by Unicode case
+// folds, not by ASCII letters only.
+TEST(DataSetOrder, CaseBlindLocateSortAndIndexesInEveryAlphabet) {
+    auto d = std::make_shared<TTestTableData>();
+    d->Fields.Add("Name", ftString, 20);
+    d->Indexes.Add("UNAME", "Name", ixCaseInsensitive);
+    for (const char* n : {"Яна", "Иван", "Straße", "ΣΟΦΊΑ", "Ärger", "bad\xFFX", "анна", "anna"})
+        d->Add({TValue::OfText(n)});
+    TTestTable table(d);
+    TTestADOTable ado(d);
+    table.Open();
+    ado.Open();
+    for (TDataSet* t : {static_cast<TDataSet*>(&table), static_cast<TDataSet*>(&ado)}) {
+        auto found = [&](const std::string& value, unsigned options) {
+            return t->Locate("Name", {value}, options) ? t->FieldByName("Name").AsString()
+                                                       : std::string("(none)");
+        };
+        const unsigned ci = loCaseInsensitive, partial = loPartialKey;
+        EXPECT_EQ(found("иван", ci), "Иван");
+        EXPECT_EQ(found("иван", 0), "(none)");
+        EXPECT_EQ(found("ИВ", ci | partial), "Иван");
+        EXPECT_EQ(found("Ив", partial), "Иван");
+        EXPECT_EQ(found("ив", partial), "(none)");
+        EXPECT_EQ(found("STRASSE", ci), "Straße");
+        EXPECT_EQ(found("stras", ci | partial), "Straße") << "a start of the folded strasse";
+        EXPECT_EQ(found("straßen", ci | partial), "(none)");
+        EXPECT_EQ(found("σοφία", ci), "ΣΟΦΊΑ");
+        EXPECT_EQ(found("äRG", ci | partial), "Ärger");
+        EXPECT_EQ(found("BAD\xFFx", ci), "bad\xFFX");
+        EXPECT_EQ(found("BAD\xFE", ci | partial), "(none)");
+    }
+    const std::vector<std::string> folded = {"anna",  "bad\xFFX", "Straße", "Ärger",
+                                             "ΣΟΦΊΑ", "анна",     "Иван",   "Яна"};
+    auto names = [](TDataSet& t) {
+        std::vector<std::string> v;
+        for (t.First(); !t.Eof(); t.Next())
+            v.push_back(t.FieldByName("Name").AsString());
+        return v;
+    };
+    ado.SetSort("Name");
+    EXPECT_EQ(names(ado), folded);
+    ado.SetSort("Name DESC");
+    EXPECT_EQ(names(ado), std::vector<std::string>(folded.rbegin(), folded.rend()));
+    table.SetIndexName("UNAME");
+    EXPECT_EQ(names(table), folded);
 }
 
 TEST(DataSetOrder, CurrentRecordSurvivesReordering) {

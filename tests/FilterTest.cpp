@@ -175,6 +175,85 @@ TEST_F(FilterTest, WildcardsOfEachDialect) {
     EXPECT_EQ(Matches(ado, "[Customer Name] like 'M_ller'"), (Ids{3})) << "_ is one character";
 }
 
+// Texts in other alphabets, with letters whose folds change length, and a
+// text that is not valid UTF-8.
+TEST(FilterCaseFold, TheConnectionStringKindIgnoresCaseInEveryAlphabet) {
+    auto d = std::make_shared<TTestTableData>();
+    d->Fields.Add("ID", ftInteger);
+    d->Fields.Add("Name", ftString, 20);
+    d->Fields.Add("Other", ftString, 20);
+    d->Fields.Add("Город", ftString, 20);
+    const char* rows[][3] = {{"Иван Петров", "ИВАН ПЕТРОВ", "Москва"},
+                             {"иван", "Ivan", "МОСКВА"},
+                             {"ΟΔΟΣ", "οδος", "Αθήνα"},
+                             {"Straße", "STRASSE", "Köln"},
+                             {"STRASSE", "strasse", "KÖLN"},
+                             {"Ärger", "ärger", "Wien"},
+                             {"bad\xFFzone", "BAD\xFFZONE", ""},
+                             {"Zoë", "ZOË", "Zürich"}};
+    int id = 0;
+    for (auto& r : rows)
+        d->Add({TValue::OfInt(++id), S(r[0]), S(r[1]), S(r[2])});
+    TTestTable table(d);
+    TTestADOTable ado(d);
+    table.Open();
+    ado.Open();
+
+    EXPECT_EQ(Matches(ado, "Name = 'иван'"), (Ids{2}));
+    EXPECT_EQ(Matches(ado, "Name = 'ИВАН'"), (Ids{2}));
+    EXPECT_EQ(Matches(ado, "Name LIKE 'иван%'"), (Ids{1, 2}));
+    EXPECT_EQ(Matches(ado, "Name LIKE '%петров'"), (Ids{1}));
+    EXPECT_EQ(Matches(ado, "Name = 'οδος'"), (Ids{3})) << "final and other sigma are one";
+    EXPECT_EQ(Matches(ado, "Name = 'ΟΔΟς'"), (Ids{3}));
+    EXPECT_EQ(Matches(ado, "Name = 'strasse'"), (Ids{4, 5})) << "ß is ss";
+    EXPECT_EQ(Matches(ado, "Name = 'STRAẞE'"), (Ids{4, 5}));
+    EXPECT_EQ(Matches(ado, "Name <> 'strasse'"), (Ids{1, 2, 3, 6, 7, 8}));
+    EXPECT_EQ(Matches(ado, "Name LIKE 'stra?e'"), (Ids{4})) << "? is one stored character";
+    EXPECT_EQ(Matches(ado, "Name LIKE 'STRA%E'"), (Ids{4, 5}));
+    EXPECT_EQ(Matches(ado, "Name LIKE '%ss%'"), (Ids{4, 5}));
+    EXPECT_EQ(Matches(ado, "Name = 'äRGER'"), (Ids{6}));
+    EXPECT_EQ(Matches(ado, "Name LIKE '_rg%'"), (Ids{6}));
+    EXPECT_EQ(Matches(ado, "Name LIKE 'zo_'"), (Ids{8}));
+    // In the order of the folded texts: и (U+0438) comes after а (U+0430).
+    EXPECT_EQ(Matches(ado, "Name < 'а'"), (Ids{3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Matches(ado, "Name >= 'ИВАН'"), (Ids{1, 2}));
+    // Bytes that are not UTF-8 compare as they are.
+    EXPECT_EQ(Matches(ado, "Name = 'BAD\xFFZONE'"), (Ids{7}));
+    EXPECT_EQ(Matches(ado, "Name LIKE '%\xFFz%'"), (Ids{7}));
+    EXPECT_EQ(Matches(ado, "Name LIKE '%\xFEz%'"), (Ids{}));
+    EXPECT_EQ(Matches(ado, "Name = Other"), (Ids{1, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Matches(ado, "Город = 'москва'"), (Ids{1, 2})) << "field names ignore case too";
+    EXPECT_EQ(Matches(ado, "[ГОРОД] LIKE 'köln'"), (Ids{4, 5}));
+
+    // The index-ordered kind compares bytes, but finds its fields in any case.
+    EXPECT_EQ(Matches(table, "Name = 'иван'"), (Ids{2}));
+    EXPECT_EQ(Matches(table, "Name = 'Ив*'"), (Ids{1}));
+    EXPECT_EQ(Matches(table, "Name = 'Stra*e'"), (Ids{4}));
+    EXPECT_EQ(Matches(table, "Name = Other"), (Ids{}));
+    EXPECT_EQ(Matches(table, "ГОРОД = 'Москва'"), (Ids{1}));
+}
+
+TEST(WildcardMatch, FoldedTextsAndStoredCharacters) {
+    const auto like = TWildcardSyntax::Like;
+    EXPECT_TRUE(WildcardMatch("ΣΟΦΊΑ", "σοφία", like, true));
+    EXPECT_TRUE(WildcardMatch("Straße", "STRASSE", like, true));
+    EXPECT_TRUE(WildcardMatch("Straße", "%SE", like, true)) << "a run may start inside ß's ss";
+    EXPECT_TRUE(WildcardMatch("Straße", "stras_e", like, true));
+    EXPECT_FALSE(WildcardMatch("Straße", "stra??e", like, true)) << "ß is one character";
+    EXPECT_TRUE(WildcardMatch("STRASSE", "stra??e", like, true));
+    EXPECT_TRUE(WildcardMatch("ΐ", "?", like, true)) << "one character that folds to three";
+    EXPECT_FALSE(WildcardMatch("ΐ", "??", like, true));
+    EXPECT_FALSE(WildcardMatch("Straße", "STRASSE", like, false));
+    // Invalid bytes, each its own character.
+    EXPECT_TRUE(WildcardMatch("A\xFF\xFEZ", "a__z", like, true));
+    EXPECT_TRUE(WildcardMatch("\xC3", "_", like, true));
+    EXPECT_FALSE(WildcardMatch("\xC3", "\xC3\x83", like, true));
+    std::string text(5000, 'x');
+    text += "Ж";
+    EXPECT_TRUE(WildcardMatch(text, "*ж", like, true));
+    EXPECT_FALSE(WildcardMatch(text, "*x*x*x*x*x*x*я", like, true));
+}
+
 TEST_F(FilterTest, NullsAndEmptyTexts) {
     Both("Name = NULL", {5});
     Both("Name = null", {5});
