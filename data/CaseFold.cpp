@@ -86,9 +86,10 @@ size_t IcuFold(char32_t cp, char* out) {
 // Latin, Greek, Cyrillic, Armenian, Hebrew and Arabic letters (the two-byte
 // characters) fold through a table that ICU fills once.
 struct TSmallFold {
-    uint8_t Len;
     char Bytes[7];
+    uint8_t Len; // last, so that one 8-byte copy moves the bytes
 };
+static_assert(sizeof(TSmallFold) == 8);
 
 [[gnu::noinline]] const TSmallFold* BuildSmallFolds() {
     static std::array<TSmallFold, 0x800> table{};
@@ -109,13 +110,14 @@ inline const TSmallFold* SmallFolds() {
 
 // Folds a well-formed two-byte character at text[i] into `out` (room for
 // MaxFoldBytes) and moves on; false when there is none there.
-inline bool FoldTwoBytes(std::string_view text, size_t& i, char* out, size_t& len) {
+inline bool FoldTwoBytes(const TSmallFold* table, std::string_view text, size_t& i, char* out,
+                         size_t& len) {
     const auto b = static_cast<unsigned char>(text[i]);
     if (b < 0xC2 || b > 0xDF || i + 1 >= text.size()) return false;
     const auto c = static_cast<unsigned char>(text[i + 1]);
     if ((c & 0xC0) != 0x80) return false;
-    const TSmallFold& e = SmallFolds()[((b & 0x1Fu) << 6) | (c & 0x3Fu)];
-    std::memcpy(out, e.Bytes, sizeof e.Bytes);
+    const TSmallFold& e = table[((b & 0x1Fu) << 6) | (c & 0x3Fu)];
+    std::memcpy(out, &e, sizeof e);
     len = e.Len;
     i += 2;
     return true;
@@ -152,7 +154,7 @@ public:
             ++fI;
             return AsciiFold(c);
         }
-        if (!FoldTwoBytes(fText, fI, fBuf, fLen)) fLen = FoldChar(fText, fI, fBuf);
+        if (!FoldTwoBytes(SmallFolds(), fText, fI, fBuf, fLen)) fLen = FoldChar(fText, fI, fBuf);
         fPos = 1;
         return static_cast<unsigned char>(fBuf[0]);
     }
@@ -210,7 +212,7 @@ size_t FoldChar(std::string_view text, size_t& i, char* out) {
         return 1;
     }
     size_t len = 0;
-    if (FoldTwoBytes(text, i, out, len)) return len;
+    if (FoldTwoBytes(SmallFolds(), text, i, out, len)) return len;
     // Longer characters (a well-formed one is at least U+0800 now).
     char32_t cp = 0;
     if (ReadUtf8(text, i, cp) && (cp >= 0x10000 || (BmpChanges()[cp >> 6] >> (cp & 63) & 1)))
@@ -226,6 +228,7 @@ namespace {
 // Appends the fold of a text from its first byte that is not ASCII on.
 // Gathered in a buffer of its own, so that the string grows once a round.
 [[gnu::noinline]] void AppendFoldedRest(std::string& out, std::string_view text) {
+    const TSmallFold* const table = SmallFolds();
     char buf[256];
     size_t used = 0;
     for (size_t i = 0; i < text.size();) {
@@ -240,7 +243,7 @@ namespace {
             continue;
         }
         size_t len = 0;
-        if (!FoldTwoBytes(text, i, buf + used, len)) len = FoldChar(text, i, buf + used);
+        if (!FoldTwoBytes(table, text, i, buf + used, len)) len = FoldChar(text, i, buf + used);
         used += len;
     }
     out.append(buf, used);

@@ -14,9 +14,10 @@
 // The most bytes that folding one character yields.
 constexpr size_t MaxFoldBytes = 12;
 
-// Folds the character at text[i] (i < text.size()) into `out`, moves `i`
-// past it (or past the ill-formed sequence there) and returns how many
-// bytes it wrote, at least one.
+// Folds the character at text[i] (i < text.size()) into `out`, which has
+// room for MaxFoldBytes (bytes beyond the fold may be overwritten), moves
+// `i` past it (or past the ill-formed sequence there) and returns the
+// length of the fold, at least one.
 size_t FoldChar(std::string_view text, size_t& i, char* out);
 
 void AppendCaseFold(std::string& out, std::string_view text);

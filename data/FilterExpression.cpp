@@ -45,13 +45,21 @@ struct TPattern {
     std::string Text;
     TWildcardSyntax Syntax;
     bool CaseInsensitive;
-    size_t Lead; // how many characters come before the first wildcard
-    bool HasOne; // whether it holds '?' or '_'
+    size_t Lead;          // how many characters come before the first wildcard
+    bool HasOne;          // whether it holds '?' or '_'
+    std::string Contains; // '%text%' with no other wildcard: that text
     TPattern(std::string_view pattern, TWildcardSyntax syntax, bool ci)
         : Text(ci ? CaseFold(pattern) : std::string(pattern)), Syntax(syntax), CaseInsensitive(ci) {
         const bool like = syntax == TWildcardSyntax::Like;
-        Lead = std::min(Text.find_first_of(like ? "*%?_" : "*"), Text.size());
+        const char* wild = like ? "*%?_" : "*";
+        Lead = std::min(Text.find_first_of(wild), Text.size());
         HasOne = like && Text.find_first_of("?_") != std::string::npos;
+        const size_t first = Text.find_first_not_of(wild), last = Text.find_last_not_of(wild);
+        // (Not from inside a character, where no run of the match may start.)
+        if (!HasOne && first != std::string::npos && first > 0 && last + 1 < Text.size() &&
+            Text.find_first_of(wild, first) == last + 1 &&
+            (static_cast<unsigned char>(Text[first]) & 0xC0) != 0x80)
+            Contains = Text.substr(first, last + 1 - first);
     }
 };
 
@@ -435,7 +443,15 @@ template <typename TText> bool MatchText(TText&& text, std::string_view pattern,
 bool MatchPattern(std::string_view text, const TPattern& pattern, TFoldScratch& scratch) {
     const bool like = pattern.Syntax == TWildcardSyntax::Like;
     const std::string_view p = pattern.Text;
-    if (!pattern.CaseInsensitive) return MatchText(TPlainText{text}, p, like);
+    if (!pattern.CaseInsensitive) {
+        if (!pattern.Contains.empty()) return text.find(pattern.Contains) != std::string_view::npos;
+        return MatchText(TPlainText{text}, p, like);
+    }
+    if (!pattern.Contains.empty()) { // a search in the fold
+        scratch.Folded.clear();
+        AppendCaseFold(scratch.Folded, text);
+        return scratch.Folded.find(pattern.Contains) != std::string::npos;
+    }
     if (IsAscii(text)) return MatchText(TAsciiFoldedText{text}, p, like);
     // A pattern that starts with plain characters rules most texts out
     // before they are folded whole.

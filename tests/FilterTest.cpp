@@ -248,6 +248,15 @@ TEST(WildcardMatch, FoldedTextsAndStoredCharacters) {
     EXPECT_TRUE(WildcardMatch("A\xFF\xFEZ", "a__z", like, true));
     EXPECT_TRUE(WildcardMatch("\xC3", "_", like, true));
     EXPECT_FALSE(WildcardMatch("\xC3", "\xC3\x83", like, true));
+    // A search for a text between two runs.
+    EXPECT_TRUE(WildcardMatch("Straße", "%SS%", like, true));
+    EXPECT_TRUE(WildcardMatch("STRASSE", "%%ße%", like, true));
+    EXPECT_TRUE(WildcardMatch("STRASSE", "%ß%", like, true)) << "ß folds to ss";
+    EXPECT_FALSE(WildcardMatch("STRASSE", "%ß%", like, false));
+    EXPECT_TRUE(WildcardMatch("Straße", "*ß*", TWildcardSyntax::Star, false));
+    EXPECT_FALSE(WildcardMatch("Straße", "*SS*", TWildcardSyntax::Star, false));
+    EXPECT_FALSE(WildcardMatch("\xC3\xA9", "%\xA9%", like, true)) << "not inside a character";
+    EXPECT_TRUE(WildcardMatch("abc", "%%", like, true));
     std::string text(5000, 'x');
     text += "Ж";
     EXPECT_TRUE(WildcardMatch(text, "*ж", like, true));
