@@ -217,9 +217,9 @@ void TDataSet::First() {
         fBof = fEof = true;
         return;
     }
-    MoveTo(0, true);
     fBof = true;
     fEof = false;
+    MoveTo(0, true);
 }
 
 void TDataSet::Last() {
@@ -229,33 +229,38 @@ void TDataSet::Last() {
         fBof = fEof = true;
         return;
     }
-    MoveTo(n - 1, true);
     fBof = false;
     fEof = true;
+    MoveTo(n - 1, true);
 }
 
 void TDataSet::Next() {
     CheckBrowseMode();
     uint32_t n = OrderCount();
     if (n == 0 || fPos + 1 >= n) {
+        const bool changed = !fEof || (n > 0 && fBof);
         fEof = true;
         if (n > 0) fBof = false;
+        // Views enable their moves by EOF: they hear of it without a move.
+        if (changed) DataEvent(deDataSetScroll, 0);
         return;
     }
-    MoveTo(fPos + 1, true);
     fBof = fEof = false;
+    MoveTo(fPos + 1, true);
 }
 
 void TDataSet::Prior() {
     CheckBrowseMode();
     uint32_t n = OrderCount();
     if (n == 0 || fPos == 0) {
+        const bool changed = !fBof || (n > 0 && fEof);
         fBof = true;
         if (n > 0) fEof = false;
+        if (changed) DataEvent(deDataSetScroll, 0);
         return;
     }
-    MoveTo(fPos - 1, true);
     fBof = fEof = false;
+    MoveTo(fPos - 1, true);
 }
 
 int TDataSet::MoveBy(int distance) {
@@ -267,9 +272,15 @@ int TDataSet::MoveBy(int distance) {
     if (target < 0) target = 0;
     if (target >= n) target = n - 1;
     int moved = static_cast<int>(target - static_cast<int64_t>(fPos));
-    if (moved != 0) MoveTo(static_cast<uint32_t>(target), true);
-    fBof = distance < 0 && hitEnd;
-    fEof = distance > 0 && hitEnd;
+    const bool bof = distance < 0 && hitEnd, eof = distance > 0 && hitEnd;
+    const bool changed = bof != fBof || eof != fEof;
+    // BOF and EOF are set before anyone hears of the move.
+    fBof = bof;
+    fEof = eof;
+    if (moved != 0)
+        MoveTo(static_cast<uint32_t>(target), true);
+    else if (changed)
+        DataEvent(deDataSetScroll, 0);
     return moved;
 }
 
@@ -290,8 +301,8 @@ void TDataSet::SetRecNo(int recNo) {
     if (n == 0) return;
     if (recNo < 1) recNo = 1;
     if (static_cast<uint32_t>(recNo) > n) recNo = static_cast<int>(n);
-    MoveTo(static_cast<uint32_t>(recNo - 1), true);
     fBof = fEof = false;
+    MoveTo(static_cast<uint32_t>(recNo - 1), true);
 }
 
 // ---- Bookmarks -------------------------------------------------------------
@@ -326,8 +337,8 @@ void TDataSet::SetBookmark(const std::string& bookmark) {
     uint32_t phys;
     if (!BookmarkValid(bookmark) || !DecodeBookmark(bookmark, phys))
         throw EDatabaseError("Record not found");
-    MoveTo(static_cast<uint32_t>(PositionOf(phys)), true);
     fBof = fEof = false;
+    MoveTo(static_cast<uint32_t>(PositionOf(phys)), true);
 }
 
 int TDataSet::CompareBookmarks(const std::string& a, const std::string& b) const {
@@ -727,8 +738,8 @@ bool TDataSet::Locate(const std::string& keyFields, const std::vector<std::strin
             }
         }
         if (match) {
-            MoveTo(pos, true);
             fBof = fEof = false;
+            MoveTo(pos, true);
             return true;
         }
     }

@@ -290,6 +290,42 @@ TEST(DataSetNotifications, DisableControlsNestsAndReportsWhatWasMissed) {
     EXPECT_EQ(link.Events.back(), "inactive");
 }
 
+// A view reads BOF and EOF when it hears of a move (the navigator enables
+// its buttons by them): they are set by then, also when a move hits an end.
+TEST(DataSetNotifications, MovesAreToldWithTheirBofAndEof) {
+    class TEdgeLink : public TDataLink {
+    public:
+        std::vector<std::string> Heard;
+
+    protected:
+        void DataSetScrolled(int d) override {
+            Heard.push_back(std::to_string(d) + (DataSet()->Bof() ? " bof" : "") +
+                            (DataSet()->Eof() ? " eof" : ""));
+        }
+    };
+    TMemTable t;
+    MakeNumberedTable(t, 3);
+    TDataSource src(&t);
+    TEdgeLink link;
+    link.SetDataSource(&src);
+    t.Next();
+    t.Next();
+    t.Next(); // past the last record: no move, but EOF
+    t.Next(); // nothing new
+    t.First();
+    t.Prior(); // already at BOF
+    t.Last();
+    t.Prior();
+    t.MoveBy(-5);
+    t.MoveBy(-1);
+    t.SetRecNo(2);
+    EXPECT_EQ(link.Heard, (std::vector<std::string>{"1", "1", "0 eof", "-2 bof", "2 eof", "-1",
+                                                    "-1 bof", "1"}));
+    t.Last();
+    t.Locate("ID", {"1"}, 0);
+    EXPECT_EQ(link.Heard.back(), "-2");
+}
+
 TEST(DataSetNotifications, DataSourceOutlivingDataSetLetsGo) {
     TDataSource src;
     TRecordingLink link;
