@@ -6,8 +6,8 @@ void InstallFontSubstitutions() {
     static bool done = false;
     if (done) return;
     done = true;
-    // Liberation Sans has the proportions of the bitmap sans-serif at 8
-    // points (a 13-pixel line at 11 pixels); Liberation Mono keeps Courier
+    // Liberation Sans at 11 pixels has the 6-pixel digits of the bitmap
+    // sans-serif at 8 points (and a 12-pixel line); Liberation Mono keeps Courier
     // New's advances; Impact is narrow and heavy, as Liberation Sans Narrow
     // is when bold. DejaVu follows where Liberation is missing.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),

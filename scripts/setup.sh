@@ -15,14 +15,19 @@ packages=(
   pxlib-dev
   libicu-dev             # Unicode case folding for search, filters and sorting
   unixodbc libodbc2
-  qt6-base-dev
+  qt6-base-dev      # Qt Widgets, and Qt Test (libqt6test6) for the widget tests
+  qt6-qpa-plugins   # the offscreen and X11 platforms (only recommended by Qt's GUI library)
+  # fonts with the glyphs the tables hold, and the substitutes of the
+  # windows' designed fonts (Liberation for "MS Sans Serif", "Courier New",
+  # "Impact"); without a CJK font Qt shows boxes for Chinese and Japanese
+  fonts-dejavu-core fonts-liberation fonts-wqy-zenhei
   # real readers of the exported documents, used by the tests
   libreoffice-writer-nogui libreoffice-calc-nogui
   python3 python3-lxml libxml2-utils
   # other programs that read and write dBase tables, used by the tests
   pgdbf python3-dbfread gdal-bin
-  # window-system tests
-  xvfb xauth
+  # window-system tests and the gallery's screenshots (scripts/gallery.sh)
+  xvfb xauth xdotool imagemagick
   time
 )
 

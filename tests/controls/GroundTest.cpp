@@ -61,6 +61,9 @@ private slots:
         const QFontInfo dialog(DialogFont());
         QCOMPARE(dialog.family(), QStringLiteral("Liberation Sans"));
         QCOMPARE(dialog.pixelSize(), 11);
+        // Digits as wide as the window-less view measures them, so that the
+        // grid's columns match a window-less export's.
+        QCOMPARE(QFontMetrics(DialogFont()).horizontalAdvance(QLatin1Char('0')), 6);
         QCOMPARE(QFontInfo(QApplication::font()).family(), QStringLiteral("Liberation Sans"));
         const QFontInfo mono(DesignedFont(QStringLiteral("Courier New"), 10));
         QCOMPARE(mono.family(), QStringLiteral("Liberation Mono"));
