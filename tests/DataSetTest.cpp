@@ -299,8 +299,10 @@ TEST(DataSetNotifications, MovesAreToldWithTheirBofAndEof) {
 
     protected:
         void DataSetScrolled(int d) override {
-            Heard.push_back(std::to_string(d) + (DataSet()->Bof() ? " bof" : "") +
-                            (DataSet()->Eof() ? " eof" : ""));
+            const TDataSet* ds = DataSet();
+            if (!ds) return;
+            Heard.push_back(std::to_string(d) + (ds->Bof() ? " bof" : "") +
+                            (ds->Eof() ? " eof" : ""));
         }
     };
     TMemTable t;
