@@ -21,6 +21,12 @@ constexpr uint16_t BIFF8Version = 0x0600;
 constexpr int64_t RKMin = -(int64_t{1} << 29);
 constexpr int64_t RKMax = (int64_t{1} << 29) - 1;
 
+// Whether a double holds the integer exactly (53 bits of mantissa).
+bool FitsDouble(int64_t v) {
+    constexpr int64_t limit = int64_t{1} << 53;
+    return v >= -limit && v <= limit;
+}
+
 void Put16(std::string& out, uint32_t v) {
     out += static_cast<char>(v & 0xFF);
     out += static_cast<char>((v >> 8) & 0xFF);
@@ -332,6 +338,17 @@ void TKXExport2XLS::WriteCell(TColumn& column) {
         case ftAutoInc:
             WriteInteger(field->AsLargeInt());
             break;
+        // The wide integers of dBase N10 to N18 and of text columns: numbers
+        // where a double holds them exactly; past 2^53 the digits are kept
+        // as text rather than rounded.
+        case ftLargeint: {
+            const int64_t value = field->AsLargeInt();
+            if (FitsDouble(value))
+                WriteInteger(value);
+            else
+                WriteLabel(CellParams().Text);
+            break;
+        }
         case ftFloat:
         case ftCurrency:
         case ftBCD:
@@ -398,6 +415,11 @@ void TKXExport2XLS::AutomationRecord(TSpreadsheetApplication& app, int& row) {
             case ftInteger:
             case ftWord:
                 field->GetAsString(fValue);
+                break;
+            case ftLargeint:
+                field->GetAsString(fValue);
+                // Past 2^53 the application would round the number: text.
+                if (!FitsDouble(field->AsLargeInt())) fValue += "\xC2\xA0";
                 break;
             case ftMemo:
                 if (IncludeMemo())

@@ -10,7 +10,8 @@
 
 // A one-sheet spreadsheet as the bare worksheet record stream of the Excel 5
 // generation: a start record, one record per cell, an end record. Numbers
-// are stored as numbers, everything else as the cell's text.
+// are stored as numbers, everything else as the cell's text. Integers that
+// a double cannot hold exactly (past 2^53) keep their digits as text.
 //
 // Text: when every text of the document has a windows-1252 byte for each
 // character, the texts are stored as those bytes (the 8-bit stream that

@@ -1,3 +1,4 @@
+#include "DbfTestSupport.h"
 #include "TestTables.h"
 #include "data/DatabaseError.h"
 #include "export/KXExport2XLS.h"
@@ -177,6 +178,70 @@ TEST_F(TXlsFixture, CellKindsBlanksIntegersDoublesLabels) {
             EXPECT_EQ(rec.XF(), 0);
         }
     }
+}
+
+// Wide integers (dBase N10 to N18, text columns past 32 bits) are numbers a
+// spreadsheet can sum: RK where they fit, a double up to 2^53, and past that
+// the digits as text, since a double would round them.
+TEST_F(TXlsFixture, WideIntegersAreNumbers) {
+    const int64_t exact = int64_t{1} << 53;
+    const std::vector<int64_t> values = {5,         -1,        536870911,        536870912,
+                                         -536870913, 9999999999, -999999999999999, exact,
+                                         -exact,     exact + 1, INT64_MIN};
+    Table.FieldDefs().Add("W", ftLargeint);
+    Table.Open();
+    for (int64_t v : values)
+        Table.AppendRecord({TValue::OfInt(v)});
+    Table.AppendRecord({TValue::Null()});
+    Bind();
+    Writer.SetNeedTitle(false);
+    std::vector<TRecord> r = Parse(Run());
+    ASSERT_EQ(r.size(), 2 + values.size() + 1);
+    for (size_t i = 0; i < values.size(); ++i) {
+        const TRecord& cell = r[1 + i];
+        const int64_t v = values[i];
+        EXPECT_EQ(cell.Row(), static_cast<int>(i));
+        if (v >= -(1 << 29) && v < (1 << 29)) {
+            EXPECT_EQ(cell.Number, 0x027E) << v;
+            EXPECT_EQ(cell.U32(6), (static_cast<uint32_t>(v) << 2) | 2u) << v;
+        } else if (v >= -exact && v <= exact) {
+            EXPECT_EQ(cell.Number, 0x0203) << v;
+            EXPECT_EQ(cell.Number64(), static_cast<double>(v)) << v;
+        } else {
+            EXPECT_EQ(cell.Number, 0x0204) << v;
+            EXPECT_EQ(cell.Text(), std::to_string(v));
+        }
+    }
+    EXPECT_EQ(r[1 + values.size()].Number, 0x0201);
+
+    // The same through a dBase table's own N10 and N18 fields.
+    dbftest::TTempDir dir;
+    const std::string path = dir / "wide.dbf";
+    TDbfWriter::Write(path, dvDBase3, {{"TEN", 'N', 10}, {"EIGHTEEN", 'N', 18}},
+                      {{TValue::OfInt(9999999999), TValue::OfInt(123456789012345)},
+                       {TValue::OfInt(-12), TValue::OfInt(999999999999999999)}});
+    dbftest::TDbfTestDataSet dbf(path);
+    dbf.Open();
+    ASSERT_EQ(dbf.Fields(0).DataType(), ftLargeint);
+    ASSERT_EQ(dbf.Fields(1).DataType(), ftLargeint);
+    TDataSource dbfSource(&dbf);
+    TWindowlessTableView dbfView(&dbfSource);
+    TKXExport2XLS writer;
+    writer.SetGrid(&dbfView);
+    writer.BuildMappings();
+    writer.SetNeedTitle(false);
+    TMemoryStream s;
+    writer.ExportToStream(s);
+    r = Parse(s.Data());
+    ASSERT_EQ(r.size(), 6u);
+    EXPECT_EQ(r[1].Number, 0x0203);
+    EXPECT_EQ(r[1].Number64(), 9999999999.0);
+    EXPECT_EQ(r[2].Number, 0x0203);
+    EXPECT_EQ(r[2].Number64(), 123456789012345.0);
+    EXPECT_EQ(r[3].Number, 0x027E);
+    EXPECT_EQ(r[3].U32(6), (static_cast<uint32_t>(-12) << 2) | 2u);
+    EXPECT_EQ(r[4].Number, 0x0204);
+    EXPECT_EQ(r[4].Text(), "999999999999999999");
 }
 
 TEST_F(TXlsFixture, RecordsPerLineAdvance) {

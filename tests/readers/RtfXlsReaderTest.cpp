@@ -5,6 +5,8 @@
 
 #include "ReaderUtils.h"
 
+#include "DbfTestSupport.h"
+
 #include "data/MemTable.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2XLS.h"
@@ -292,4 +294,36 @@ TEST(RtfXlsReaders, LibreOfficeCalcReadsTheUnicodeXls) {
         ConvertWithLibreOffice(xls, "csv:Text - txt - csv (StarCalc):44,34,76", dir.Path());
     ASSERT_FALSE(csv.empty());
     CompareSheet(csv, ExpectedSheet(s, 2));
+}
+
+// Wide integers of a dBase table (N10 and N18 without decimals) and of a
+// column past 32 bits are numbers the spreadsheet can sum, each exactly;
+// past 2^53, where a double would round them, their digits stay text.
+TEST(RtfXlsReaders, LibreOfficeCalcReadsWideIntegersAsNumbers) {
+    TTempDir dir;
+    const std::string table = (dir / "wide.dbf").string();
+    const std::vector<std::vector<TValue>> records = {
+        {TValue::OfInt(9999999999), TValue::OfInt(123456789012345), TValue::OfInt(7)},
+        {TValue::OfInt(-214748364), TValue::OfInt(-900719925474099), TValue::OfInt(-3)},
+        {TValue::OfInt(0), TValue::OfInt(999999999999999999), TValue::Null()}};
+    TDbfWriter::Write(table, dvDBase3, {{"TEN", 'N', 10}, {"EIGHTEEN", 'N', 18}, {"FIVE", 'N', 5}},
+                      records);
+    dbftest::TDbfTestDataSet dbf(table);
+    dbf.Open();
+    TDataSource source(&dbf);
+    TWindowlessTableView view(&source);
+    TKXExport2XLS writer;
+    writer.SetGrid(&view);
+    writer.BuildMappings();
+    writer.SetNeedTitle(false);
+    const auto xls = dir / "wide.xls";
+    writer.ExportToFile(xls.string());
+    const auto fods = ConvertWithLibreOffice(xls, "fods", dir.Path());
+    ASSERT_FALSE(fods.empty());
+    TRunResult r = RunPython("sheet_cells.py", {fods.string()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Output;
+    const std::string text999 = "string|" + std::string("393939393939393939393939393939393939");
+    EXPECT_EQ(r.Output, "float|9999999999\tfloat|123456789012345\tfloat|7\n"
+                        "float|-214748364\tfloat|-900719925474099\tfloat|-3\n"
+                        "float|0\t" + text999 + "\n");
 }
