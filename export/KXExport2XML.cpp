@@ -2,6 +2,7 @@
 
 #include "data/DatabaseError.h"
 #include "data/FormatSettings.h"
+#include "export/XMLName.h"
 
 #include <array>
 
@@ -33,56 +34,6 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
         return 4;
     }
     return 0;
-}
-
-// XML 1.0 name characters beyond ASCII.
-bool IsNameStartChar(char32_t c) {
-    return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
-           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) ||
-           (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
-           (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
-           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) ||
-           (c >= 0x10000 && c <= 0xEFFFF);
-}
-bool IsNameChar(char32_t c) {
-    return IsNameStartChar(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) ||
-           (c >= 0x203F && c <= 0x2040);
-}
-
-// The field name with every character that may not stand in an XML name
-// replaced by an underscore, and an underscore in front when the first one
-// may not start a name. Of ASCII only letters, digits, "-", "." and "_"
-// stay: besides the punctuation, brackets, braces and control characters go
-// too, as do bytes that are no character, since they would make the
-// document ill-formed.
-std::string SafeXMLName(std::string_view s) {
-    std::string name;
-    name.reserve(s.size() + 1);
-    bool first = true, needsPrefix = false;
-    for (size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-            const bool other = (c >= '0' && c <= '9') || c == '-' || c == '.';
-            if (first && !letter && other) needsPrefix = true;
-            name += letter || other ? static_cast<char>(c) : '_';
-            ++i;
-        } else {
-            char32_t cp;
-            const size_t n = DecodeUtf8(s, i, cp);
-            if (n == 0 || !IsNameChar(cp)) {
-                name += '_';
-                i += n == 0 ? 1 : n;
-            } else {
-                if (first && !IsNameStartChar(cp)) needsPrefix = true;
-                name.append(s.substr(i, n));
-                i += n;
-            }
-        }
-        first = false;
-    }
-    if (name.empty() || needsPrefix) name.insert(name.begin(), '_');
-    return name;
 }
 
 // A value as XML text. "&", "<" and ">" become entities, in an attribute

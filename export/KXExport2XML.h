@@ -24,7 +24,8 @@ public:
 
     void BuildMappings() override;
 
-    // A well-formed XML name for S that no mapping entry carries yet.
+    // An XML name for S that every parser accepts (SafeXMLName) and that no
+    // mapping entry carries yet.
     std::string MakeXMLName(std::string_view s) const { return MakeXMLName(s, -1); }
     // Whether some mapping entry's value is S (exact comparison).
     bool XMLNameUsed(std::string_view s) const { return XMLNameUsed(s, -1); }

@@ -132,13 +132,40 @@ TEST_F(TXmlFixture, NamesAreSafeAndUnique) {
                              "c",
                              "e\xFF"
                              "f",
-                             "ok-1.2_3"})
+                             "ok-1.2_3",
+                             // What later XML editions allow and expat refuses.
+                             "\xEF\xBF\xBD", "Preis \xE2\x82\xAC", "a\xF0\x9D\x84\x9E",
+                             "\xE2\x82\xAC", "\xE2\x80\x8Bx",
+                             // The reserved prefix; letters and marks of any script.
+                             "xmlns", "Xml1", "xm", "\xD0\x98\xD0\xBC\xD1\x8F", "\xE5\x90\x8D",
+                             "\xCC\x81x", "x\xCC\x81"})
         Table.FieldDefs().Add(name, ftString, 4);
     Table.Open();
     Bind();
-    const std::vector<std::string> expected = {"A_B",     "A_B1", "A_B12", "_1st",
-                                               "x_1__2_", "Zoë",  "a_b",   "_-x",
-                                               "_.y",     "_c",   "e_f",   "ok-1.2_3"};
+    const std::vector<std::string> expected = {"A_B",
+                                               "A_B1",
+                                               "A_B12",
+                                               "_1st",
+                                               "x_1__2_",
+                                               "Zoë",
+                                               "a_b",
+                                               "_-x",
+                                               "_.y",
+                                               "_c",
+                                               "e_f",
+                                               "ok-1.2_3",
+                                               "_",
+                                               "Preis__",
+                                               "a_",
+                                               "_1",
+                                               "_x",
+                                               "_xmlns",
+                                               "_Xml1",
+                                               "xm",
+                                               "\xD0\x98\xD0\xBC\xD1\x8F",
+                                               "\xE5\x90\x8D",
+                                               "_\xCC\x81x",
+                                               "x\xCC\x81"};
     ASSERT_EQ(Writer.Mappings().Count(), static_cast<int>(expected.size()));
     for (int i = 0; i < Writer.Mappings().Count(); ++i) {
         EXPECT_EQ(Writer.Mappings().ValueFromIndex(i), expected[static_cast<size_t>(i)]) << i;
@@ -151,7 +178,7 @@ TEST_F(TXmlFixture, NamesAreSafeAndUnique) {
     EXPECT_TRUE(Writer.XMLNameUsed("A_B1"));
     EXPECT_FALSE(Writer.XMLNameUsed("a_b1"));
     EXPECT_EQ(Writer.MakeXMLName("A B"), "A_B123");
-    EXPECT_EQ(Writer.MakeXMLName(""), "_");
+    EXPECT_EQ(Writer.MakeXMLName(""), "_12"); // "_" and "_1" are taken
 }
 
 TEST_F(TXmlFixture, CallersListIsRenamed) {

@@ -11,6 +11,8 @@
 #include "export/KXExport2XML.h"
 #include "export/WindowlessTableView.h"
 
+#include <set>
+
 using namespace readers;
 
 namespace {
@@ -209,4 +211,99 @@ TEST_F(THtmlXmlReader, XmlRecordSetReadsBackEveryValue) {
     EXPECT_EQ(pairs(records[2]), (std::vector<std::string>{"Name=", "_1st_note=(Memo)",
                                                            "Qty=", "Price=", "Ratio=", "Paid="}));
     EXPECT_EQ(pairs(records[3])[0], "Name=tab\there");
+}
+
+namespace {
+std::string Utf8(char32_t c) {
+    std::string s;
+    if (c < 0x80) {
+        s += static_cast<char>(c);
+    } else if (c < 0x800) {
+        s += static_cast<char>(0xC0 | (c >> 6));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        s += static_cast<char>(0xE0 | (c >> 12));
+        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        s += static_cast<char>(0xF0 | (c >> 18));
+        s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return s;
+}
+} // namespace
+
+// A name made from any character, at the start, inside or at the end, as
+// an element and as attributes: expat, libxml2 and libxml2 by the older
+// rules accept every one.
+TEST_F(THtmlXmlReader, XmlNamesOfEveryCharacterAreAcceptedByEveryParser) {
+    const TKXExport2XML writer; // no names taken: each comes back cleaned only
+    const auto name = [&](const std::string& s) { return writer.MakeXMLName(s); };
+    std::string doc = "<?xml version=\"1.0\"?>\n<r>\n";
+    for (char32_t c = 1; c <= 0x10FFFF; c += c < 0x10000 ? 1 : 0x7F) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        const std::string ch = Utf8(c);
+        doc += "<" + name(ch) + " " + name("a" + ch) + "=\"1\" " + name(ch + "b") + "=\"2\"/>\n";
+    }
+    // Bytes that are no character, and the reserved prefix.
+    for (const char* odd : {"\xFF", "\xC3", "a\xE2\x82", "\xED\xA0\x80", "xmlns", "XmlData", "xml"})
+        doc += "<" + name(odd) + " " + name(std::string("x") + odd) + "=\"1\"/>\n";
+    doc += "</r>\n";
+    const auto path = Dir / "names.xml";
+    WriteFile(path, doc);
+    TRunResult r = RunPython("xml_parsers.py", {path.string()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Output.substr(0, 2000);
+}
+
+// Field names that later XML editions allow and older parsers refuse (U+FFFD,
+// symbols, characters past U+FFFF), markup characters, the reserved prefix,
+// and names that clean to one name: both layouts read back by every parser,
+// each value under its own name.
+TEST_F(THtmlXmlReader, XmlOfHostileFieldNamesReadsBackInEveryParser) {
+    const std::vector<std::string> names = {
+        "\xEF\xBF\xBD", "Preis \xE2\x82\xAC", "a\xE2\x80\x8Bz",
+        "xmlns",        "xml:lang",           "\xD0\x98\xD0\xBC\xD1\x8F",
+        "\xE5\x90\x8D", "\xCC\x81x",          "\xF0\x9D\x84\x9E",
+        "2nd",          "a<b>&\"'",           "Preis_\xE2\x82\xAC"};
+    for (const std::string& n : names)
+        Table.FieldDefs().Add(n, ftString, 8);
+    Table.Open();
+    std::vector<TValue> values;
+    for (size_t i = 0; i < names.size(); ++i)
+        values.push_back(TValue::OfText("v" + std::to_string(i)));
+    Table.AppendRecord(values);
+    View.Bind(&Source);
+
+    for (int scheme : {1, 0}) {
+        TKXExport2XML writer;
+        writer.SetGrid(&View);
+        writer.BuildMappings();
+        writer.SetXMLScheme(scheme);
+        const auto path = Dir / ("hostile" + std::to_string(scheme) + ".xml");
+        writer.ExportToFile(path.string());
+        TRunResult r = RunPython("xml_parsers.py", {path.string()});
+        ASSERT_EQ(r.ExitCode, 0) << r.Output << "\n" << ReadFile(path);
+        std::set<std::string> seen;
+        std::vector<std::string> got, expected;
+        for (int i = 0; i < writer.Mappings().Count(); ++i) {
+            const std::string& xmlName = writer.Mappings().ValueFromIndex(i);
+            EXPECT_TRUE(seen.insert(xmlName).second) << xmlName;
+            expected.push_back(xmlName + "=v" + std::to_string(i));
+        }
+        std::istringstream in(r.Output);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            std::string depth, tag, text, pair;
+            words >> depth >> tag >> text;
+            if (scheme == 1 && Unhex(tag) == "ROW")
+                while (words >> pair)
+                    got.push_back(Unhex(pair.substr(0, pair.find('='))) + "=" +
+                                  Unhex(pair.substr(pair.find('=') + 1)));
+            if (scheme != 1 && depth == "2") got.push_back(Unhex(tag) + "=" + Unhex(text));
+        }
+        EXPECT_EQ(got, expected) << r.Output;
+    }
 }
