@@ -141,6 +141,7 @@ const char* DateWord(TFieldType t) {
 struct TFilterParser::TOperand {
     enum TKind : uint8_t { kField, kText, kNumber, kDate, kNull, kWord } Kind = kWord;
     int FieldNo = -1;  // the field; for Text, the field the quoted text names, if any
+    bool Ambiguous = false; // the name is that of more than one field
     std::string Text;  // decoded text
     std::string Raw;   // as written
     double Number = 0; // value of a Number
@@ -159,6 +160,14 @@ void TFilterParser::Fail(const std::string& what, size_t pos) const {
 
 void TFilterParser::FailUnknownField(const TOperand& word) const {
     Fail("unknown field '" + word.Text + "'", word.Pos);
+}
+
+// A name that fields share cannot say which of them it means: filtering on
+// the first would give another column's records.
+void TFilterParser::CheckField(const TOperand& field) const {
+    if (field.Kind == TOperand::kField && field.Ambiguous)
+        Fail("the field name '" + field.Text + "' is ambiguous: more than one field has it",
+             field.Pos);
 }
 
 // ---- Tokens ------------------------------------------------------------------
@@ -386,18 +395,20 @@ bool TFilterParser::ParseOperand(TOperand& out) {
         if (SameText(t.Text, "NULL")) {
             out.Kind = TOperand::kNull;
         } else {
-            out.FieldNo = FindField(t.Text);
+            out.FieldNo = FindField(t.Text, out.Ambiguous);
             out.Kind = out.FieldNo >= 0 ? TOperand::kField : TOperand::kWord;
+            CheckField(out);
         }
         break;
     case TTokenKind::Name:
-        out.FieldNo = FindField(t.Text);
+        out.FieldNo = FindField(t.Text, out.Ambiguous);
         if (out.FieldNo < 0) Fail("unknown field '" + t.Text + "'", t.Pos);
         out.Kind = TOperand::kField;
+        CheckField(out);
         break;
     case TTokenKind::String:
         out.Kind = TOperand::kText;
-        out.FieldNo = FindField(t.Text);
+        out.FieldNo = FindField(t.Text, out.Ambiguous);
         break;
     case TTokenKind::Date:
         out.Kind = TOperand::kDate;
@@ -462,6 +473,7 @@ TFilterNodePtr TFilterParser::ParseComparison() {
              t.Pos);
     if (isTest || isLike) {
         if (left.Kind == TOperand::kText && left.FieldNo >= 0) left.Kind = TOperand::kField;
+        CheckField(left);
         if (left.Kind == TOperand::kWord) FailUnknownField(left);
         if (left.Kind != TOperand::kField)
             Fail("expected a field name instead of '" + left.Raw + "'", left.Pos);
@@ -509,6 +521,8 @@ TFilterNodePtr TFilterParser::Bind(TOperand left, TFilterOp op, const TToken& op
     if (left.Kind == TOperand::kText && left.FieldNo >= 0) left.Kind = TOperand::kField;
     if (left.Kind != TOperand::kField && right.Kind == TOperand::kText && right.FieldNo >= 0)
         right.Kind = TOperand::kField;
+    CheckField(left);
+    CheckField(right);
     if (left.Kind != TOperand::kField && right.Kind == TOperand::kField) {
         std::swap(left, right);
         op = Flip(op);
@@ -640,7 +654,16 @@ int TFilterParser::SlotOf(int fieldNo) {
     return static_cast<int>(fSlotFields.size() - 1);
 }
 
-int TFilterParser::FindField(const std::string& name) const {
-    const TField* f = fDataSet.FindField(name);
-    return f ? f->FieldNo() : -1;
+// Names match without regard to letter case; of fields whose names differ
+// only in case, the one spelt exactly as written is meant.
+int TFilterParser::FindField(const std::string& name, bool& ambiguous) const {
+    int first = -1, exact = -1, matches = 0, exactMatches = 0;
+    for (int i = 0; i < fDataSet.FieldCount(); ++i) {
+        const TField& f = fDataSet.Fields(i);
+        if (!SameText(f.FieldName(), name)) continue;
+        if (matches++ == 0) first = f.FieldNo();
+        if (f.FieldName() == name && exactMatches++ == 0) exact = f.FieldNo();
+    }
+    ambiguous = matches > 1 && exactMatches != 1;
+    return exactMatches == 1 ? exact : first;
 }

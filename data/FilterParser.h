@@ -55,6 +55,7 @@ private:
     bool PeekWord(const char* word, size_t ahead = 0) const;
     [[noreturn]] void Fail(const std::string& what, size_t pos) const;
     [[noreturn]] void FailUnknownField(const TOperand& word) const;
+    void CheckField(const TOperand& field) const;
     TFilterNodePtr ParseOr();
     TFilterNodePtr ParseAnd();
     TFilterNodePtr ParseNot();
@@ -65,7 +66,7 @@ private:
     TFilterNodePtr BindLiteral(const TOperand& field, TFilterOp op, const TOperand& value);
     TFilterNodePtr BindFields(const TOperand& a, TFilterOp op, const TOperand& b);
     int SlotOf(int fieldNo);
-    int FindField(const std::string& name) const;
+    int FindField(const std::string& name, bool& ambiguous) const;
 
     TFilterDialect fDialect;
     const TDataSet& fDataSet;

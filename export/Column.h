@@ -20,6 +20,11 @@ public:
     const std::string& FieldName() const { return fFieldName; }
     TField* Field() const { return fField; }
     void SetField(TField* field) { fField = field; }
+    // Which of the fields that share the column's field name a column of
+    // one's own shows (0: the first), so that it finds its own again when the
+    // dataset reopens. Default columns are laid out anew instead.
+    int FieldOrdinal() const { return fFieldOrdinal; }
+    void SetFieldOrdinal(int v) { fFieldOrdinal = v < 0 ? 0 : v; }
 
     bool Visible() const { return fVisible; }
     void SetVisible(bool v) { fVisible = v; }
@@ -58,6 +63,7 @@ private:
     const TColor* fViewColor;
     std::string fFieldName;
     TField* fField = nullptr;
+    int fFieldOrdinal = 0;
     bool fVisible = true;
     std::optional<int> fWidth;
     std::optional<TColor> fColor;

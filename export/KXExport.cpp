@@ -18,18 +18,18 @@
 void TMappings::Add(const std::string& entry) {
     const size_t eq = entry.find('=');
     if (eq == std::string::npos)
-        fItems.emplace_back(entry, std::string());
+        Add(entry, std::string());
     else
-        fItems.emplace_back(entry.substr(0, eq), entry.substr(eq + 1));
+        Add(entry.substr(0, eq), entry.substr(eq + 1));
 }
 
-void TMappings::Add(std::string name, std::string value) {
-    fItems.emplace_back(std::move(name), std::move(value));
+void TMappings::Add(std::string name, std::string value, int column) {
+    fItems.push_back({std::move(name), std::move(value), column});
 }
 
 int TMappings::IndexOfName(const std::string& name) const {
     for (size_t i = 0; i < fItems.size(); ++i)
-        if (fItems[i].first == name) return static_cast<int>(i);
+        if (fItems[i].Name == name) return static_cast<int>(i);
     return -1;
 }
 
@@ -65,7 +65,7 @@ void TKXExport::BuildMappings() {
     if (!ds || !ds->Active()) return;
     for (int i = 0; i < fGrid->ColumnCount(); ++i) {
         const TColumn& col = fGrid->Column(i);
-        if (col.Visible()) fMappings.Add(col.FieldName(), col.TitleCaption());
+        if (col.Visible()) fMappings.Add(col.FieldName(), col.TitleCaption(), i);
     }
 }
 
@@ -198,7 +198,11 @@ void TKXExport::ExportToStream(TStream& stream) {
 int TKXExport::FindColumn(int entry) {
     const auto slot = static_cast<size_t>(entry);
     const std::string& name = fMappings.Names(entry);
-    const int index = fGrid->FindColumn(name);
+    const int made = fMappings.ColumnOf(entry);
+    const int index =
+        made >= 0 && made < fGrid->ColumnCount() && fGrid->Column(made).FieldName() == name
+            ? made
+            : fGrid->FindColumn(name);
     if (index < 0) throw EDatabaseError("Field '" + name + "' is not a column of the grid");
     if (fExporting) {
         if (fColumnIndex.size() != static_cast<size_t>(fMappings.Count()))

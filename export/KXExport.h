@@ -17,29 +17,40 @@ class TKXExport;
 class TReadAhead;
 using TExportNotifyEvent = std::function<void(TKXExport& sender)>;
 
-// The exported columns, in output order: field name and label pairs, found
-// by name (the first entry of a name wins).
+// The exported columns, in output order: field name and label pairs. An
+// entry that BuildMappings made from a grid column stands for that column,
+// so that two fields of one name, or one field in two columns, each give
+// their own cells; an entry given by name alone stands for the first column
+// of that name.
 class TMappings {
 public:
     int Count() const { return static_cast<int>(fItems.size()); }
     bool Empty() const { return fItems.empty(); }
-    const std::string& Names(int i) const { return fItems.at(static_cast<size_t>(i)).first; }
+    const std::string& Names(int i) const { return fItems.at(static_cast<size_t>(i)).Name; }
     const std::string& ValueFromIndex(int i) const {
-        return fItems.at(static_cast<size_t>(i)).second;
+        return fItems.at(static_cast<size_t>(i)).Value;
     }
     void SetValueFromIndex(int i, std::string v) {
-        fItems.at(static_cast<size_t>(i)).second = std::move(v);
+        fItems.at(static_cast<size_t>(i)).Value = std::move(v);
     }
+    // The index of the grid column the entry was made from, or -1.
+    int ColumnOf(int i) const { return fItems.at(static_cast<size_t>(i)).Column; }
     // "Name=Value" in one text; a text without "=" is a name with an empty value.
     void Add(const std::string& entry);
-    void Add(std::string name, std::string value);
+    void Add(std::string name, std::string value, int column = -1);
     int IndexOfName(const std::string& name) const;    // exact, -1 when missing
     std::string Values(const std::string& name) const; // empty when missing
     void Clear() { fItems.clear(); }
     bool operator==(const TMappings&) const = default;
 
 private:
-    std::vector<std::pair<std::string, std::string>> fItems;
+    struct TEntry {
+        std::string Name;
+        std::string Value;
+        int Column = -1;
+        bool operator==(const TEntry&) const = default;
+    };
+    std::vector<TEntry> fItems;
 };
 
 // The base of the writers: which records are visited and in which order,
@@ -112,12 +123,21 @@ protected:
     }
     void WriteLn(std::string_view text);
 
+    // The grid column of a mapping entry: the one it was made from while
+    // that column still shows its field, else the first of its field name.
+    // Raises when there is none.
+    TColumn& MappedColumn(int entry) { return fGrid->Column(ResolveColumn(entry)); }
+    int MappedColumnIndex(int entry) { return ResolveColumn(entry); }
+
     TDBGridCellParams& CellParams() { return fCellParams; }
     TStream* Stream() const { return fStream; }
     void SetFileName(std::string v) { fFileName = std::move(v); }
     // For a writer that walks the records itself instead of through
     // ExportToStream (the XLS writer's automation path).
-    void SetExporting(bool v) { fExporting = v; }
+    void SetExporting(bool v) {
+        if (v && !fExporting) fColumnIndex.clear();
+        fExporting = v;
+    }
     void SetWrittenCount(int v) { fWrittenCount = v; }
 
 private:

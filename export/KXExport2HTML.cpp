@@ -172,11 +172,7 @@ void TKXExport2HTML::WriteTitle() {
     WriteLn("<TR>");
     for (int copy = 0; copy < DestCols(); ++copy) {
         for (int i = 0; i < mappings.Count(); ++i) {
-            const int index = Grid()->FindColumn(mappings.Names(i));
-            if (index < 0)
-                throw EDatabaseError("Field '" + mappings.Names(i) +
-                                     "' is not a column of the grid");
-            const TColumn& column = Grid()->Column(index);
+            const TColumn& column = MappedColumn(i);
             fLine.assign("  <TD WIDTH=");
             AppendInt(fLine, column.Width());
             fLine += " ALIGN=\"";

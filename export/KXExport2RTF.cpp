@@ -209,9 +209,7 @@ void TKXExport2RTF::LayOut() {
     fColumns.clear();
     fTwips.clear();
     for (int i = 0; i < mappings.Count(); ++i) {
-        const int index = grid.FindColumn(mappings.Names(i));
-        if (index < 0)
-            throw EDatabaseError("Field '" + mappings.Names(i) + "' is not a column of the grid");
+        const int index = MappedColumnIndex(i);
         fColumns.push_back(index);
         fTwips.push_back(static_cast<int64_t>(grid.Column(index).Width()) * 1440 / dpi);
     }

@@ -378,13 +378,6 @@ void TKXExport2XLS::Advance() {
 
 // --- the automation path ----------------------------------------------------
 
-TColumn& TKXExport2XLS::MappedColumn(int entry) const {
-    const std::string& name = Mappings().Names(entry);
-    const int index = Grid()->FindColumn(name);
-    if (index < 0) throw EDatabaseError("Field '" + name + "' is not a column of the grid");
-    return Grid()->Column(index);
-}
-
 void TKXExport2XLS::AutomationTitle(TSpreadsheetApplication& app, int& row) {
     const TMappings& mappings = Mappings();
     const int m = mappings.Count();

@@ -78,7 +78,6 @@ private:
     void ExportThroughAutomation(const std::string& path);
     void AutomationTitle(TSpreadsheetApplication& app, int& row);
     void AutomationRecord(TSpreadsheetApplication& app, int& row);
-    TColumn& MappedColumn(int entry) const;
 
     bool fCreateFile = true;
     bool fToStream = true;

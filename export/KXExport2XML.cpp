@@ -234,7 +234,7 @@ void TKXExport2XML::BuildMappings() {
             const TColumn& col = grid->Column(i);
             if (!col.Visible()) continue;
             std::string name = MakeXMLName(col.FieldName(), -1);
-            m.Add(col.FieldName(), std::move(name));
+            m.Add(col.FieldName(), std::move(name), i);
         }
     } else {
         for (int i = 0; i < m.Count(); ++i)
@@ -319,13 +319,9 @@ void TKXExport2XML::WriteHeader() {
     WriteLn("<METADATA>");
     WriteLn("<FIELDS>");
     const TMappings& m = Mappings();
-    for (int i = 0; i < m.Count(); ++i) {
-        const int index = Grid()->FindColumn(m.Names(i));
-        if (index < 0)
-            throw EDatabaseError("Field '" + m.Names(i) + "' is not a column of the grid");
+    for (int i = 0; i < m.Count(); ++i)
         WriteLn("<FIELD attrname=\"" + m.ValueFromIndex(i) +
-                "\" fieldtype=" + XMLFieldType(Grid()->Column(index).Field()) + "/>");
-    }
+                "\" fieldtype=" + XMLFieldType(MappedColumn(i).Field()) + "/>");
     WriteLn("</FIELDS>");
     WriteLn("</METADATA>");
     WriteLn("<ROWDATA>");

@@ -1,6 +1,29 @@
 #include "export/TableView.h"
 
 #include "data/DataSet.h"
+#include "data/TextUtils.h"
+
+// Field names need not be unique: a column knows its field as the n-th of
+// those that answer to its name, as FindField matches names.
+static int OrdinalOf(const TField& field) {
+    const TDataSet& ds = field.DataSet();
+    int n = 0;
+    for (int i = 0; i < ds.FieldCount() && &ds.Fields(i) != &field; ++i)
+        if (SameText(ds.Fields(i).FieldName(), field.FieldName())) ++n;
+    return n;
+}
+
+static TField* FieldOfColumn(const TDataSet& ds, const TColumn& column) {
+    TField* first = nullptr;
+    int n = column.FieldOrdinal();
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+        TField& f = ds.Fields(i);
+        if (!SameText(f.FieldName(), column.FieldName())) continue;
+        if (n-- == 0) return &f;
+        if (!first) first = &f;
+    }
+    return first;
+}
 
 // Follows the dataset: default columns are laid out anew when it opens, and
 // columns let go of their fields when it closes.
@@ -38,7 +61,8 @@ void TTableView::LinkActive(bool active) {
         return;
     }
     TDataSet* ds = active ? DataSet() : nullptr;
-    for (auto& c : fColumns) c->SetField(ds ? ds->FindField(c->FieldName()) : nullptr);
+    for (auto& c : fColumns)
+        c->SetField(ds ? FieldOfColumn(*ds, *c) : nullptr);
     if (!active && fDefaultColumns) fColumns.clear();
 }
 
@@ -48,8 +72,16 @@ TColumn& TTableView::AddColumn(const std::string& fieldName) {
     fDefaultColumns = false;
     fColumns.push_back(std::make_unique<TColumn>(*this, fieldName));
     TDataSet* ds = DataSet();
-    if (ds && ds->Active()) fColumns.back()->SetField(ds->FindField(fieldName));
+    if (ds && ds->Active()) fColumns.back()->SetField(FieldOfColumn(*ds, *fColumns.back()));
     return *fColumns.back();
+}
+
+TColumn& TTableView::AddColumn(TField& field) {
+    TColumn& column = AddColumn(field.FieldName());
+    column.SetFieldOrdinal(OrdinalOf(field));
+    TDataSet* ds = DataSet();
+    column.SetField(ds && ds->Active() && &field.DataSet() == ds ? &field : nullptr);
+    return column;
 }
 
 void TTableView::ClearColumns() {
@@ -66,7 +98,7 @@ void TTableView::BuildDefaultColumns() {
         TField& f = ds->Fields(i);
         if (!f.Visible()) continue;
         fColumns.push_back(std::make_unique<TColumn>(*this, f.FieldName()));
-        fColumns.back()->SetField(&f);
+        fColumns.back()->SetField(&f); // laid out anew, never found again by name
     }
 }
 

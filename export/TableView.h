@@ -54,7 +54,11 @@ public:
     // Columns in display order.
     int ColumnCount() const { return static_cast<int>(fColumns.size()); }
     TColumn& Column(int i) const { return *fColumns.at(static_cast<size_t>(i)); }
+    // A column of the first field of this name (when the dataset has one).
     TColumn& AddColumn(const std::string& fieldName);
+    // A column of this field of the view's dataset, also when another field
+    // has the same name.
+    TColumn& AddColumn(TField& field);
     void ClearColumns();
     // One column per visible field of the dataset, every member unset.
     void BuildDefaultColumns();

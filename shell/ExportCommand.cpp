@@ -34,7 +34,7 @@ int RunExport(TShellState& state, const std::string& fileName, TExportActions* a
     if (oneColumn) {
         int i = grid.SelectedIndex();
         if (i >= 0 && i < grid.ColumnCount())
-            selectedColumn.Add(grid.Column(i).FieldName(), grid.Column(i).FieldName());
+            selectedColumn.Add(grid.Column(i).FieldName(), grid.Column(i).FieldName(), i);
     }
 
     std::unique_ptr<TKXExport> writer = CreateExportWriter(s.FormatType);

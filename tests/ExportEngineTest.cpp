@@ -1,8 +1,13 @@
+#include "DbfTestSupport.h"
 #include "TestTables.h"
 #include "data/DatabaseError.h"
 #include "data/Unicode.h"
 #include "export/KXExport.h"
+#include "export/KXExport2HTML.h"
+#include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
+#include "export/KXExport2XLS.h"
+#include "export/KXExport2XML.h"
 #include "export/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +22,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <typeinfo>
 
 namespace {
 
@@ -416,6 +422,62 @@ TEST(ExportEngine, CellParamsComeFromTheColumnAndTheViewsHook) {
     EXPECT_EQ(seen[0], "Name" + yellowCenter);
     EXPECT_EQ(seen[2], "Name" + yellowCenter); // both resolve to the first column
     EXPECT_EQ(seen[1], "City:" + std::to_string(clRed) + ":" + std::to_string(taLeftJustify));
+}
+
+// Two fields of one name, as a dBase table may hold them: each column
+// exports its own field in every writer, in both XML layouts, and a field
+// shown in two columns gives two cells, each with its column's look.
+TEST(ExportEngine, TwoFieldsOfOneNameExportTheirOwnValues) {
+    dbftest::TTempDir dir;
+    const std::string path = dir / "twins.dbf";
+    TDbfWriter::Write(
+        path, dvDBase3, {{"NAME", 'C', 8}, {"NAME", 'C', 8}, {"NOTE", 'C', 8}},
+        {{TValue::OfText("alpha"), TValue::OfText("beta"), TValue::OfText("seven")},
+         {TValue::OfText("gamma"), TValue::OfText("delta"), TValue::OfText("eight")}});
+    dbftest::TDbfTestDataSet table(path);
+    table.Open();
+    ASSERT_EQ(table.FieldCount(), 3);
+    TDataSource source(&table);
+    TWindowlessTableView view(&source);
+    ASSERT_EQ(view.Column(1).Field(), &table.Fields(1));
+
+    const auto document = [&](TKXExport& w) {
+        w.SetGrid(&view);
+        w.BuildMappings();
+        TMemoryStream s;
+        w.ExportToStream(s);
+        return s.Data();
+    };
+    TKXExport2Text text;
+    TKXExport2HTML html;
+    TKXExport2XML packet, records;
+    records.SetXMLScheme(0);
+    TKXExport2RTF rtf;
+    TKXExport2XLS xls;
+    for (TKXExport* w :
+         std::initializer_list<TKXExport*>{&text, &html, &packet, &records, &rtf, &xls}) {
+        const std::string doc = document(*w);
+        size_t at = 0;
+        for (const char* value : {"alpha", "beta", "seven", "gamma", "delta", "eight"}) {
+            at = doc.find(value, at);
+            ASSERT_NE(at, std::string::npos) << typeid(*w).name() << ": " << value << "\n" << doc;
+        }
+        EXPECT_EQ(doc.find("alpha", doc.find("alpha") + 1), std::string::npos) << doc;
+    }
+    EXPECT_NE(document(text).find("NAME\tNAME\tNOTE\r\nalpha\tbeta\tseven\r\n"), std::string::npos);
+    EXPECT_NE(document(packet).find("<FIELD attrname=\"NAME1\" fieldtype=\"string\" "
+                                    "WIDTH=\"8\"/>"),
+              std::string::npos);
+    EXPECT_NE(document(packet).find("<ROW NAME=\"alpha\" NAME1=\"beta\" NOTE=\"seven\"/>"),
+              std::string::npos);
+
+    // One field in two columns of one's own: each cell takes its column's colour.
+    view.AddColumn(table.Fields(0)).SetColor(clRed);
+    view.AddColumn(table.Fields(0)).SetColor(clLime);
+    TKXExport2HTML twice;
+    const std::string doc = document(twice);
+    EXPECT_NE(doc.find("BGCOLOR=#FF0000><FONT"), std::string::npos) << doc;
+    EXPECT_NE(doc.find("BGCOLOR=#00FF00><FONT"), std::string::npos) << doc;
 }
 
 TEST(ExportEngine, MemoTextOnlyWithIncludeMemo) {

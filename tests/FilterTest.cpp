@@ -292,6 +292,46 @@ TEST_F(FilterTest, FieldNamesBareBracketedAndQuoted) {
     Both("Name = 'Name'", {});
 }
 
+// Names that fields share: the one spelt exactly as written is meant; a
+// name that two fields share exactly is refused rather than bound to the
+// first, whose records are not the ones asked for.
+TEST(FilterFieldNames, NamesThatFieldsShare) {
+    auto d = std::make_shared<TTestTableData>();
+    d->Fields.Add("ID", ftInteger);
+    d->Fields.Add("Name", ftString, 8);
+    d->Fields.Add("NAME", ftString, 8);
+    d->Fields.Add("A", ftInteger);
+    d->Fields.Add("A", ftInteger);
+    d->Add({TValue::OfInt(1), S("x"), S("y"), TValue::OfInt(1), TValue::OfInt(2)});
+    d->Add({TValue::OfInt(2), S("y"), S("x"), TValue::OfInt(2), TValue::OfInt(1)});
+    TTestTable table{d};
+    TTestADOTable ado{d};
+    table.Open();
+    ado.Open();
+    for (TDataSet* t : std::initializer_list<TDataSet*>{&table, &ado}) {
+        EXPECT_EQ(Matches(*t, "Name = 'x'"), Ids{1});
+        EXPECT_EQ(Matches(*t, "NAME = 'x'"), Ids{2});
+        EXPECT_EQ(Matches(*t, "[NAME] = 'y'"), Ids{1});
+        EXPECT_EQ(ErrorOf(*t, "name = 'x'"),
+                  "Filter: the field name 'name' is ambiguous: more than one field has it at "
+                  "position 1");
+        EXPECT_EQ(ErrorOf(*t, "ID = 1 AND A = 1"),
+                  "Filter: the field name 'A' is ambiguous: more than one field has it at "
+                  "position 12");
+        EXPECT_EQ(ErrorOf(*t, "[A] = 2"),
+                  "Filter: the field name 'A' is ambiguous: more than one field has it at "
+                  "position 1");
+        EXPECT_EQ(ErrorOf(*t, "'A' = 2"),
+                  "Filter: the field name 'A' is ambiguous: more than one field has it at "
+                  "position 1");
+        EXPECT_EQ(ErrorOf(*t, "2 = [a]"),
+                  "Filter: the field name 'a' is ambiguous: more than one field has it at "
+                  "position 5");
+        // As a value the text is no field.
+        EXPECT_EQ(Matches(*t, "Name = 'A'"), Ids{});
+    }
+}
+
 TEST_F(FilterTest, QuotesInsideTexts) {
     Both("Name = 'O''Brien'", {3});
     // A quote that nobody doubled stays part of the text.

@@ -1,3 +1,4 @@
+#include "DbfTestSupport.h"
 #include "TestTables.h"
 #include "export/BookmarkList.h"
 #include "export/WindowlessTableView.h"
@@ -131,6 +132,42 @@ TEST(WindowlessView, NoDataSetNoColumns) {
     EXPECT_EQ(v.ColumnCount(), 1) << "opening lays out the columns";
     t.Close();
     EXPECT_EQ(v.ColumnCount(), 0);
+}
+
+// Fields that share a name (or differ only in letter case, as field names
+// are looked up): the default columns show each its own, and a column of
+// one's own made for the second finds it again when the table reopens.
+TEST(WindowlessView, FieldsOfOneNameEachHaveTheirColumn) {
+    dbftest::TTempDir dir;
+    const std::string path = dir / "twins.dbf";
+    TDbfWriter::Write(path, dvDBase3, {{"CODE", 'C', 4}, {"code", 'C', 4}, {"CODE", 'C', 4}},
+                      {{TValue::OfText("a"), TValue::OfText("b"), TValue::OfText("c")}});
+    dbftest::TDbfTestDataSet t(path);
+    t.Open();
+    TDataSource src(&t);
+    TWindowlessTableView v(&src);
+    ASSERT_EQ(v.ColumnCount(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(v.Column(i).Field(), &t.Fields(i)) << i;
+
+    TTableView own;
+    own.SetDataSource(&src);
+    own.AddColumn(t.Fields(2)).SetColor(clRed);
+    own.AddColumn("CODE");
+    own.AddColumn(t.Fields(1));
+    const auto shown = [&] {
+        std::string s;
+        for (int i = 0; i < own.ColumnCount(); ++i)
+            s += own.Column(i).Field() ? own.Column(i).Field()->AsString() : "-";
+        return s;
+    };
+    EXPECT_EQ(shown(), "cab");
+    t.Close();
+    EXPECT_EQ(shown(), "---");
+    t.Open();
+    EXPECT_EQ(shown(), "cab");
+    EXPECT_EQ(own.Column(0).Color(), clRed);
+    EXPECT_EQ(own.FindColumn("CODE"), 0) << "a name still finds the first column";
 }
 
 TEST(WindowlessView, RestorePositionReturnsToTheSavedRecord) {

@@ -72,6 +72,24 @@ TEST_F(TExportFixture, RangesOfTheSettings) {
     EXPECT_EQ(std::count(doc.begin(), doc.end(), '\n'), 2) << "two lines of 125 records";
 }
 
+// The selected column is the one exported, also when another field has its
+// field name.
+TEST_F(TExportFixture, SelectedColumnOfAFieldNameTwoFieldsShare) {
+    auto t = std::make_unique<TMemTable>();
+    t->FieldDefs().Add("Name", ftString, 10);
+    t->FieldDefs().Add("Name", ftString, 10);
+    t->Open();
+    t->AppendRecord({TValue::OfText("first"), TValue::OfText("second")});
+    t->First();
+    State.CloseCurrentDataSet();
+    State.CurrentDataSet = std::move(t);
+    State.DataSource1.SetDataSet(State.CurrentDataSet.get());
+    State.Settings.RangeType = 1;
+    State.Grid().SetSelectedIndex(1);
+    EXPECT_EQ(RunExport(State, Out.string()), 1);
+    EXPECT_EQ(Document(), "Name\r\nsecond\r\n");
+}
+
 TEST_F(TExportFixture, SeparatorIsItsFirstCharacter) {
     State.Settings.Separator = ";,";
     State.Settings.RangeType = 2;
