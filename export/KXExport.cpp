@@ -266,7 +266,8 @@ void TKXExport::WriteRecord() {
 
 // A name beside `path` that no other file has, created empty for writing.
 // Created with O_EXCL and mode 0666 so that the umask applies as for any new
-// file; a file being replaced passes its permissions on.
+// file; a file being replaced passes its permissions on. Open for reading
+// too: a writer may read back what it wrote (the RTF body).
 static int CreateTemporaryBeside(const std::string& path, std::string& tempPath) {
     static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static uint64_t counter = 0;
@@ -285,7 +286,7 @@ static int CreateTemporaryBeside(const std::string& path, std::string& tempPath)
         }
         int fd;
         do {
-            fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         } while (fd < 0 && errno == EINTR);
         if (fd >= 0) {
             struct stat st;

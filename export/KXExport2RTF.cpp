@@ -10,6 +10,7 @@
 
 #include <array>
 #include <charconv>
+#include <sys/stat.h>
 #include <typeinfo>
 
 TKXExport2RTF::TKXExport2RTF() = default;
@@ -24,7 +25,7 @@ int TKXExport2RTF::ColorNumber(TColor color) {
     const TColor rgb = ColorToRGB(color);
     for (size_t i = 0; i < fColors.size(); ++i)
         if (fColors[i] == rgb) return static_cast<int>(i);
-    if (fDirect) RaiseTablesChanged();
+    if (fDirect) TakeBackBody();
     fColors.push_back(rgb);
     return static_cast<int>(fColors.size() - 1);
 }
@@ -32,16 +33,22 @@ int TKXExport2RTF::ColorNumber(TColor color) {
 int TKXExport2RTF::FontNumber(const std::string& name) {
     for (size_t i = 0; i < fFonts.size(); ++i)
         if (SameText(fFonts[i], name)) return static_cast<int>(i);
-    if (fDirect) RaiseTablesChanged();
+    if (fDirect) TakeBackBody();
     fFonts.push_back(name);
     return static_cast<int>(fFonts.size() - 1);
 }
 
-// The head is out already: a font or colour that it lacks cannot be
-// written any more. Only a hook that changes the columns during the walk
-// gets here, and a document naming the wrong colours must not pass for one.
-void TKXExport2RTF::RaiseTablesChanged() const {
-    throw EDatabaseError("Cannot export: a column's font or colour changed while the export ran");
+// The head is out already and lacks a font or colour: only a handler that
+// changes a column during the walk gets here. The body written after the
+// head comes back into the spill stream, the document's stream is cut back
+// to where the document began, and the head waits for the end once more.
+void TKXExport2RTF::TakeBackBody() {
+    fBody->Clear();
+    fTarget->CopyTail(fBodyStart, *fBody);
+    fTarget->Truncate(fDocumentStart);
+    fOut = fBody.get();
+    fDirect = false;
+    fMayGoDirect = false;
 }
 
 // Without a cell hook of its own, a view gives every cell its column's font
@@ -92,6 +99,7 @@ void TKXExport2RTF::GoDirect() {
     fLine.clear();
     AppendHead();
     fTarget->Write(fLine);
+    fBodyStart = fDocumentStart + fLine.size();
     fBody->CopyTo(*fTarget);
     fBody->Clear();
     fOut = fTarget;
@@ -152,17 +160,23 @@ void TKXExport2RTF::AppendText(std::string_view text) {
     }
 }
 
+// A large body waits on the destination's disk rather than in memory; a
+// destination that is no file (a device, a pipe) has no such disk.
+std::string TKXExport2RTF::SpillFolder() const {
+    if (FileName().empty()) return std::string();
+    struct stat st;
+    if (::stat(FileName().c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return std::string();
+    std::string folder = std::filesystem::path(FileName()).parent_path().string();
+    return folder.empty() ? std::string(".") : folder;
+}
+
 void TKXExport2RTF::ExportToStream(TStream& stream) {
-    // A large body waits on the destination's disk rather than in memory.
-    std::string folder;
-    if (!FileName().empty()) {
-        folder = std::filesystem::path(FileName()).parent_path().string();
-        if (folder.empty()) folder = ".";
-    }
-    fBody = std::make_unique<TSpillStream>(folder);
+    fBody = std::make_unique<TSpillStream>(SpillFolder());
     fTarget = &stream;
     fOut = fBody.get();
     fDirect = false;
+    fMayGoDirect = stream.Rewritable();
+    fDocumentStart = stream.Size();
     fColors.clear();
     fFonts.clear();
     fColumns.clear();
@@ -183,6 +197,14 @@ void TKXExport2RTF::ExportToStream(TStream& stream) {
             fBody->CopyTo(stream);
         }
     } catch (...) {
+        // Nothing of the document stays behind where that can be undone;
+        // the error that stopped it is the one to report.
+        if (stream.Rewritable()) {
+            try {
+                stream.Truncate(fDocumentStart);
+            } catch (...) {
+            }
+        }
         Release();
         throw;
     }
@@ -194,6 +216,7 @@ void TKXExport2RTF::Release() {
     fTarget = nullptr;
     fOut = nullptr;
     fDirect = false;
+    fMayGoDirect = false;
     fColumns.clear();
     fLaidOut = false;
 }
@@ -378,7 +401,7 @@ void TKXExport2RTF::WriteRecord() {
     GatherRecord(fLine);
     if (WrittenCount() % DestCols() == 0) fLine += "\\pard\\intbl\\row}\r\n";
     Emit(fLine);
-    if (!fDirect && fTarget && Exporting() && CellsFromColumns()) GoDirect();
+    if (!fDirect && fMayGoDirect && Exporting() && CellsFromColumns()) GoDirect();
 }
 
 void TKXExport2RTF::WriteCell(TColumn& column) {

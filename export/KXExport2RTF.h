@@ -15,11 +15,16 @@
 // rendered first (into memory, and past a few megabytes into a temporary file
 // beside the document) while the fonts and colours in use are
 // collected; the head with the colour and font tables is written after it is
-// complete, so the tables hold everything the body uses. When the cells take
-// their fonts and colours from their columns (no cell hook), the tables are
-// complete after the first record: the head goes out then and the rest of
-// the body straight after it. A column's font or colour must then not change
-// during the walk; one that does fails the export.
+// complete, so the tables hold everything the body uses, and after a failure
+// the stream holds nothing of the document.
+//
+// When the cells take their fonts and colours from their columns (no cell
+// hook) and the stream can take back what it was given (a file, memory), the
+// tables are complete after the first record: the head goes out then and the
+// rest of the body straight after it. Should a font or colour that the head
+// lacks turn up all the same (a handler changed a column during the walk),
+// the body written so far is read back and the head waits for the end
+// again; after a failure the stream is cut back to where the document began.
 class TKXExport2RTF : public TKXExport {
 public:
     TKXExport2RTF();
@@ -58,7 +63,8 @@ private:
     void Release(); // frees the body and forgets the layout after an export
     bool CellsFromColumns() const;
     void GoDirect();
-    [[noreturn]] void RaiseTablesChanged() const;
+    void TakeBackBody();
+    std::string SpillFolder() const;
     void Emit(std::string_view text); // to the body's present target
     void AppendHead();
     // Row definition for the cells whose shading colour numbers are in fShading.
@@ -74,6 +80,9 @@ private:
     TStream* fTarget = nullptr;          // the document, during an export
     TStream* fOut = nullptr;             // where the body goes: fBody or fTarget
     bool fDirect = false;                // the head is out, the body follows it
+    bool fMayGoDirect = false;           // the document's stream can be cut back
+    uint64_t fDocumentStart = 0;         // where the document begins in it
+    uint64_t fBodyStart = 0;             // where the body follows the head, when direct
     std::vector<TColor> fColors;     // RGB, in order of first use
     std::vector<std::string> fFonts; // names, in order of first use
     // Per mapping, the grid column and its width in twips; set on first use

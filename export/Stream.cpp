@@ -1,15 +1,34 @@
 #include "export/Stream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+
+void TStream::Truncate(uint64_t) {
+    throw EStreamError("This output cannot take back what was written to it");
+}
+
+void TStream::CopyTail(uint64_t, TStream&) {
+    throw EStreamError("This output cannot give back what was written to it");
+}
 
 void TMemoryStream::Write(const void* data, size_t size) {
     if (size == 0) return;
     fData.append(static_cast<const char*>(data), size);
+}
+
+void TMemoryStream::Truncate(uint64_t size) {
+    if (size < fData.size()) fData.resize(static_cast<size_t>(size));
+}
+
+void TMemoryStream::CopyTail(uint64_t offset, TStream& out) {
+    if (offset < fData.size())
+        out.Write(fData.data() + offset, fData.size() - static_cast<size_t>(offset));
 }
 
 TFileStream::TFileStream(const std::string& path) : fPath(path) {
@@ -28,6 +47,12 @@ TFileStream::TFileStream(const std::string& path) : fPath(path) {
 TFileStream::TFileStream(int fd, std::string name) : fPath(std::move(name)) {
     fBuffer = new char[BufferSize];
     fFd = fd;
+    struct stat st;
+    const int flags = ::fcntl(fd, F_GETFL);
+    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    fRewritable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 &&
+                  (flags & O_ACCMODE) == O_RDWR && at >= 0;
+    fBase = at >= 0 ? at : 0;
 }
 
 TFileStream::~TFileStream() {
@@ -192,6 +217,49 @@ void TFileStream::Write(const void* data, size_t size) {
     HandFull();
     std::memcpy(fBuffer, p, size);
     fUsed = size;
+}
+
+void TFileStream::CheckOpen() const {
+    if (fFd < 0) throw EStreamError("Cannot write file \"" + fPath + "\": the file is closed");
+}
+
+void TFileStream::Truncate(uint64_t size) {
+    CheckOpen();
+    if (!fRewritable) TStream::Truncate(size);
+    if (size >= fHanded) {
+        // Still in the buffer.
+        fUsed = std::min<uint64_t>(fUsed, size - fHanded);
+        return;
+    }
+    fUsed = 0;
+    if (fWriter.joinable()) Drain(); // the writer idle before the file shrinks
+    const off_t end = static_cast<off_t>(fBase + static_cast<int64_t>(size));
+    int r;
+    do {
+        r = ::ftruncate(fFd, end);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0 || ::lseek(fFd, end, SEEK_SET) < 0) RaiseWrite(errno);
+    fHanded = size;
+    fWritten = size;
+    fWriteBackFrom = std::min(fWriteBackFrom, size);
+}
+
+void TFileStream::CopyTail(uint64_t offset, TStream& out) {
+    CheckOpen();
+    if (!fRewritable) TStream::CopyTail(offset, out);
+    FlushBuffer();
+    std::vector<char> chunk(BufferSize);
+    for (uint64_t at = offset; at < fHanded;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(chunk.size(), fHanded - at));
+        const ssize_t n =
+            ::pread(fFd, chunk.data(), want, static_cast<off_t>(fBase + static_cast<int64_t>(at)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            throw EStreamError("Cannot read back file \"" + fPath +
+                               "\": " + std::strerror(n < 0 ? errno : EIO));
+        out.Write(chunk.data(), static_cast<size_t>(n));
+        at += static_cast<uint64_t>(n);
+    }
 }
 
 void TFileStream::Sync() {

@@ -23,6 +23,16 @@ public:
     virtual void Write(const void* data, size_t size) = 0;
     void Write(std::string_view text) { Write(text.data(), text.size()); }
     virtual uint64_t Size() const = 0;
+
+    // For a writer that may have to take back what it wrote (the RTF head
+    // waits for the fonts and colours of the body): whether Truncate and
+    // CopyTail work here. A pipe or a device cannot give bytes back.
+    virtual bool Rewritable() const { return false; }
+    // Drops everything written after the first `size` bytes; writing goes
+    // on from there.
+    virtual void Truncate(uint64_t size);
+    // Writes the bytes from `offset` to the end, in order, to `out`.
+    virtual void CopyTail(uint64_t offset, TStream& out);
 };
 
 // A document held in memory (the clipboard target, tests).
@@ -31,6 +41,9 @@ public:
     void Write(const void* data, size_t size) override;
     using TStream::Write;
     uint64_t Size() const override { return fData.size(); }
+    bool Rewritable() const override { return true; }
+    void Truncate(uint64_t size) override;
+    void CopyTail(uint64_t offset, TStream& out) override;
     const std::string& Data() const { return fData; }
     std::string& Data() { return fData; }
     void Clear() { fData.clear(); }
@@ -58,6 +71,10 @@ public:
     void Write(const void* data, size_t size) override;
     using TStream::Write;
     uint64_t Size() const override { return fHanded + fUsed; }
+    // A regular file opened for reading and writing.
+    bool Rewritable() const override { return fRewritable && fFd >= 0; }
+    void Truncate(uint64_t size) override;
+    void CopyTail(uint64_t offset, TStream& out) override;
     // Writes what is buffered and closes; raises when that fails.
     void Close();
     // Writes what is buffered and forces it to the disk; raises when that fails.
@@ -82,8 +99,12 @@ private:
     void WriteAll(const char* data, size_t size);
     [[noreturn]] void RaiseWrite(int error) const;
 
+    void CheckOpen() const;
+
     std::string fPath;
     int fFd = -1;
+    bool fRewritable = false;
+    int64_t fBase = 0; // the descriptor's offset when it was taken over
     char* fBuffer = nullptr;
     size_t fUsed = 0;
     uint64_t fHanded = 0; // bytes written or handed to the writer

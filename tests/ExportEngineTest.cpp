@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,6 +24,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <typeinfo>
+#include <unistd.h>
 
 namespace {
 
@@ -682,6 +684,62 @@ TEST_F(TFileFixture, FileStreamWritesManyBuffersInOrder) {
         f.Close();
     }
     EXPECT_TRUE(ReadFile(Path) == want);
+}
+
+// Taking back what was written: cut within the buffer, in bytes the writer
+// thread wrote, and read back from any offset, past what the descriptor
+// held when it was taken over. A file opened for writing only, a pipe and a
+// device cannot.
+TEST_F(TFileFixture, FileStreamTakesBackWhatWasWritten) {
+    std::mt19937 rng(5);
+    std::string want = "kept";
+    const int fd = ::open(Path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "kept", 4), 4);
+    {
+        TFileStream f(fd, Path);
+        ASSERT_TRUE(f.Rewritable());
+        std::string written;
+        for (int round = 0; round < 6; ++round) {
+            const size_t n = round % 2 ? 100 : 3 * TFileStream::BufferSize + rng() % 100000;
+            for (size_t k = 0; k < n; ++k)
+                written += static_cast<char>('a' + rng() % 26);
+            f.Write(written.data() + f.Size(), written.size() - f.Size());
+            const uint64_t cut = rng() % (written.size() + 1);
+            TMemoryStream tail;
+            f.CopyTail(cut, tail);
+            EXPECT_TRUE(tail.Data() == written.substr(cut)) << round;
+            f.Truncate(cut);
+            written.resize(cut);
+            EXPECT_EQ(f.Size(), cut);
+        }
+        f.Write("!");
+        f.Close();
+        want += written + "!";
+    }
+    EXPECT_TRUE(ReadFile(Path) == want);
+
+    TFileStream writeOnly(Path);
+    EXPECT_FALSE(writeOnly.Rewritable());
+    EXPECT_THROW(writeOnly.Truncate(0), EStreamError);
+    int pipefd[2];
+    ASSERT_EQ(::pipe(pipefd), 0);
+    ::close(pipefd[0]);
+    const int rw = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    {
+        TFileStream pipe(pipefd[1], "pipe");
+        EXPECT_FALSE(pipe.Rewritable());
+        if (rw >= 0) {
+            TFileStream device(rw, "/dev/null");
+            EXPECT_FALSE(device.Rewritable());
+        }
+    }
+    TMemoryStream memory;
+    memory.Write("abcdef");
+    memory.Truncate(4);
+    TMemoryStream tail;
+    memory.CopyTail(1, tail);
+    EXPECT_EQ(tail.Data(), "bcd");
 }
 
 TEST(FileStream, CreateFailureNamesThePathAndTheReason) {

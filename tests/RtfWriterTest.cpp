@@ -5,8 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,6 +39,35 @@ size_t Count(const std::string& s, const std::string& what) {
         ++n;
     return n;
 }
+
+void WriteBytes(const std::string& path, const std::string& data) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fwrite(data.data(), 1, data.size(), f);
+    std::fclose(f);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::string data;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return "(missing)";
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        data.append(buf, n);
+    std::fclose(f);
+    return data;
+}
+
+// Like a pipe: what was written stays written.
+struct TForwardOnlyStream : TStream {
+    std::string Data;
+    void Write(const void* data, size_t size) override {
+        Data.append(static_cast<const char*>(data), size);
+    }
+    using TStream::Write;
+    uint64_t Size() const override { return Data.size(); }
+};
 
 class TDpiMetrics : public TFixedFontMetrics {
 public:
@@ -77,6 +113,29 @@ struct TRtfFixture : ::testing::Test {
         TMemoryStream s;
         Writer.ExportToStream(s);
         return s.Data();
+    }
+    // The document ExportToFile writes.
+    std::string RunToFile() {
+        const std::string path = ::testing::TempDir() + "/rtf_writer_test.rtf";
+        Writer.ExportToFile(path);
+        std::string onDisk = ReadFile(path);
+        std::remove(path.c_str());
+        return onDisk;
+    }
+    // The document written to an output that cannot take anything back.
+    std::string RunForwardOnly() {
+        TForwardOnlyStream s;
+        Writer.ExportToStream(s);
+        return s.Data;
+    }
+    // The document of a body that waits for the end before the head goes
+    // out, as with a cell hook (here one that changes nothing).
+    std::string Waited() {
+        TGetCellParamsEvent saved = View.OnGetCellParams;
+        View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams&) {};
+        std::string out = Run();
+        View.OnGetCellParams = saved;
+        return out;
     }
 };
 
@@ -308,18 +367,8 @@ TEST_F(TRtfFixture, ALargeBodyComesOutWhole) {
     EXPECT_EQ(Count(inMemory, "\\trowd"), 30001u);
     EXPECT_NE(inMemory.find("N30000"), std::string::npos);
     EXPECT_EQ(inMemory.back(), '}');
-    const std::string path = ::testing::TempDir() + "/large_body.rtf";
-    Writer.ExportToFile(path);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    std::string onDisk;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        onDisk.append(buf, n);
-    std::fclose(f);
-    std::remove(path.c_str());
-    EXPECT_TRUE(onDisk == inMemory);
+    EXPECT_TRUE(RunToFile() == inMemory);
+    EXPECT_TRUE(RunForwardOnly() == inMemory);
 }
 
 // Without a cell hook the head goes out after the first record and the body
@@ -341,16 +390,10 @@ TEST_F(TRtfFixture, TheBodyGoesStraightOutOnceTheTablesAreComplete) {
     courier.Name = "Courier New";
     courier.Color = clMaroon;
     View.Column(1).SetTitleFont(courier);
-    const auto waitingBody = [&] {
-        View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams&) {};
-        std::string out = Run();
-        View.OnGetCellParams = nullptr;
-        return out;
-    };
     for (int perLine : {1, 3}) {
         Writer.SetDestCols(perLine);
         const std::string direct = Run();
-        const std::string waited = waitingBody();
+        const std::string waited = Waited();
         ASSERT_GT(waited.size(), 9u << 20) << "the body must spill to the file";
         EXPECT_TRUE(direct == waited) << perLine;
         EXPECT_NE(direct.find("{\\fonttbl\\f0\\fnil MS Sans Serif;\\f1\\fnil Courier New;"
@@ -359,70 +402,135 @@ TEST_F(TRtfFixture, TheBodyGoesStraightOutOnceTheTablesAreComplete) {
         EXPECT_NE(direct.find("\\i\\f2\\cf6\\cb5 30000\\cell}\r\n"
                               "\\pard\\intbl{\\ql\\sb12\\sa12\\fs16\\f0\\cf0\\cb1 N30000\\cell}"),
                   std::string::npos);
-        const std::string path = ::testing::TempDir() + "/direct_body.rtf";
-        Writer.ExportToFile(path);
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        ASSERT_NE(f, nullptr);
-        std::string onDisk;
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            onDisk.append(buf, n);
-        std::fclose(f);
-        std::remove(path.c_str());
-        EXPECT_TRUE(onDisk == direct) << perLine;
+        EXPECT_TRUE(RunToFile() == direct) << perLine;
     }
 }
 
-// A handler that changes a column during the walk: to a font and colour the
-// tables hold already, the document is the one a waiting body gives; to new
-// ones, the head that is out cannot name them and the export fails rather
-// than write a document with the wrong fonts.
+// A file export writes the body as it goes, not after the walk: its
+// temporary beside the destination grows while the records are written.
+TEST_F(TRtfFixture, AFileExportWritesTheBodyAsItGoes) {
+    MakeNumberedTable(Table, 30000);
+    Bind();
+    const std::string dir = ::testing::TempDir() + "/rtf_as_it_goes";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directory(dir);
+    uintmax_t grown = 0;
+    Writer.AfterWriteRow = [&](TKXExport& w) {
+        if (w.WrittenCount() != 20000) return;
+        for (const auto& e : std::filesystem::directory_iterator(dir))
+            grown = std::max(grown, std::filesystem::file_size(e.path()));
+    };
+    Writer.ExportToFile(dir + "/out.rtf");
+    EXPECT_GT(grown, 1u << 20) << "the body waited in the spill stream";
+    std::filesystem::remove_all(dir);
+}
+
+// A handler that changes a column during the walk, once the head has gone
+// out: to a font or colour the tables hold already, to new ones, or a cell
+// hook from then on. Each gives the document of a body that waits for the
+// end, to memory, to a file and to an output that cannot take anything back.
 TEST_F(TRtfFixture, AColumnChangedDuringTheWalk) {
     BuildSeven();
     Writer.SetNeedTitle(false);
-    TFont next = Black;
-    Writer.AfterWriteRow = [&](TKXExport& w) {
-        if (w.WrittenCount() == 3) View.Column(2).SetFont(next);
+    TFont bold = Black;
+    bold.Style = fsBold;
+    TFont courier = Black;
+    courier.Name = "Courier New";
+    const std::vector<std::pair<std::function<void()>, std::string>> changes = {
+        {[&] { View.Column(2).SetFont(bold); }, "\\fs16\\b\\f0\\cf0\\cb1 T4\\cell}"},
+        {[&] { View.Column(2).SetFont(courier); }, "\\fs16\\f1\\cf0\\cb1 T4\\cell}"},
+        {[&] { View.Column(0).SetColor(clRed); }, "\\f0\\cf0\\cb3 R4\\cell}"},
+        {[&] {
+             View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams& p) {
+                 if (p.Text == "S5") p.Background = clYellow;
+             };
+         },
+         "\\f0\\cf0\\cb3 S5\\cell}"},
     };
-    const auto waitingBody = [&] {
-        View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams&) {};
-        std::string out = Run();
-        View.OnGetCellParams = nullptr;
-        return out;
-    };
-    next.Style = fsBold; // the same name and colour: nothing new to enter
-    View.Column(2).SetFont(Black);
-    const std::string direct = Run();
-    View.Column(2).SetFont(Black);
-    EXPECT_EQ(direct, waitingBody());
-    EXPECT_NE(direct.find("\\fs16\\b\\f0\\cf0\\cb1 T4\\cell}"), std::string::npos) << direct;
-
-    next.Name = "Courier New";
-    View.Column(2).SetFont(Black);
-    const std::string waited = waitingBody();
-    EXPECT_NE(waited.find("\\f1\\fnil Courier New;"), std::string::npos);
-    const std::string path = ::testing::TempDir() + "/changed_walk.rtf";
-    {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fputs("before", f);
-        std::fclose(f);
+    for (const auto& [change, changedCell] : changes) {
+        Writer.AfterWriteRow = [&, change = change](TKXExport& w) {
+            if (w.WrittenCount() == 3) change();
+        };
+        const auto reset = [&] {
+            View.OnGetCellParams = nullptr;
+            for (int i = 0; i < 3; ++i) {
+                View.Column(i).RestoreDefaults();
+                View.Column(i).SetWidth(64);
+            }
+        };
+        reset();
+        const std::string waited = Waited();
+        reset();
+        EXPECT_EQ(Run(), waited) << changedCell;
+        reset();
+        EXPECT_EQ(RunToFile(), waited) << changedCell;
+        reset();
+        EXPECT_EQ(RunForwardOnly(), waited) << changedCell;
+        reset();
+        EXPECT_NE(waited.find(changedCell), std::string::npos) << waited;
+        EXPECT_NE(waited.find("\\f0\\cf0\\cb1 T3\\cell}"), std::string::npos) << waited;
+        EXPECT_EQ(Count(waited, "\\trowd"), 7u);
     }
-    View.Column(2).SetFont(Black);
+    Writer.AfterWriteRow = nullptr;
+    EXPECT_NE(Run().find("{\\fonttbl\\f0\\fnil MS Sans Serif;}"), std::string::npos);
+}
+
+// The same with a large body: what went out after the head comes back
+// through the spill file, from memory and from a file whose writes run on
+// a thread of their own.
+TEST_F(TRtfFixture, ALargeBodyTakenBackWhenAColumnChanges) {
+    MakeNumberedTable(Table, 30000);
+    Bind();
+    TFont arial = Black;
+    arial.Name = "Arial";
+    Writer.AfterWriteRow = [&](TKXExport& w) {
+        if (w.WrittenCount() == 20000) View.Column(1).SetFont(arial);
+    };
+    const std::string waited = Waited();
+    ASSERT_NE(waited.find("\\f1\\fnil Arial;}"), std::string::npos);
+    ASSERT_NE(waited.find("\\f1\\cf0\\cb1 N20001\\cell}"), std::string::npos);
+    View.Column(1).RestoreDefaults();
+    EXPECT_TRUE(Run() == waited);
+    View.Column(1).RestoreDefaults();
+    EXPECT_TRUE(RunToFile() == waited);
+}
+
+// After a failure the stream holds nothing of the document, also once the
+// head and many rows had gone out: what it held before stays, and no more.
+TEST_F(TRtfFixture, AFailureLeavesNothingOfTheDocument) {
+    MakeNumberedTable(Table, 30000);
+    Bind();
+    Writer.AfterWriteRow = [&](TKXExport& w) {
+        if (w.WrittenCount() == 20000) throw EDatabaseError("read failed");
+    };
+    TMemoryStream memory;
+    memory.Write("before");
+    EXPECT_THROW(Writer.ExportToStream(memory), EDatabaseError);
+    EXPECT_EQ(memory.Data(), "before");
+    TForwardOnlyStream pipe;
+    EXPECT_THROW(Writer.ExportToStream(pipe), EDatabaseError);
+    EXPECT_EQ(pipe.Data, "");
+
+    // A file the caller opened and wrote to, past its writer thread's start.
+    const std::string path = ::testing::TempDir() + "/rtf_failure.rtf";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "head of the file", 16), 16);
+    {
+        TFileStream file(fd, path);
+        file.Write("before");
+        EXPECT_THROW(Writer.ExportToStream(file), EDatabaseError);
+        file.Write(" after");
+        file.Close();
+    }
+    EXPECT_EQ(ReadFile(path), "head of the filebefore after");
+
+    // A file export leaves the file at the destination as it was.
+    WriteBytes(path, "old document");
     EXPECT_THROW(Writer.ExportToFile(path), EDatabaseError);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    char buf[16] = {};
-    EXPECT_EQ(std::fread(buf, 1, sizeof buf, f), 6u);
-    std::fclose(f);
-    EXPECT_STREQ(buf, "before");
+    EXPECT_EQ(ReadFile(path), "old document");
     std::remove(path.c_str());
     std::remove((path + ".partial").c_str());
-    // The writer is ready for the next export.
-    Writer.AfterWriteRow = nullptr;
-    View.Column(2).SetFont(Black);
-    EXPECT_EQ(Count(Run(), "\\trowd"), 7u);
 }
 
 // The control words before a text are kept per column; a cell that the hook
