@@ -307,7 +307,8 @@ TEST_F(TRtfFixture, LookAheadShadingAndTheEndOfTheData) {
     Writer.SetDestCols(3);
     Writer.SetNeedTitle(false);
     View.OnGetCellParams = [](TTableView& view, TColumn&, TDBGridCellParams& p) {
-        const std::string r = view.DataSet()->Fields(0).AsString();
+        TDataSet* ds = view.DataSet();
+        const std::string r = ds ? ds->Fields(0).AsString() : std::string();
         p.Background = r == "R6" ? clRed : r == "R7" ? clYellow : clWhite;
     };
     const std::string out = Run();

@@ -473,6 +473,22 @@ TEST_F(TAutomationFixture, CallOrderWithTitleAndTwoRecordsPerRow) {
     EXPECT_TRUE(Writer.FileName().empty());
 }
 
+// Wide integers go to the application as numbers it can sum; past 2^53,
+// where it would round them, as text.
+TEST_F(TAutomationFixture, WideIntegersAreNumbersUnlessADoubleWouldRoundThem) {
+    Table.FieldDefs().Add("W", ftLargeint);
+    Table.Open();
+    Table.AppendRecord({TValue::OfInt(9999999999)});
+    Table.AppendRecord({TValue::OfInt(999999999999999999)});
+    Bind();
+    Automate();
+    Writer.SetNeedTitle(false);
+    Writer.ExportToFile("/nowhere/out.xls");
+    EXPECT_EQ(Log, (std::vector<std::string>{"Workbooks.Add", "Cells(1,1).Value=9999999999",
+                                             "Cells(2,1).Value=999999999999999999\xC2\xA0",
+                                             "SaveAs /nowhere/out.xls", "Quit"}));
+}
+
 TEST_F(TAutomationFixture, LeftOpenWhenNoFileIsWanted) {
     MakeNameCityTable(Table, {{"Ann", "Rome"}, {"Bob", "Oslo"}});
     Bind();
