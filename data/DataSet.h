@@ -155,6 +155,14 @@ public:
     // Stops the reader ahead, if any, before something changes what it reads.
     void HaltReadAhead();
 
+    // The file of the open table that writing `path` would change (the
+    // table file or one of its side files, under any name), or "" when
+    // none; a dataset without files has none.
+    virtual std::string TableFileNamedBy(const std::string& path) const {
+        (void)path;
+        return std::string();
+    }
+
 protected:
     // Storage, given by each kind of table.
     virtual void InternalOpen() = 0;  // fills FieldDefs (and IndexDefs); raises on failure

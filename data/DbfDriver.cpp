@@ -287,6 +287,27 @@ std::string TDbfDriver::MemoPath() const {
     return fState ? fState->Memo.Path() : std::string();
 }
 
+std::vector<std::string> TDbfDriver::Files() const {
+    if (!fState) return {};
+    std::vector<std::string> files{fPath};
+    if (fState->Memo.IsOpen()) files.push_back(fState->Memo.Path());
+    if (!fState->CpgPath.empty()) files.push_back(fState->CpgPath);
+    files.insert(files.end(), fIndexFiles.begin(), fIndexFiles.end());
+    const std::string inf = FindSideFile(fPath, ".inf");
+    if (!inf.empty()) files.push_back(inf);
+    return files;
+}
+
+bool TDbfDriver::IsSideFileName(const std::string& name) const {
+    if (!fState) return false;
+    const fs::path p(name);
+    if (!SameText(p.stem().string(), fs::path(fPath).stem().string())) return false;
+    const std::string ext = LowerCase(p.extension().string());
+    for (const char* side : {".dbt", ".fpt", ".mdx", ".cdx", ".ndx", ".cpg", ".inf"})
+        if (ext == side) return true;
+    return false;
+}
+
 uint32_t TDbfDriver::DeletedCount() const {
     return fState ? fState->Deleted : 0;
 }

@@ -57,6 +57,8 @@ public:
     uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
     void Delete(uint32_t rec) override;
     void Refresh() override;
+    std::vector<std::string> Files() const override;
+    bool IsSideFileName(const std::string& name) const override;
 
     // What the open table is made of.
     const TDbfHeader& Header() const;

@@ -16,6 +16,9 @@ public:
     ~TDriverDataSet() override;
 
     TTableDriver* Driver() const { return fDriver.get(); }
+    std::string TableFileNamedBy(const std::string& path) const override {
+        return fDriver ? fDriver->FileNamedBy(path) : std::string();
+    }
 
 protected:
     // An engine that names its table says in its own words why a change is

@@ -28,6 +28,15 @@ int HexDigit(char c) {
     return -1;
 }
 
+// The extensions (lower case) of the files a table's base name binds to it:
+// blobs, primary key, validity checks, secondary indexes (.x?? .y?? .xg? .yg?).
+bool IsSideExtension(const std::string& ext) {
+    if (ext == ".mb" || ext == ".px" || ext == ".val") return true;
+    return ext.size() == 4 && (ext[1] == 'x' || ext[1] == 'y') &&
+           ((HexDigit(ext[2]) >= 0 && HexDigit(ext[3]) >= 0) ||
+            (ext[2] == 'g' && HexDigit(ext[3]) >= 0));
+}
+
 // The files beside a table with its base name, by lower-cased extension.
 struct TSideFiles {
     std::string Mb, Px, Val;
@@ -55,9 +64,7 @@ struct TSideFiles {
                 s.Px = path;
             else if (ext == ".val")
                 s.Val = path;
-            else if (ext.size() == 4 && (ext[1] == 'x' || ext[1] == 'y') &&
-                     ((HexDigit(ext[2]) >= 0 && HexDigit(ext[3]) >= 0) ||
-                      (ext[2] == 'g' && HexDigit(ext[3]) >= 0)))
+            else if (IsSideExtension(ext))
                 s.Secondary.emplace_back(ext, path);
         }
         std::sort(s.Secondary.begin(), s.Secondary.end());
@@ -260,6 +267,24 @@ void TParadoxDriver::Close() {
     fPrimaryIndexPath.clear();
     fReadOnlyReason.clear();
     fSlots.Reset(0);
+}
+
+std::vector<std::string> TParadoxDriver::Files() const {
+    if (!fState) return {};
+    std::vector<std::string> files{fPath};
+    const TSideFiles& side = fState->Side;
+    for (const std::string* f : {&side.Mb, &side.Px, &side.Val})
+        if (!f->empty()) files.push_back(*f);
+    for (const auto& secondary : side.Secondary)
+        files.push_back(secondary.second);
+    return files;
+}
+
+bool TParadoxDriver::IsSideFileName(const std::string& name) const {
+    if (!fState) return false;
+    const fs::path p(name);
+    return SameText(p.stem().string(), fs::path(fPath).stem().string()) &&
+           IsSideExtension(LowerCase(p.extension().string()));
 }
 
 const TParadoxHeader& TParadoxDriver::Header() const {

@@ -45,6 +45,8 @@ public:
     uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
     void Delete(uint32_t rec) override;
     void Refresh() override;
+    std::vector<std::string> Files() const override;
+    bool IsSideFileName(const std::string& name) const override;
 
     const TParadoxHeader& Header() const;
     int CodePage() const;

@@ -64,4 +64,18 @@ public:
     virtual void Delete(uint32_t rec);
     // Reads the file again (another program may have changed it).
     virtual void Refresh() {}
+
+    // The files the open table is made of: the table file first, then the
+    // side files it reads (memo, blobs, indexes, code page, schema).
+    virtual std::vector<std::string> Files() const { return {}; }
+    // Whether a file of this name (without folder) beside the table would be
+    // read as one of its side files, whether or not it exists now.
+    virtual bool IsSideFileName(const std::string& name) const {
+        (void)name;
+        return false;
+    }
+    // The file of the open table that writing `path` would change, or ""
+    // when none: one of Files() under any name (compared by device and
+    // inode), or a side file's name beside the table.
+    std::string FileNamedBy(const std::string& path) const;
 };

@@ -471,6 +471,20 @@ void TTextDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDefs& 
     }
 }
 
+std::vector<std::string> TTextDriver::Files() const {
+    if (!fState) return {};
+    std::vector<std::string> files{fPath};
+    if (!fSchemaPath.empty()) files.push_back(fSchemaPath);
+    return files;
+}
+
+bool TTextDriver::IsSideFileName(const std::string& name) const {
+    if (!fState) return false;
+    const fs::path p(name);
+    return SameText(p.stem().string(), fs::path(fPath).stem().string()) &&
+           SameText(p.extension().string(), ".sch");
+}
+
 void TTextDriver::Close() {
     fState.reset();
     fLock.Unlock();
