@@ -1,10 +1,9 @@
 #include "export/JpegWriter.h"
 
+#include "data/AtomicFile.h"
 #include "export/Stream.h"
 
-#include <cerrno>
 #include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -122,19 +121,17 @@ void SaveJpegFile(const TRgbImage& image, const std::string& path, int quality) 
     std::string bytes;
     EncodeJpeg(image, quality, bytes);
     // A picture cut short must not stand under the final name: a glyph file
-    // that exists is reused by later exports as it is.
-    const std::string partial = path + ".part";
-    try {
-        TFileStream file(partial);
-        file.Write(bytes);
-        file.Close();
-    } catch (...) {
-        std::remove(partial.c_str());
-        throw;
-    }
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        std::remove(partial.c_str());
-        throw EStreamError("Cannot write picture \"" + path + "\": " + std::strerror(error));
-    }
+    // that exists is reused by later exports as it is. A link at the name is
+    // replaced, never written through: in a folder others can write to, it
+    // could lead anywhere.
+    TAtomicFile::TOptions options;
+    options.FollowLinks = false;
+    options.Sync = false;
+    options.Noun = "picture";
+    options.Raise = [](const std::string& message, int error) {
+        throw EStreamError(message, error);
+    };
+    TAtomicFile file(path, options);
+    file.Write(bytes);
+    file.Commit();
 }

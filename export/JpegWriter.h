@@ -15,6 +15,6 @@ public:
 void EncodeJpeg(const TRgbImage& image, int quality, std::string& out);
 
 // Encodes the picture and writes it to `path`, replacing a file of that name
-// only once the whole picture is written. Raises EJpegError or EStreamError
-// naming the file.
+// only once the whole picture is written (a link of that name is replaced,
+// not followed). Raises EJpegError or EStreamError naming the file.
 void SaveJpegFile(const TRgbImage& image, const std::string& path, int quality = 90);

@@ -2,14 +2,12 @@
 
 #include "data/DatabaseError.h"
 #include "data/FormatSettings.h"
-#include "data/KXFileUtils.h"
 #include "data/TextUtils.h"
 #include "export/BmpImage.h"
 #include "export/GridGlyphs.h"
 #include "export/JpegWriter.h"
 
 #include <array>
-#include <sys/stat.h>
 
 namespace {
 
@@ -86,11 +84,6 @@ void AppendUrlPath(std::string& out, std::string_view name) {
     }
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 } // namespace
 
 TKXExport2HTML::TKXExport2HTML() = default;
@@ -133,6 +126,7 @@ void TKXExport2HTML::WriteHeader() {
         fImageFolder = path.substr(0, baseStart) + base;
         AppendUrlPath(fImageFolderRef, base);
     }
+    fPictures.Reset(fImageFolder);
 
     WriteLn("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">");
     WriteLn("<HTML>");
@@ -341,20 +335,13 @@ bool TKXExport2HTML::ImageTag(TColumn& column, std::string& out) {
     }
     fileName += ".jpg";
 
-    std::string& path = fPicturePath;
-    path.assign(fImageFolder);
-    path += '/';
-    path += fileName;
     const unsigned glyphBit = glyph ? 1u << kind : 0;
 
-    bool present = glyph && ((fGlyphsPresent & glyphBit) != 0 || FileExists(path));
+    bool present = glyph && ((fGlyphsPresent & glyphBit) != 0 || fPictures.Has(fileName));
     if (!present) {
         // One level only; when it cannot be made, no file is there and the
         // cell keeps its text.
-        if (!DirectoryExists(fImageFolder)) {
-            (void)::mkdir(fImageFolder.c_str(), 0777);
-            if (!DirectoryExists(fImageFolder)) return false;
-        }
+        if (!fPictures.Prepare()) return false;
         fImage.Clear();
         if (glyph) {
             RenderGridGlyph(*glyph, clWhite, fImage);
@@ -369,7 +356,7 @@ bool TKXExport2HTML::ImageTag(TColumn& column, std::string& out) {
             }
         }
         if (!fImage.Empty()) {
-            SaveJpegFile(fImage, path, JpegQuality);
+            SaveJpegFile(fImage, fPictures.PathOf(fileName), JpegQuality);
             width = fImage.Width;
             height = fImage.Height;
             present = true;
@@ -390,4 +377,12 @@ bool TKXExport2HTML::ImageTag(TColumn& column, std::string& out) {
     out += "\">";
     if (glyph && kind < GlyphKinds) fGlyphTags[static_cast<size_t>(kind)].assign(out, tagAt);
     return true;
+}
+
+void TKXExport2HTML::CommitCompanions(const std::function<void()>& putDocument) {
+    fPictures.Commit(putDocument);
+}
+
+void TKXExport2HTML::DiscardCompanions() {
+    fPictures.Discard();
 }

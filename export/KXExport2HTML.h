@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/KXExport.h"
+#include "export/PictureFolder.h"
 #include "export/RgbImage.h"
 
 #include <array>
@@ -40,6 +41,8 @@ protected:
     void WriteTitle() override;
     void WriteRecord() override;
     void WriteCell(TColumn& column) override;
+    void CommitCompanions(const std::function<void()>& putDocument) override;
+    void DiscardCompanions() override;
 
     // Writes the text inside a FONT element and the font's style elements.
     void FontText(const TFont& font, std::string_view text);
@@ -85,8 +88,8 @@ private:
     unsigned fGlyphsPresent = 0; // per glyph kind, its file is known to be there
     static constexpr int GlyphKinds = 8;
     std::array<std::string, GlyphKinds> fGlyphTags; // per kind, its img element once present
-    std::string fPictureName;    // file name and path of the cell's picture
-    std::string fPicturePath;
+    std::string fPictureName;                       // file name of the cell's picture
+    TPictureFolder fPictures;
     TRgbImage fImage;
     TValue fPicture;
 };
