@@ -228,7 +228,9 @@ void TAtomicFile::OpenInPlace(bool special, const struct stat* st) {
         else
             fFd = OpenRetrying(fPath.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     } else {
-        fFd = OpenRetrying(fTarget.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+        fFd = OpenRetrying(fTarget.c_str(), O_RDWR | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+        if (fFd < 0 && errno == EACCES) // a file that may be written, not read
+            fFd = OpenRetrying(fTarget.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
     }
     if (fFd < 0) Fail(stCreate, errno);
 }
@@ -237,9 +239,10 @@ bool TAtomicFile::CreateTemporary(const struct stat* replaced) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = TemporaryName(fTarget);
         // 0666: the umask applies as for any new file; a file being
-        // replaced passes its owner and permissions on.
+        // replaced passes its owner and permissions on. Open for reading
+        // too: a writer may read back what it wrote (the RTF body).
         const int fd =
-            OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
             fFd = fd;
             fTempPath = std::move(name);

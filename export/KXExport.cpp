@@ -1,17 +1,15 @@
 #include "export/KXExport.h"
 
+#include "data/AtomicFile.h"
 #include "data/DatabaseError.h"
 #include "data/ReadAhead.h"
+#include "data/SignalCleanup.h"
 #include "data/Unicode.h"
 
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <exception>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 // --- TMappings --------------------------------------------------------------
 
@@ -99,13 +97,17 @@ bool TKXExport::StopTest() const {
     return !fExporting || (fMaxRows > 0 && fWrittenCount == fMaxRows);
 }
 
-void TKXExport::ExportToStream(TStream& stream) {
-    // Without a view over an open dataset there is nothing to walk; say so
-    // instead of writing a document that pretends to be an export.
+// Without a view over an open dataset there is nothing to walk; say so
+// instead of writing a document that pretends to be an export.
+TDataSet& TKXExport::ActiveDataSet() const {
     if (!fGrid) throw EDatabaseError("Cannot export: no grid is assigned");
-    TDataSet* dsp = fGrid->DataSet();
-    if (!dsp || !dsp->Active()) throw EDatabaseError("Cannot export: the grid has no open dataset");
-    TDataSet& ds = *dsp;
+    TDataSet* ds = fGrid->DataSet();
+    if (!ds || !ds->Active()) throw EDatabaseError("Cannot export: the grid has no open dataset");
+    return *ds;
+}
+
+void TKXExport::ExportToStream(TStream& stream) {
+    TDataSet& ds = ActiveDataSet();
 
     fStream = &stream;
     fColumnIndex.clear();
@@ -264,56 +266,60 @@ void TKXExport::WriteRecord() {
     if (fExporting || fWrittenCount % fDestCols == 0) ++fWrittenCount;
 }
 
-// A name beside `path` that no other file has, created empty for writing.
-// Created with O_EXCL and mode 0666 so that the umask applies as for any new
-// file; a file being replaced passes its permissions on. Open for reading
-// too: a writer may read back what it wrote (the RTF body).
-static int CreateTemporaryBeside(const std::string& path, std::string& tempPath) {
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    static uint64_t counter = 0;
-    uint64_t seed =
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        (static_cast<uint64_t>(::getpid()) << 32);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        uint64_t x = seed + 0x9E3779B97F4A7C15ull * ++counter;
-        x ^= x >> 31;
-        x *= 0xBF58476D1CE4E5B9ull;
-        x ^= x >> 29;
-        tempPath = path + ".tmp-";
-        for (int k = 0; k < 6; ++k) {
-            tempPath += alphabet[x % (sizeof alphabet - 1)];
-            x /= sizeof alphabet - 1;
-        }
-        int fd;
-        do {
-            fd = ::open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        } while (fd < 0 && errno == EINTR);
-        if (fd >= 0) {
-            struct stat st;
-            if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-                (void)::fchmod(fd, st.st_mode & 07777);
-            return fd;
-        }
-        if (errno != EEXIST)
-            throw EStreamError("Cannot create file \"" + path + "\": " + std::strerror(errno));
+namespace {
+void RaiseStreamError(const std::string& message, int error) {
+    throw EStreamError(message, error);
+}
+
+int ErrorNumberOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EStreamError& e) {
+        return e.Error();
+    } catch (...) {
     }
-    throw EStreamError("Cannot create file \"" + path + "\": " + std::strerror(EEXIST));
+    return 0;
+}
+
+std::string MessageOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+    }
+    return std::string();
+}
+} // namespace
+
+void TKXExport::CommitCompanions(const std::function<void()>& putDocument) {
+    putDocument();
 }
 
 void TKXExport::ExportToFile(const std::string& path) {
-    SetFileName(path);
-    std::string tempPath;
-    int fd;
-    try {
-        fd = CreateTemporaryBeside(path, tempPath);
-    } catch (...) {
-        SetFileName(std::string());
-        throw;
-    }
+    // Nothing is created for an export that cannot run, or that would write
+    // over the table it reads.
+    TDataSet& ds = ActiveDataSet();
+    const std::string own = ds.TableFileNamedBy(path);
+    if (!own.empty())
+        throw EStreamError("Cannot export to \"" + path + "\": it is a file of the open table (\"" +
+                               own + "\"), which the document would destroy",
+                           EEXIST);
+    TAtomicFile::TOptions options;
+    options.InPlace = true;
+    options.KeepPartial = true;
+    options.Noun = "file";
+    options.Raise = RaiseStreamError;
+    TAtomicFile out(path, options);
+    if (!out.PartialPath().empty() && !ds.TableFileNamedBy(out.PartialPath()).empty())
+        out.KeepNoPartial();
+    // Files that belong beside the document go beside a file of its own
+    // name only, never beside a device or a pipe.
+    SetFileName(out.RegularFile() ? path : std::string());
     std::unique_ptr<TFileStream> file;
     try {
-        file = std::make_unique<TFileStream>(fd, path);
-        fd = -1;
+        file = std::make_unique<TFileStream>(out.Descriptor(), path);
+        out.ReleaseDescriptor();
         ExportToStream(*file);
         fStream = nullptr;
         // On disk before it takes the old file's place, so that a crash
@@ -321,11 +327,11 @@ void TKXExport::ExportToFile(const std::string& path) {
         file->Sync();
         file->Close();
         file.reset();
-        if (std::rename(tempPath.c_str(), path.c_str()) != 0)
-            throw EStreamError("Cannot replace file \"" + path + "\": " + std::strerror(errno));
+        TSignalCleanup::TDefer together; // the document and its pictures
+        CommitCompanions([&out] { out.Commit(); });
     } catch (...) {
+        const std::exception_ptr error = std::current_exception();
         fStream = nullptr;
-        if (fd >= 0) ::close(fd);
         if (file) {
             try {
                 file->Close();
@@ -333,10 +339,20 @@ void TKXExport::ExportToFile(const std::string& path) {
             }
             file.reset();
         }
-        const std::string partial = path + ".partial";
-        if (std::rename(tempPath.c_str(), partial.c_str()) != 0) std::remove(tempPath.c_str());
+        try {
+            DiscardCompanions();
+        } catch (...) {
+        }
+        // A full disk is not left full: the unfinished document goes.
+        const int number = ErrorNumberOf(error);
+        const bool full = number == ENOSPC || number == EDQUOT;
+        out.Discard(!full);
         SetFileName(std::string());
-        throw;
+        if (full && !out.InPlace())
+            throw EStreamError(MessageOf(error) +
+                                   "; the unfinished document was removed to free the space",
+                               number);
+        std::rethrow_exception(error);
     }
     SetFileName(std::string());
 }

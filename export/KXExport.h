@@ -98,7 +98,14 @@ public:
     virtual void ExportToStream(TStream& stream);
     // Writes the document beside Path and puts it in Path's place only when
     // the export succeeded; after a failure the file that stood there is
-    // untouched and what was written is kept as Path + ".partial".
+    // untouched and what was written is kept as Path + ".partial" (see
+    // TAtomicFile::PartialName for names too long for that), except when
+    // the disk is full: then it is removed. Refused before anything is
+    // written: a file of the open table (under any name), a folder, a file
+    // this user may not write. A link is written through; a device, a pipe
+    // or a socket is written in place, as is a writable file in a folder
+    // this user cannot write (as the shell's ">" does); FileName() is empty
+    // for a destination that is not a file of its own name.
     virtual void ExportToFile(const std::string& path);
     void ExportToClipboard(TClipboard& clipboard = Clipboard());
 
@@ -129,6 +136,13 @@ protected:
     TColumn& MappedColumn(int entry) { return fGrid->Column(ResolveColumn(entry)); }
     int MappedColumnIndex(int entry) { return ResolveColumn(entry); }
 
+    // Files a writer puts beside the document (the HTML writer's pictures)
+    // go in place with it: CommitCompanions calls putDocument, the
+    // document's own rename, at the moment of its choice; after a failure
+    // DiscardCompanions removes what the export had begun beside it.
+    virtual void CommitCompanions(const std::function<void()>& putDocument);
+    virtual void DiscardCompanions() {}
+
     TDBGridCellParams& CellParams() { return fCellParams; }
     TStream* Stream() const { return fStream; }
     void SetFileName(std::string v) { fFileName = std::move(v); }
@@ -141,6 +155,7 @@ protected:
     void SetWrittenCount(int v) { fWrittenCount = v; }
 
 private:
+    TDataSet& ActiveDataSet() const;
     void RecordStep();
     bool StopTest() const;
     // Per cell: the lookup is made once per export (FindColumn).

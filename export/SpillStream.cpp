@@ -26,22 +26,40 @@ TSpillStream::~TSpillStream() {
 
 void TSpillStream::Raise(const char* what, int error) const {
     throw EStreamError(std::string("Cannot ") + what + " a temporary file in \"" + fFolder +
-                       "\": " + std::strerror(error));
+                           "\": " + std::strerror(error),
+                       error);
 }
 
-void TSpillStream::OpenFile() {
+namespace {
+int CreateUnnamed(const std::string& folder) {
+    int fd = -1;
 #ifdef O_TMPFILE
-    fFd = ::open(fFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 #endif
-    if (fFd < 0) {
+    if (fd < 0) {
         // Filesystems without unnamed files: a named one, removed at once.
-        std::string path = fFolder + "/.tabulon-spill-XXXXXX";
+        std::string path = folder + "/.tabulon-spill-XXXXXX";
         std::vector<char> name(path.begin(), path.end());
         name.push_back('\0');
-        fFd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fFd < 0) Raise("create", errno);
-        ::unlink(name.data());
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) ::unlink(name.data());
     }
+    return fd;
+}
+} // namespace
+
+void TSpillStream::OpenFile() {
+    fFd = CreateUnnamed(fFolder);
+    if (fFd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        // A document written in place, in a folder this user cannot write
+        // to: the temporary goes where temporaries go.
+        const int error = errno;
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string other = tmp && *tmp ? tmp : "/tmp";
+        if (other != fFolder) fFd = CreateUnnamed(other);
+        if (fFd < 0) errno = error;
+    }
+    if (fFd < 0) Raise("create", errno);
     fBuffer.resize(FileBufferSize);
 }
 

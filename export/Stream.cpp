@@ -17,6 +17,16 @@ void TStream::CopyTail(uint64_t, TStream&) {
     throw EStreamError("This output cannot give back what was written to it");
 }
 
+namespace {
+std::atomic<long long> gFailAfter{-1};
+std::atomic<int> gFailError{0};
+} // namespace
+
+void TFileStream::InjectFailureAfter(long long bytes, int error) {
+    gFailError.store(error);
+    gFailAfter.store(bytes);
+}
+
 void TMemoryStream::Write(const void* data, size_t size) {
     if (size == 0) return;
     fData.append(static_cast<const char*>(data), size);
@@ -35,7 +45,10 @@ TFileStream::TFileStream(const std::string& path) : fPath(path) {
     do {
         fFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     } while (fFd < 0 && errno == EINTR);
-    if (fFd < 0) throw EStreamError("Cannot create file \"" + path + "\": " + std::strerror(errno));
+    if (fFd < 0) {
+        const int error = errno;
+        throw EStreamError("Cannot create file \"" + path + "\": " + std::strerror(error), error);
+    }
     fBuffer = new (std::nothrow) char[BufferSize];
     if (!fBuffer) {
         ::close(fFd);
@@ -72,10 +85,17 @@ TFileStream::~TFileStream() {
 }
 
 void TFileStream::RaiseWrite(int error) const {
-    throw EStreamError("Cannot write file \"" + fPath + "\": " + std::strerror(error));
+    throw EStreamError("Cannot write file \"" + fPath + "\": " + std::strerror(error), error);
 }
 
 int TFileStream::WriteOut(const char* data, size_t size) {
+    if (gFailAfter.load(std::memory_order_relaxed) >= 0) {
+        const long long left = gFailAfter.fetch_sub(static_cast<long long>(size));
+        if (left >= 0 && left < static_cast<long long>(size)) {
+            gFailAfter.store(-1);
+            return gFailError.load();
+        }
+    }
     while (size > 0) {
         const ssize_t n = ::write(fFd, data, size);
         if (n < 0) {

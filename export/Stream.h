@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +15,13 @@
 
 class EStreamError : public std::runtime_error {
 public:
-    explicit EStreamError(const std::string& message) : std::runtime_error(message) {}
+    explicit EStreamError(const std::string& message, int error = 0)
+        : std::runtime_error(message), fError(error) {}
+    // The system's error number behind it (ENOSPC ...), or 0.
+    int Error() const { return fError; }
+
+private:
+    int fError;
 };
 
 // An output for documents.
@@ -82,6 +90,10 @@ public:
     const std::string& Path() const { return fPath; }
 
     static constexpr size_t BufferSize = 1 << 20;
+
+    // For tests: writing fails with `error` (as a full disk makes it fail)
+    // once this many more bytes have gone to any file stream; -1 never.
+    static void InjectFailureAfter(long long bytes, int error = ENOSPC);
 
 private:
     struct TBlock {

@@ -3,7 +3,9 @@
 // standard output, errors on standard error, and an exit status that tells
 // whether it worked.
 #include "data/BdeUtils.h"
+#include "data/FileIdentity.h"
 #include "data/ODBCUtils.h"
+#include "data/SignalCleanup.h"
 #include "shell/ProcessCommandLine.h"
 #include "shell/Settings.h"
 
@@ -32,9 +34,13 @@ std::string ForTerminal(const std::string& text) {
 
 class TConsoleSink : public TMessageSink {
 public:
+    // When the document goes to standard output, results go to standard
+    // error: they must not end up inside it.
+    bool InfoToError = false;
     void ShowInfo(const std::string& text) override {
-        std::fprintf(stdout, "%s\n", ForTerminal(text).c_str());
-        std::fflush(stdout);
+        FILE* to = InfoToError ? stderr : stdout;
+        std::fprintf(to, "%s\n", ForTerminal(text).c_str());
+        std::fflush(to);
     }
     void ShowError(const std::string& text) override {
         std::fprintf(stderr, "tabulx: %s\n", ForTerminal(text).c_str());
@@ -57,6 +63,8 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    // An interrupted export leaves no temporary behind.
+    TSignalCleanup::Install();
     InitializeBDE();
     try {
         InitODBC();
@@ -85,10 +93,14 @@ int main(int argc, char** argv) {
                      "[-separator=text|#code] table-file [destination-file]\n");
         status = 2;
     } else {
+        const TCommandLine cl = ParseCommandLine(params);
+        sink.InfoToError =
+            cl.Export && !cl.Destination.empty() &&
+            TFileIdentity::Of(cl.Destination).SameFile(TFileIdentity::OfDescriptor(1));
         TCommandLineResult r = ProcessCommandLine(state, params, sink);
         status = r.Failed ? 1 : 0;
         // Opening without exporting shows the table; without a window, its size.
-        if (!r.Failed && !ParseCommandLine(params).Export && state.CurrentDataSet)
+        if (!r.Failed && !cl.Export && state.CurrentDataSet)
             sink.ShowInfo(state.CurrentFileName + ": " +
                           std::to_string(state.CurrentDataSet->RecordCount()) + " records");
     }
