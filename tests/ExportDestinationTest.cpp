@@ -151,6 +151,40 @@ struct TDestination : ::testing::Test {
 
 } // namespace
 
+namespace {
+
+// A table of numbered pictures of one colour, exported to HTML with them.
+struct TPictureExport {
+    TMemTable Table;
+    TDataSource Source{&Table};
+    TWindowlessTableView View;
+    TKXExport2HTML Writer;
+    TPictureExport(int count, pictures::TRgb colour, bool flag = false) {
+        Table.FieldDefs().Add("Id", ftInteger);
+        Table.FieldDefs().Add("Pic", ftGraphic);
+        if (flag) Table.FieldDefs().Add("Ok", ftBoolean);
+        Table.Open();
+        for (int i = 1; i <= count; ++i) {
+            std::vector<TValue> row{TValue::OfInt(i),
+                                    TValue::OfBytes(pictures::SolidBmp(2 + i % 5, 3, colour))};
+            if (flag) row.push_back(TValue::OfBool(i % 2 == 1));
+            Table.AppendRecord(row);
+        }
+        View.Bind(&Source);
+        Writer.SetGrid(&View);
+        Writer.BuildMappings();
+        Writer.SetIncludeImages(true);
+    }
+};
+
+std::string Picture(const fs::path& folder, int number) {
+    std::string name = std::to_string(number);
+    name.insert(0, 6 - name.size(), '0');
+    return FileBytes((folder / ("tbnexp" + name + ".jpg")).string());
+}
+
+} // namespace
+
 // --- The open table ---------------------------------------------------------
 
 TEST(ExportDestination, TheOpenTableAndItsSideFilesAreRefusedUnderAnyName) {
@@ -448,6 +482,11 @@ TEST_F(TDestination, PermissionsOfTheFileAndOfItsFolder) {
     fs::create_directory(Dir.Path() / "locked");
     PutFileBytes(P("locked/w.txt"), "writable");
     fs::permissions(P("locked/w.txt"), fs::perms(0666));
+    PutFileBytes(P("locked/p.htm"), "old");
+    fs::permissions(P("locked/p.htm"), fs::perms(0666));
+    fs::create_directory(Dir.Path() / "locked/p_files");
+    fs::permissions(Dir.Path() / "locked/p_files", fs::perms(0777));
+    TPictureExport pictures(2, {0, 200, 0});
     struct stat before;
     ASSERT_EQ(::stat(P("locked/w.txt").c_str(), &before), 0);
     if (::geteuid() != 0) fs::permissions(Dir.Path() / "locked", fs::perms(0555));
@@ -462,6 +501,12 @@ TEST_F(TDestination, PermissionsOfTheFileAndOfItsFolder) {
                 return "files left beside the read-only file";
             const std::string inPlace = Export->ToFile(P("locked/w.txt"));
             if (!inPlace.empty()) return "locked folder: " + inPlace;
+            // No new pictures folder can be made there: the pictures go
+            // into the one that is.
+            pictures.Writer.ExportToFile(P("locked/p.htm"));
+            if (!Contains(FileBytes(P("locked/p.htm")), "<img src=\"p_files/tbnexp000002.jpg\""))
+                return "no pictures in the document";
+            if (Listing(Dir.Path() / "locked/p_files").size() != 2) return "no pictures in p_files";
             // What waits on the disk beside such a document (the RTF body)
             // waits where temporaries go.
             TSpillStream spill((Dir.Path() / "locked").string(), 16);
@@ -478,7 +523,8 @@ TEST_F(TDestination, PermissionsOfTheFileAndOfItsFolder) {
     struct stat after;
     ASSERT_EQ(::stat(P("locked/w.txt").c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino) << "written in place, not replaced";
-    EXPECT_EQ(Listing(Dir.Path() / "locked"), std::vector<std::string>{"w.txt"});
+    EXPECT_EQ(Listing(Dir.Path() / "locked"),
+              (std::vector<std::string>{"p.htm", "p_files", "w.txt"}));
 }
 
 // --- Interruptions ----------------------------------------------------------
@@ -549,40 +595,6 @@ TEST(SignalCleanup, ADeferredSignalWaitsForTheStepsToEnd) {
 
 // --- The pictures folder of an HTML document ----------------------------------
 
-namespace {
-
-// A table of numbered pictures of one colour, exported to HTML with them.
-struct TPictureExport {
-    TMemTable Table;
-    TDataSource Source{&Table};
-    TWindowlessTableView View;
-    TKXExport2HTML Writer;
-    TPictureExport(int count, pictures::TRgb colour, bool flag = false) {
-        Table.FieldDefs().Add("Id", ftInteger);
-        Table.FieldDefs().Add("Pic", ftGraphic);
-        if (flag) Table.FieldDefs().Add("Ok", ftBoolean);
-        Table.Open();
-        for (int i = 1; i <= count; ++i) {
-            std::vector<TValue> row{TValue::OfInt(i),
-                                    TValue::OfBytes(pictures::SolidBmp(2 + i % 5, 3, colour))};
-            if (flag) row.push_back(TValue::OfBool(i % 2 == 1));
-            Table.AppendRecord(row);
-        }
-        View.Bind(&Source);
-        Writer.SetGrid(&View);
-        Writer.BuildMappings();
-        Writer.SetIncludeImages(true);
-    }
-};
-
-std::string Picture(const fs::path& folder, int number) {
-    std::string name = std::to_string(number);
-    name.insert(0, 6 - name.size(), '0');
-    return FileBytes((folder / ("tbnexp" + name + ".jpg")).string());
-}
-
-} // namespace
-
 TEST(PictureFolder, LinksPlantedInASharedFolderLeadNowhere) {
     TTableTestFolder dir;
     const fs::path pics = dir.Path() / "doc_files";
@@ -631,6 +643,21 @@ TEST(PictureFolder, AFailedExportKeepsTheDocumentWithItsOwnPictures) {
     EXPECT_EQ(Listing(pics), (std::vector<std::string>{"tbnexp000001.jpg", "tbnexp000002.jpg",
                                                        "tbnexp000003.jpg"}));
     EXPECT_EQ(dir.Files(), (std::vector<std::string>{"doc.htm", "doc.htm.partial", "doc_files"}));
+
+    // The document's own rename fails, last of all (a folder took its name
+    // meanwhile): the pictures folder, already in place, goes back.
+    second.Writer.AfterWriteRow = [&](TKXExport& sender) {
+        if (sender.WrittenCount() != 5) return;
+        fs::rename(dir / "doc.htm", dir / "kept.htm");
+        fs::create_directory(dir / "doc.htm");
+    };
+    EXPECT_TRUE(Contains(RaisedMessage([&] { second.Writer.ExportToFile(dir / "doc.htm"); }),
+                         "Cannot replace file"));
+    fs::remove(dir / "doc.htm");
+    fs::rename(dir / "kept.htm", dir / "doc.htm");
+    EXPECT_EQ(Picture(pics, 1), one);
+    EXPECT_EQ(Listing(pics).size(), 3u);
+    EXPECT_FALSE(HasTemporary(dir.Path()));
 
     // The same export without the failure brings its pictures with it.
     second.Writer.AfterWriteRow = nullptr;
