@@ -222,7 +222,9 @@ TEST_F(TDestinationCli, AnInterruptedExportLeavesNoTemporary) {
         ASSERT_TRUE(fs::exists(Dir / "big.txt.partial")) << sig;
         const std::string partial = Slurp(Dir / "big.txt.partial");
         EXPECT_EQ(partial.size(), size) << sig;
-        if (!partial.empty()) EXPECT_EQ(partial.substr(0, 14), "ID\tNAME\tNOTE\r\n") << sig;
+        if (!partial.empty()) {
+            EXPECT_EQ(partial.substr(0, 14), "ID\tNAME\tNOTE\r\n") << sig;
+        }
         fs::remove(Dir / "big.txt.partial");
         EXPECT_EQ(Listing(Dir), before) << sig;
     }
