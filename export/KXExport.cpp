@@ -296,6 +296,11 @@ void TKXExport::CommitCompanions(const std::function<void()>& putDocument) {
     putDocument();
 }
 
+void TKXExport::ExportIntoFile(TFileStream& file, const std::string& tempPath) {
+    (void)tempPath;
+    ExportToStream(file);
+}
+
 void TKXExport::ExportToFile(const std::string& path) {
     // Nothing is created for an export that cannot run, or that would write
     // over the table it reads.
@@ -320,7 +325,7 @@ void TKXExport::ExportToFile(const std::string& path) {
     try {
         file = std::make_unique<TFileStream>(out.Descriptor(), path);
         out.ReleaseDescriptor();
-        ExportToStream(*file);
+        ExportIntoFile(*file, out.InPlace() ? std::string() : out.TempPath());
         fStream = nullptr;
         // On disk before it takes the old file's place, so that a crash
         // cannot leave an empty file where a good one stood.

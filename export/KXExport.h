@@ -107,7 +107,7 @@ public:
     // this user cannot write (as the shell's ">" does); FileName() is empty
     // for a destination that is not a file of its own name.
     virtual void ExportToFile(const std::string& path);
-    void ExportToClipboard(TClipboard& clipboard = Clipboard());
+    virtual void ExportToClipboard(TClipboard& clipboard = Clipboard());
 
 protected:
     virtual void WriteHeader() {}
@@ -135,6 +135,14 @@ protected:
     // Raises when there is none.
     TColumn& MappedColumn(int entry) { return fGrid->Column(ResolveColumn(entry)); }
     int MappedColumnIndex(int entry) { return ResolveColumn(entry); }
+
+    // The step of ExportToFile that fills the new file: `file` writes to it,
+    // `tempPath` names it (empty when the destination is written in place,
+    // a device or a pipe). The default runs ExportToStream on `file`; a
+    // writer whose library writes files by name writes `tempPath` instead
+    // and leaves `file` unwritten. ExportToFile then syncs the file and puts
+    // it in place.
+    virtual void ExportIntoFile(TFileStream& file, const std::string& tempPath);
 
     // Files a writer puts beside the document (the HTML writer's pictures)
     // go in place with it: CommitCompanions calls putDocument, the
