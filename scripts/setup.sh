@@ -21,6 +21,8 @@ packages=(
   # windows' designed fonts (Liberation for "MS Sans Serif", "Courier New",
   # "Impact"); without a CJK font Qt shows boxes for Chinese and Japanese
   fonts-dejavu-core fonts-liberation fonts-wqy-zenhei
+  # the XLSX writer, and the zip reader its tests read the workbooks with
+  libxlsxwriter-dev libminizip-dev
   # real readers of the exported documents, used by the tests
   libreoffice-writer-nogui libreoffice-calc-nogui
   python3 python3-lxml libxml2-utils
