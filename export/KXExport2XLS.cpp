@@ -202,7 +202,9 @@ void TKXExport2XLS::SwitchToUnicode() {
 void TKXExport2XLS::CheckPosition() const {
     if (fRow > MaxRow)
         throw EDatabaseError("The XLS worksheet is full: it holds at most 65,536 rows. Export "
-                             "fewer records or more records per line, or choose another format");
+                             "to XLSX instead, which takes every record (1,048,576 rows a sheet, "
+                             "and further sheets beyond), or export fewer records or more "
+                             "records per line");
     if (fCol > MaxColumn)
         throw EDatabaseError("An XLS worksheet row holds at most 65,536 cells: export fewer "
                              "columns or fewer records per line");

@@ -75,6 +75,7 @@ int FormatTypeOfName(const std::string& n) {
     if (n == "XML") return 2;
     if (n == "RTF") return 3;
     if (n == "XLS") return 4;
+    if (n == "XLSX") return 5;
     return 0;
 }
 

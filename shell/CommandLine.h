@@ -26,7 +26,7 @@ struct TCommandLine {
 TCommandLine ParseCommandLine(const std::vector<std::string>& params);
 
 // The writer for a format name: "HTML"/"HTM" 1, "XML" 2, "RTF" 3, "XLS" 4,
-// anything else 0 (Text).
+// "XLSX" 5, anything else 0 (Text).
 int FormatTypeOfName(const std::string& upperName);
 
 // The format name taken from a destination's extension: upper case, without

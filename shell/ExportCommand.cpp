@@ -4,6 +4,7 @@
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLS.h"
+#include "export/KXExport2XLSX.h"
 #include "export/KXExport2XML.h"
 
 #include <filesystem>
@@ -14,6 +15,7 @@ std::unique_ptr<TKXExport> CreateExportWriter(int formatType) {
     case fmtXML: return std::make_unique<TKXExport2XML>();
     case fmtRTF: return std::make_unique<TKXExport2RTF>();
     case fmtXLS: return std::make_unique<TKXExport2XLS>();
+    case fmtXLSX: return std::make_unique<TKXExport2XLSX>();
     default: return std::make_unique<TKXExport2Text>();
     }
 }
@@ -45,6 +47,8 @@ int RunExport(TShellState& state, const std::string& fileName, TExportActions* a
         html->SetTitle(std::filesystem::path(state.CurrentFileName).stem().string());
         html->SetIncludeImages(s.IncludeImages);
     }
+    if (auto* xlsx = dynamic_cast<TKXExport2XLSX*>(writer.get()))
+        xlsx->SetSheetName(std::filesystem::path(state.CurrentFileName).stem().string());
 
     writer->SetGrid(&grid);
     if (oneColumn)

@@ -16,7 +16,7 @@ public:
 };
 
 // The writer for a format number (0 Text and any other value, 1 HTML,
-// 2 XML, 3 RTF, 4 XLS).
+// 2 XML, 3 RTF, 4 XLS, 5 XLSX).
 std::unique_ptr<TKXExport> CreateExportWriter(int formatType);
 
 // Configures one writer from the settings, runs it into the file (or the

@@ -60,7 +60,7 @@ void TSettings::LoadSettings(QSettings& s) {
     DataHints = ReadBool(s, "DataHints", d.DataHints);
     AlwaysTryADO = ReadBool(s, "AlwaysTryADO", d.AlwaysTryADO);
     RecsPerLine = ReadRange(s, "RecsPerLine", 1, 1, 100);
-    FormatType = ReadRange(s, "FormatType", 0, 0, 4);
+    FormatType = ReadRange(s, "FormatType", 0, 0, 5);
     ActionType = ReadRange(s, "ActionType", 0, 0, 3);
     Separator = ReadText(s, "Separator", d.Separator);
     RangeType = ReadRange(s, "RangeType", 0, 0, 3);

@@ -16,7 +16,7 @@ struct TSettings {
     bool DataHints = true;
     bool AlwaysTryADO = true;
     int RecsPerLine = 1; // 1..100
-    int FormatType = 0;  // 0 Text, 1 HTML, 2 XML, 3 RTF, 4 XLS
+    int FormatType = 0;  // 0 Text, 1 HTML, 2 XML, 3 RTF, 4 XLS, 5 XLSX
     int ActionType = 0;  // 0 file, 1 clipboard, 2 e-mail, 3 open
     std::string Separator = "\t";
     int RangeType = 0; // 0 table, 1 column, 2 record, 3 current to last
@@ -27,7 +27,14 @@ struct TSettings {
     void SaveSettings(QSettings& store) const;
 };
 
-enum TFormatType : int { fmtText = 0, fmtHTML = 1, fmtXML = 2, fmtRTF = 3, fmtXLS = 4 };
+enum TFormatType : int {
+    fmtText = 0,
+    fmtHTML = 1,
+    fmtXML = 2,
+    fmtRTF = 3,
+    fmtXLS = 4,
+    fmtXLSX = 5
+};
 enum TActionType : int { actFile = 0, actClipboard = 1, actMail = 2, actOpen = 3 };
 
 // The program's own store: organisation "Kessmark", application "Tabulon".

@@ -1,5 +1,10 @@
+#include "XlsxPackage.h"
+#include "data/DatabaseError.h"
 #include "data/MemTable.h"
+#include "export/KXExport2Text.h"
+#include "export/KXExport2XLSX.h"
 #include "shell/ExportCommand.h"
+#include "shell/ExportFormat.h"
 
 #include <filesystem>
 #include <fstream>
@@ -98,4 +103,48 @@ TEST_F(TExportFixture, SeparatorIsItsFirstCharacter) {
     State.Settings.Separator.clear();
     RunExport(State, Out.string());
     EXPECT_EQ(Document(), "ID\tName\r\n1\tn1\r\n") << "an empty separator falls back to a tab";
+}
+
+TEST_F(TExportFixture, XlsxWorkbookNamedAfterTheTable) {
+    State.Settings.FormatType = fmtXLSX;
+    const std::filesystem::path out =
+        std::filesystem::temp_directory_path() / "tabulon-run-export.xlsx";
+    EXPECT_EQ(RunExport(State, out.string()), 250);
+    xlsx::TPackage p(out.string());
+    std::filesystem::remove(out);
+    EXPECT_EQ(p.SheetNames(), std::vector<std::string>{"people"});
+    auto cells = p.Cells(1);
+    EXPECT_EQ(cells["A251"].Value, "250");
+    EXPECT_EQ(cells["B251"].Value, "n250");
+
+    // A workbook is no text for the clipboard: a clear error, nothing placed.
+    TMemoryClipboard clipboard;
+    SetClipboard(&clipboard);
+    State.Settings.ActionType = actClipboard;
+    EXPECT_THROW(RunExport(State, ""), EDatabaseError);
+    SetClipboard(nullptr);
+    EXPECT_EQ(clipboard.OpenCount(), 0);
+    EXPECT_EQ(Progress.Texts.back(), "") << "the progress is cleared after the error too";
+}
+
+TEST(ExportFormats, ItemsFiltersAndExtensions) {
+    const std::vector<TExportFormat>& formats = ExportFormats();
+    ASSERT_EQ(formats.size(), 6u);
+    const char* items[] = {"Text", "HTML", "XML", "RTF", "XLS", "XLSX"};
+    const char* extensions[] = {"txt", "htm", "xml", "rtf", "xls", "xlsx"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(formats[static_cast<size_t>(i)].Type, i) << "the index is the FormatType";
+        EXPECT_STREQ(formats[static_cast<size_t>(i)].Item, items[i]);
+        EXPECT_STREQ(formats[static_cast<size_t>(i)].Extension, extensions[i]);
+        const std::string filter = formats[static_cast<size_t>(i)].Filter;
+        const std::string tail = std::string("|*.") + extensions[i];
+        ASSERT_GT(filter.size(), tail.size());
+        EXPECT_EQ(filter.substr(filter.size() - tail.size()), tail) << filter;
+    }
+    EXPECT_STREQ(ExportFormatOf(fmtXLSX).Filter, "XLSX workbooks (*.xlsx)|*.xlsx");
+    EXPECT_STREQ(ExportFormatOf(fmtXLS).Filter, "XLS documents (*.xls)|*.xls");
+    EXPECT_STREQ(ExportFormatOf(9).Item, "Text") << "a value that names no format is Text";
+    EXPECT_STREQ(ExportFormatOf(-1).Extension, "txt");
+    EXPECT_NE(dynamic_cast<TKXExport2XLSX*>(CreateExportWriter(fmtXLSX).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TKXExport2Text*>(CreateExportWriter(6).get()), nullptr);
 }

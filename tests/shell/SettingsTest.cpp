@@ -61,6 +61,9 @@ TEST_F(TStoreFixture, BadStoredValuesFallBackToDefaults) {
     EXPECT_EQ(s.Separator, "") << "an empty stored separator stays empty";
     Put("FormatType", "5");
     s.LoadSettings(*Store);
+    EXPECT_EQ(s.FormatType, 5) << "XLSX";
+    Put("FormatType", "6");
+    s.LoadSettings(*Store);
     EXPECT_EQ(s.FormatType, 0);
 }
 
@@ -231,6 +234,8 @@ TEST(CommandLineParse, FormatsAndTexts) {
     EXPECT_EQ(FormatTypeOfName("XML"), 2);
     EXPECT_EQ(FormatTypeOfName("RTF"), 3);
     EXPECT_EQ(FormatTypeOfName("XLS"), 4);
+    EXPECT_EQ(FormatTypeOfName("XLSX"), 5);
+    EXPECT_EQ(FormatTypeOfName("XLSM"), 0);
     EXPECT_EQ(FormatTypeOfName("CSV"), 0);
     EXPECT_EQ(FormatNameOfDestination("/out/o.Htm"), "HTM");
     EXPECT_EQ(FormatNameOfDestination("/out/noext"), "");

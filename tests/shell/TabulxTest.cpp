@@ -1,5 +1,6 @@
 // The program run as a user runs it without a display: exit status,
 // messages and the files it writes.
+#include "XlsxPackage.h"
 #include "data/DbfWriter.h"
 #include "data/FormatSettings.h"
 
@@ -208,6 +209,31 @@ TEST_F(TTabulxFixture, EachFormatFromTheTypeOrTheExtension) {
         EXPECT_EQ(doc.substr(0, c.Starts.size()), c.Starts) << c.Dest;
         EXPECT_NE(doc.find("250"), std::string::npos) << c.Dest << " holds the last record";
     }
+}
+
+TEST_F(TTabulxFixture, XlsxFromTheTypeOrTheExtension) {
+    for (const char* dest : {"o.xlsx", "o.dat"}) {
+        SCOPED_TRACE(dest);
+        std::vector<std::string> args = {"-export", P("orders.dbf"), P(dest)};
+        if (std::string(dest) == "o.dat") args.push_back("-exporttype=XLSX");
+        TRun r = Tabulx(args);
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out, "250 records have been copied.\n");
+        EXPECT_EQ(r.Err, "");
+        xlsx::TPackage p((Dir / dest).string());
+        EXPECT_EQ(p.SheetNames(), std::vector<std::string>{"orders"});
+        auto cells = p.Cells(1);
+        EXPECT_EQ(cells["A1"].Value, "ID");
+        EXPECT_EQ(cells["B3"].Value, "Zo\xC3\xAB, \xC3\x86r\xC3\xB8");
+        EXPECT_EQ(cells["A251"].Value, "250");
+        EXPECT_EQ(cells["A251"].Type, "") << "a number";
+    }
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(Dir))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left.count("o.xlsx") + left.count("o.dat"), 2u);
+    for (const std::string& name : left)
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name << " left behind";
 }
 
 TEST_F(TTabulxFixture, ATableInAFolderWhoseNameEndsAConnectionPair) {
