@@ -6,8 +6,10 @@
 #include "export/Utf8Decoder.h"
 #include "export/XlsxNumberFormat.h"
 
+#include <unzip.h>
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <strings.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -487,27 +490,89 @@ void TKXExport2XLSX::WriteText(const std::string& text, lxw_format* format) {
                                  wrap && !format ? fWrap : format));
 }
 
+uint64_t TKXExport2XLSX::FreeBytes(const std::string& folder) const {
+    struct statvfs fs;
+    if (::statvfs(folder.c_str(), &fs) != 0) return UINT64_MAX; // unknown: the writes tell
+    return static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+}
+
+// The library writes its temporary files without looking at the writes, so
+// a full disk would pass for a finished workbook: the rows' files are
+// checked before the package is made, there must be room for the copy of a
+// sheet's rows that the library makes on the way into the package (its
+// zip writes are checked), and the package afterwards holds each sheet's
+// rows. A workbook that fails before the package is dropped unwritten.
 void TKXExport2XLSX::CloseWorkbook() {
     if (!fWorkbook) return;
-    // The rows went to temporary files with unchecked writes: a full disk
-    // must not pass for a finished workbook.
-    int tmpError = 0;
-    for (lxw_worksheet* sheet : fSheets)
-        if (sheet->optimize_tmpfile && !tmpError &&
-            (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile)))
-            tmpError = errno ? errno : EIO;
+    std::string problem;
+    std::vector<uint64_t> rowBytes;
+    uint64_t largest = 0;
+    for (lxw_worksheet* sheet : fSheets) {
+        FILE* rows = sheet->optimize_tmpfile;
+        uint64_t bytes = 0;
+        if (rows) {
+            errno = 0;
+            if (problem.empty() && (std::fflush(rows) != 0 || std::ferror(rows)))
+                problem = "Cannot write the workbook's temporary files in \"" + fTmpDir +
+                          "\": " + std::strerror(errno ? errno : EIO);
+            const off_t end = ::ftello(rows);
+            bytes = end > 0 ? static_cast<uint64_t>(end) : 0;
+        }
+        rowBytes.push_back(bytes);
+        largest = std::max(largest, bytes);
+    }
+    const uint64_t need = largest + (uint64_t{1} << 20);
+    const uint64_t room = problem.empty() ? FreeBytes(fTmpDir) : UINT64_MAX;
+    if (room < need)
+        problem = "Not enough room in \"" + fTmpDir + "\" to finish the workbook: it needs " +
+                  std::to_string(need >> 20) + " MB more, " + std::to_string(room >> 20) +
+                  " MB are free";
+    if (!problem.empty()) {
+        DropWorkbook();
+        throw EStreamError(problem);
+    }
     lxw_workbook* workbook = fWorkbook;
+    ForgetWorkbook();
+    Check(workbook_close(workbook));
+    CheckPackage(rowBytes);
+}
+
+void TKXExport2XLSX::ForgetWorkbook() {
     fWorkbook = nullptr;
     fSheet = nullptr;
     fSheets.clear();
     fNumberFormats.clear();
     fTitleFormats.clear();
     fWrap = nullptr;
-    const lxw_error error = workbook_close(workbook);
-    if (tmpError)
-        throw EStreamError("Cannot write the workbook's temporary files in \"" + fTmpDir +
-                           "\": " + std::strerror(tmpError));
-    Check(error);
+}
+
+// Freed without a package; the library leaves the rows' files open then.
+void TKXExport2XLSX::DropWorkbook() noexcept {
+    for (lxw_worksheet* sheet : fSheets)
+        if (sheet->optimize_tmpfile) {
+            std::fclose(sheet->optimize_tmpfile);
+            sheet->optimize_tmpfile = nullptr;
+        }
+    lxw_workbook* workbook = fWorkbook;
+    ForgetWorkbook();
+    lxw_workbook_free(workbook);
+}
+
+void TKXExport2XLSX::CheckPackage(const std::vector<uint64_t>& rowBytes) const {
+    unzFile zip = unzOpen64(fPath.c_str());
+    if (!zip) throw EStreamError("The workbook \"" + fPath + "\" cannot be read back");
+    for (size_t i = 0; i < rowBytes.size(); ++i) {
+        const std::string part = "xl/worksheets/sheet" + std::to_string(i + 1) + ".xml";
+        unz_file_info64 info{};
+        if (unzLocateFile(zip, part.c_str(), 1) != UNZ_OK ||
+            unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
+            info.uncompressed_size < rowBytes[i]) {
+            unzClose(zip);
+            throw EStreamError("Cannot write the workbook \"" + fPath + "\": sheet " +
+                               std::to_string(i + 1) + " was cut short (is the disk full?)");
+        }
+    }
+    unzClose(zip);
 }
 
 void TKXExport2XLSX::AbandonWorkbook() noexcept {

@@ -74,6 +74,8 @@ protected:
     void WriteTitle() override;
     void WriteCell(TColumn& column) override;
     void ExportIntoFile(TFileStream& file, const std::string& tempPath) override;
+    // The room left on the file system of `folder`; UINT64_MAX when unknown.
+    virtual uint64_t FreeBytes(const std::string& folder) const;
 
 private:
     enum TCellKind : uint8_t { ckText, ckBlob, ckInteger, ckFloat, ckDate, ckTime, ckBoolean };
@@ -99,8 +101,12 @@ private:
     void WriteText(const std::string& text, lxw_format* format);
     void Check(int error) const;
     // Ends the workbook: writes the package, also after a failure (what
-    // was gathered). Raises when writing fails.
+    // was gathered). Raises when writing fails or cannot be finished.
     void CloseWorkbook();
+    void DropWorkbook() noexcept;
+    void ForgetWorkbook();
+    // Each sheet of the written package holds at least its rows' bytes.
+    void CheckPackage(const std::vector<uint64_t>& rowBytes) const;
     void AbandonWorkbook() noexcept;
 
     std::string fSheetName;

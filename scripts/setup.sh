@@ -21,7 +21,7 @@ packages=(
   # windows' designed fonts (Liberation for "MS Sans Serif", "Courier New",
   # "Impact"); without a CJK font Qt shows boxes for Chinese and Japanese
   fonts-dejavu-core fonts-liberation fonts-wqy-zenhei
-  # the XLSX writer, and the zip reader its tests read the workbooks with
+  # the XLSX writer, and the zip library it and its tests read the workbooks back with
   libxlsxwriter-dev libminizip-dev
   # real readers of the exported documents, used by the tests
   libreoffice-writer-nogui libreoffice-calc-nogui

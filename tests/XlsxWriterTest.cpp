@@ -8,12 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -543,4 +547,70 @@ TEST(XlsxNumberFormat, NumberPatternsAndCurrency) {
     fs.CurrencyFormat = 9; // out of range: as on screen, the first layout
     fs.NegCurrFormat = 0;
     EXPECT_EQ(XlsxCurrencyFormat(fs), "\"kr\"#,##0;\\(\"kr\"#,##0\\)");
+}
+
+// The rows go to temporary files first, with writes the library does not
+// look at: a disk that fills up under them must fail the export, not end it
+// with a workbook cut short. A file-size limit stands in for the full disk,
+// in a process of its own.
+TEST_F(TXlsxFixture, AFullDiskUnderTheRowsFailsTheExport) {
+    MakeNumberedTable(Table, 200000);
+    Bind();
+    const fs::path target = Target();
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit size {};
+        size.rlim_cur = size.rlim_max = 1 << 20;
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        try {
+            Writer.ExportToFile(target.string());
+        } catch (const EStreamError&) {
+            ::_exit(1);
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "a write error, reported";
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(Folder.Names(), std::set<std::string>{"t.xlsx.partial"}) << "nothing else is left";
+}
+
+namespace {
+// A writer that sees the room it is told of.
+struct TCrampedWriter : TKXExport2XLSX {
+    uint64_t Room = 0;
+    uint64_t FreeBytes(const std::string&) const override { return Room; }
+};
+} // namespace
+
+// Making the package copies a sheet's rows once more, and the library
+// would not notice when that copy is cut short: without room for it the
+// export fails before the package is begun.
+TEST_F(TXlsxFixture, NoRoomToFinishTheWorkbookFailsTheExport) {
+    MakeNumberedTable(Table, 200000); // about 22 MB of rows
+    View.Bind(&Source);
+    TCrampedWriter writer;
+    writer.SetGrid(&View);
+    writer.BuildMappings();
+    const fs::path target = Target();
+    { std::ofstream(target) << "old"; }
+    writer.Room = 10 << 20;
+    try {
+        writer.ExportToFile(target.string());
+        FAIL() << "no error";
+    } catch (const EStreamError& e) {
+        EXPECT_NE(std::string(e.what()).find("Not enough room"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(Slurp(target), "old");
+    EXPECT_EQ(fs::file_size(target.string() + ".partial"), 0u) << "no package was begun";
+    EXPECT_EQ(Folder.Names(), (std::set<std::string>{"t.xlsx", "t.xlsx.partial"}));
+    writer.Room = uint64_t{1} << 30;
+    writer.ExportToFile(target.string());
+    EXPECT_EQ(xlsx::TPackage(target.string()).Cells(1).size(), 2u * 200001u);
 }
