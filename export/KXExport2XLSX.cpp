@@ -264,9 +264,7 @@ void TKXExport2XLSX::PrepareLayout() {
     const TFormatSettings& fs = FormatSettings();
     for (int i = 0; i < mappings.Count(); ++i) {
         TLayout& layout = fLayouts[static_cast<size_t>(i)];
-        const int index = grid.FindColumn(mappings.Names(i));
-        if (index < 0) continue; // the walk reports it
-        const TColumn& column = grid.Column(index);
+        const TColumn& column = MappedColumn(i);
         layout.Title = TitleFormat(column);
         const TFont& font = column.Font();
         const int overhang = metrics.Overhang(font);

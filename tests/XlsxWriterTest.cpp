@@ -1,6 +1,8 @@
+#include "DbfTestSupport.h"
 #include "TestTables.h"
 #include "XlsxPackage.h"
 #include "data/DatabaseError.h"
+#include "data/DbfWriter.h"
 #include "export/KXExport2XLSX.h"
 #include "export/WindowlessTableView.h"
 #include "export/XlsxNumberFormat.h"
@@ -225,6 +227,32 @@ TEST_F(TXlsxFixture, DisplayFormatsHandlersAndPlaceholders) {
     // Without IncludeMemo a memo is its placeholder; a null picture no cell.
     EXPECT_EQ(cells["E2"].Value, "(MEMO)");
     EXPECT_EQ(cells.count("F2"), 0u);
+}
+
+// Two fields of one name, as a dBase table may hold them: each column is
+// typed and laid out by its own field.
+TEST_F(TXlsxFixture, TwoFieldsOfOneNameEachTheirOwn) {
+    const std::string path = (Folder.Path() / "twins.dbf").string();
+    TDbfWriter::Write(path, dvDBase3, {{"NAME", 'C', 8}, {"NAME", 'N', 6}},
+                      {{TValue::OfText("alpha"), TValue::OfInt(5)}});
+    dbftest::TDbfTestDataSet twins(path);
+    twins.Open();
+    TDataSource source(&twins);
+    TWindowlessTableView view(&source);
+    Writer.SetGrid(&view);
+    Writer.BuildMappings();
+    view.Column(0).SetWidth(6 * 20 + 4);
+    xlsx::TPackage p = Export();
+    auto cells = p.Cells(1);
+    EXPECT_EQ(cells["A2"].Type, "inlineStr");
+    EXPECT_EQ(cells["A2"].Value, "alpha");
+    EXPECT_EQ(cells["B2"].Type, "");
+    EXPECT_EQ(cells["B2"].Value, "5");
+    EXPECT_EQ(p.NumberFormat(cells["B2"].Style), "0");
+    EXPECT_EQ(p.NumberFormat(cells["A2"].Style), "General");
+    const std::string sheet = p.Sheet(1);
+    EXPECT_NE(sheet.find("<col min=\"1\" max=\"1\" width=\"20.7"), std::string::npos) << sheet;
+    EXPECT_EQ(sheet.find("<col min=\"2\" max=\"2\" width=\"20.7"), std::string::npos) << sheet;
 }
 
 TEST_F(TXlsxFixture, TitleRowSheetNameAndWidths) {
