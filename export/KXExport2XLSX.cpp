@@ -85,7 +85,8 @@ public:
         const int fd = ::mkostemps(fPath.data(), 5, O_CLOEXEC);
         if (fd < 0)
             throw EStreamError("Cannot create a temporary file in \"" + folder +
-                               "\": " + std::strerror(errno));
+                                   "\": " + std::strerror(errno),
+                               errno);
         ::close(fd);
     }
     ~TTemporaryFile() { ::unlink(fPath.c_str()); }
@@ -99,13 +100,14 @@ private:
 
 void CopyFileInto(const std::string& path, TStream& stream) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EStreamError("Cannot read \"" + path + "\": " + std::strerror(errno));
+    if (fd < 0) throw EStreamError("Cannot read \"" + path + "\": " + std::strerror(errno), errno);
     std::string buffer(1 << 16, '\0');
     try {
         for (;;) {
             const ssize_t n = ::read(fd, buffer.data(), buffer.size());
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw EStreamError("Cannot read \"" + path + "\": " + std::strerror(errno));
+            if (n < 0)
+                throw EStreamError("Cannot read \"" + path + "\": " + std::strerror(errno), errno);
             if (n == 0) break;
             stream.Write(buffer.data(), static_cast<size_t>(n));
         }
@@ -163,7 +165,10 @@ void TKXExport2XLSX::ExportToFile(const std::string& path) {
     TKXExport::ExportToFile(path);
 }
 
+// A destination written in place (a device, a pipe) has no name the library
+// could write: it gets the workbook as any other stream does.
 void TKXExport2XLSX::ExportIntoFile(TFileStream& file, const std::string& tempPath) {
+    if (tempPath.empty()) return ExportToStream(file);
     const std::string folder = std::filesystem::path(tempPath).parent_path().string();
     ExportWorkbook(tempPath, folder.empty() ? std::string(".") : folder, file);
 }
@@ -200,10 +205,14 @@ void TKXExport2XLSX::ExportWorkbook(const std::string& path, const std::string& 
     AbandonWorkbook();
 }
 
+std::string TKXExport2XLSX::Named() const {
+    return FileName().empty() ? std::string() : " \"" + FileName() + "\"";
+}
+
 void TKXExport2XLSX::Check(int error) const {
     if (error != LXW_NO_ERROR)
-        throw EStreamError("Cannot write the workbook \"" + fPath +
-                           "\": " + lxw_strerror(static_cast<lxw_error>(error)));
+        throw EStreamError("Cannot write the workbook" + Named() + ": " +
+                           lxw_strerror(static_cast<lxw_error>(error)));
 }
 
 void TKXExport2XLSX::WriteHeader() {
@@ -214,7 +223,7 @@ void TKXExport2XLSX::WriteHeader() {
     options.tmpdir = fTmpDir.data();
     options.use_zip64 = LXW_FALSE;
     fWorkbook = workbook_new_opt(fPath.c_str(), &options);
-    if (!fWorkbook) throw EStreamError("Cannot create the workbook \"" + fPath + "\"");
+    if (!fWorkbook) throw EStreamError("Cannot create the workbook" + Named());
     fWrap = workbook_add_format(fWorkbook);
     format_set_text_wrap(fWrap);
     PrepareLayout();
@@ -503,6 +512,7 @@ uint64_t TKXExport2XLSX::FreeBytes(const std::string& folder) const {
 void TKXExport2XLSX::CloseWorkbook() {
     if (!fWorkbook) return;
     std::string problem;
+    int number = 0;
     std::vector<uint64_t> rowBytes;
     uint64_t largest = 0;
     for (lxw_worksheet* sheet : fSheets) {
@@ -510,9 +520,11 @@ void TKXExport2XLSX::CloseWorkbook() {
         uint64_t bytes = 0;
         if (rows) {
             errno = 0;
-            if (problem.empty() && (std::fflush(rows) != 0 || std::ferror(rows)))
+            if (problem.empty() && (std::fflush(rows) != 0 || std::ferror(rows))) {
+                number = errno ? errno : EIO;
                 problem = "Cannot write the workbook's temporary files in \"" + fTmpDir +
-                          "\": " + std::strerror(errno ? errno : EIO);
+                          "\": " + std::strerror(number);
+            }
             const off_t end = ::ftello(rows);
             bytes = end > 0 ? static_cast<uint64_t>(end) : 0;
         }
@@ -521,13 +533,15 @@ void TKXExport2XLSX::CloseWorkbook() {
     }
     const uint64_t need = largest + (uint64_t{1} << 20);
     const uint64_t room = problem.empty() ? FreeBytes(fTmpDir) : UINT64_MAX;
-    if (room < need)
+    if (room < need) {
+        number = ENOSPC;
         problem = "Not enough room in \"" + fTmpDir + "\" to finish the workbook: it needs " +
                   std::to_string(need >> 20) + " MB more, " + std::to_string(room >> 20) +
                   " MB are free";
+    }
     if (!problem.empty()) {
         DropWorkbook();
-        throw EStreamError(problem);
+        throw EStreamError(problem, number);
     }
     lxw_workbook* workbook = fWorkbook;
     ForgetWorkbook();
@@ -558,7 +572,7 @@ void TKXExport2XLSX::DropWorkbook() noexcept {
 
 void TKXExport2XLSX::CheckPackage(const std::vector<uint64_t>& rowBytes) const {
     unzFile zip = unzOpen64(fPath.c_str());
-    if (!zip) throw EStreamError("The workbook \"" + fPath + "\" cannot be read back");
+    if (!zip) throw EStreamError("The workbook" + Named() + " cannot be read back");
     for (size_t i = 0; i < rowBytes.size(); ++i) {
         const std::string part = "xl/worksheets/sheet" + std::to_string(i + 1) + ".xml";
         unz_file_info64 info{};
@@ -566,8 +580,9 @@ void TKXExport2XLSX::CheckPackage(const std::vector<uint64_t>& rowBytes) const {
             unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
             info.uncompressed_size < rowBytes[i]) {
             unzClose(zip);
-            throw EStreamError("Cannot write the workbook \"" + fPath + "\": sheet " +
-                               std::to_string(i + 1) + " was cut short (is the disk full?)");
+            throw EStreamError("Cannot write the workbook" + Named() + ": sheet " +
+                                   std::to_string(i + 1) + " was cut short (is the disk full?)",
+                               ENOSPC);
         }
     }
     unzClose(zip);

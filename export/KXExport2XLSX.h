@@ -36,8 +36,9 @@ struct lxw_format;
 // libxlsxwriter writes files by name: a file export writes the new file
 // that ExportToFile made beside the destination, with the library's
 // temporary files in the same folder (deleted as soon as they are open);
-// any other stream gets the workbook through a temporary file in TMPDIR. A
-// workbook is no text, so it is not copied to the clipboard.
+// any other stream, and a destination written in place (a device, a pipe),
+// gets the workbook through a temporary file in TMPDIR. A workbook is no
+// text, so it is not copied to the clipboard.
 class TKXExport2XLSX : public TKXExport {
 public:
     TKXExport2XLSX();
@@ -100,6 +101,8 @@ private:
     void WriteDate(double value, const TLayout& layout);
     void WriteText(const std::string& text, lxw_format* format);
     void Check(int error) const;
+    // The destination's name for messages, quoted after a blank, or empty.
+    std::string Named() const;
     // Ends the workbook: writes the package, also after a failure (what
     // was gathered). Raises when writing fails or cannot be finished.
     void CloseWorkbook();
