@@ -1,6 +1,8 @@
 #include "data/CodePage.h"
 
+#include "data/CodePageTable.h"
 #include "data/DatabaseError.h"
+#include "data/TextUtils.h"
 
 #include <cerrno>
 #include <iconv.h>
@@ -8,42 +10,56 @@
 namespace {
 std::string IconvName(int cp) {
     switch (cp) {
-    case 437:
-        return "CP437";
-    case 850:
-        return "CP850";
-    case 852:
-        return "CP852";
-    case 857:
-        return "CP857";
-    case 860:
-        return "CP860";
-    case 861:
-        return "CP861";
-    case 863:
-        return "CP863";
-    case 865:
-        return "CP865";
-    case 866:
-        return "CP866";
-    case 874:
-        return "CP874";
-    case 932:
-        return "CP932";
-    case 936:
-        return "CP936";
-    case 949:
-        return "CP949";
-    case 950:
-        return "CP950";
     case 10000:
         return "MACINTOSH";
+    case 10007:
+        return "CP10007";
+    case 10029:
+        return "MAC-CENTRALEUROPE";
+    case 1051:
+        return "HP-ROMAN8";
+    case 20866:
+        return "KOI8-R";
+    case 21866:
+        return "KOI8-U";
+    case 51932:
+        return "EUC-JP";
+    case 54936:
+        return "GB18030";
     case 65001:
         return "UTF-8";
     default:
-        if (cp >= 1250 && cp <= 1258) return "CP" + std::to_string(cp);
-        return std::string();
+        break;
     }
+    switch (cp) {
+    case 437:
+    case 737:
+    case 775:
+    case 850:
+    case 852:
+    case 855:
+    case 857:
+    case 858:
+    case 860:
+    case 861:
+    case 862:
+    case 863:
+    case 864:
+    case 865:
+    case 866:
+    case 869:
+    case 874:
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+        return "CP" + std::to_string(cp);
+    default:
+        break;
+    }
+    if (cp >= 1250 && cp <= 1258) return "CP" + std::to_string(cp);
+    if (cp >= 28591 && cp <= 28606 && cp != 28602) return "ISO-8859-" + std::to_string(cp - 28590);
+    return std::string();
 }
 
 iconv_t Open(const std::string& to, const std::string& from) {
@@ -82,6 +98,49 @@ bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view
     }
     return clean;
 }
+
+// The code point of the UTF-8 sequence at `p`; U+FFFD for a broken one.
+// Advances `p` past it (one byte for a broken lead).
+char32_t NextUtf8(const unsigned char*& p, const unsigned char* end) {
+    const unsigned char c = *p++;
+    if (c < 0x80) return c;
+    const int len = c >= 0xF0 && c <= 0xF4 ? 3
+                    : c >= 0xE0            ? (c <= 0xEF ? 2 : 0)
+                    : c >= 0xC2            ? 1
+                                           : 0;
+    if (len == 0 || end - p < len) return 0xFFFD;
+    char32_t cp = c & (0x3F >> len);
+    for (int k = 0; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80) return 0xFFFD;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    p += len;
+    return cp;
+}
+
+void AppendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+bool IsAscii(std::string_view s) {
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
 } // namespace
 
 TCodePage::TCodePage(int codePage) : fNumber(codePage) {
@@ -92,6 +151,8 @@ TCodePage::TCodePage(int codePage) : fNumber(codePage) {
     if (to == reinterpret_cast<iconv_t>(-1) || from == reinterpret_cast<iconv_t>(-1)) {
         if (to != reinterpret_cast<iconv_t>(-1)) iconv_close(to);
         if (from != reinterpret_cast<iconv_t>(-1)) iconv_close(from);
+        fTable = TCodePageTable::Find(codePage);
+        if (fTable) return;
         throw EDatabaseError("Code page " + std::to_string(codePage) + " is not supported");
     }
     fToUtf8 = to;
@@ -104,29 +165,39 @@ TCodePage::~TCodePage() {
 }
 
 void TCodePage::ToUtf8(std::string_view in, std::string& out) {
-    bool ascii = true;
-    for (unsigned char c : in)
-        if (c >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii || IsUtf8()) {
+    if (IsUtf8() || IsAscii(in)) {
         out.assign(in.data(), in.size());
+        return;
+    }
+    if (fTable) {
+        out.clear();
+        for (unsigned char c : in)
+            AppendUtf8(fTable->ToUnicode(c), out);
         return;
     }
     Convert(static_cast<iconv_t>(fToUtf8), in, out, "\xEF\xBF\xBD", false);
 }
 
 bool TCodePage::FromUtf8(std::string_view in, std::string& out) {
-    bool ascii = true;
-    for (unsigned char c : in)
-        if (c >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii || IsUtf8()) {
+    if (IsUtf8() || IsAscii(in)) {
         out.assign(in.data(), in.size());
         return true;
+    }
+    if (fTable) {
+        out.clear();
+        bool clean = true;
+        const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+        const auto* end = p + in.size();
+        while (p < end) {
+            unsigned char byte;
+            if (fTable->FromUnicode(NextUtf8(p, end), byte)) {
+                out += static_cast<char>(byte);
+            } else {
+                out += '?';
+                clean = false;
+            }
+        }
+        return clean;
     }
     return Convert(static_cast<iconv_t>(fFromUtf8), in, out, "?", true);
 }
@@ -135,7 +206,53 @@ bool TCodePage::Supported(int codePage) {
     if (codePage == 65001) return true;
     std::string name = IconvName(codePage);
     iconv_t cd = Open("UTF-8", name);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return TCodePageTable::Find(codePage) != nullptr;
     iconv_close(cd);
     return true;
+}
+
+bool TCodePage::SingleByte(int codePage) {
+    switch (codePage) {
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+    case 51932:
+    case 54936:
+    case 65001:
+        return false;
+    default:
+        return true;
+    }
+}
+
+int TCodePage::NumberOfName(std::string_view name) {
+    const std::string n = UpperCase(Trim(name));
+    auto number = [](std::string_view digits) {
+        if (digits.empty() || digits.size() > 5) return 0;
+        int v = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return 0;
+            v = v * 10 + (c - '0');
+        }
+        return v;
+    };
+    if (n == "UTF-8" || n == "UTF8") return 65001;
+    if (n == "KOI8-R") return 20866;
+    if (n == "KOI8-U") return 21866;
+    if (n == "MAC" || n == "MACINTOSH" || n == "MACROMAN") return 10000;
+    if (n == "HP-ROMAN8" || n == "ROMAN8") return 1051;
+    if (n == "SHIFT_JIS" || n == "SJIS") return 932;
+    if (n == "BIG5") return 950;
+    if (n == "GBK") return 936;
+    if (n == "GB18030") return 54936;
+    if (n == "EUC-JP") return 51932;
+    if (n == "EUC-KR") return 949;
+    if (n.rfind("ISO-8859-", 0) == 0) {
+        const int part = number(std::string_view(n).substr(9));
+        return part >= 1 && part <= 16 && part != 12 ? 28590 + part : 0;
+    }
+    for (std::string_view prefix : {"WINDOWS-", "CP", "IBM"})
+        if (n.rfind(prefix, 0) == 0) return number(std::string_view(n).substr(prefix.size()));
+    return number(n);
 }

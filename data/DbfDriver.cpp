@@ -71,26 +71,30 @@ std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
     s->Header = TDbfHeader::Parse(s->Map.Data(), s->Map.Size(), fPath);
     const TDbfHeader& h = s->Header;
 
-    // The code page: a .cpg file wins over the header's byte.
-    int codePage = 0;
+    // The code page: the user's wins, then a .cpg file, then the header's
+    // byte; without any, the text decides, once an open.
+    int codePage = ForcedCodePage();
     s->CpgPath = TDbfLanguageDriver::FindCpgFile(fPath);
-    if (!s->CpgPath.empty()) {
+    if (codePage == 0 && !s->CpgPath.empty()) {
         std::string text = ReadSmallFile(s->CpgPath);
         codePage = TDbfLanguageDriver::ParseCpgText(text);
         if (codePage == 0)
             Fail("its code page file \"" + s->CpgPath + "\" names an unknown code page (\"" +
                  std::string(Trim(text)) + "\")");
-    } else {
+    } else if (codePage == 0) {
         codePage = TDbfLanguageDriver::CodePageOf(h.LanguageId);
         if (codePage <= 0 && h.Level7) {
             int named = TDbfLanguageDriver::CodePageOfName(h.LanguageName);
             if (named) codePage = named;
         }
         if (codePage < 0) s->UnknownLanguage = true;
-        if (codePage <= 0) codePage = TDbfLanguageDriver::DefaultCodePage;
+        if (codePage <= 0)
+            codePage = fState ? fState->Codec.CodePage()
+                              : TDbfLanguageDriver::Detect(h, s->Map.Data(), s->Map.Size());
     }
     if (!TCodePage::Supported(codePage))
-        Fail("its code page " + std::to_string(codePage) + " is not supported on this system");
+        Fail(std::string(ForcedCodePage() ? "the code page chosen for it, " : "its code page ") +
+             std::to_string(codePage) + ", is not supported on this system");
     s->Codec.Init(h, codePage);
 
     if (h.HasMemoFields()) {

@@ -1,8 +1,11 @@
 #include "data/DbfLanguageDriver.h"
 
+#include "data/CodePageDetector.h"
+#include "data/DbfHeader.h"
 #include "data/DbfSideFile.h"
 #include "data/TextUtils.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -74,6 +77,54 @@ int TDbfLanguageDriver::ParseCpgText(std::string_view text) {
         }
     }
     return Digits(t);
+}
+
+int TDbfLanguageDriver::Detect(const TDbfHeader& h, const uint8_t* data, uint64_t size) {
+    TCodePageDetector detector;
+    std::vector<const TDbfFieldDesc*> text;
+    uint64_t textBytes = 0;
+    for (const TDbfFieldDesc& f : h.Fields) {
+        if (f.Type == '0') continue;
+        detector.Add(f.Name, f.Name.size() >= 10);
+        if ((f.Type == 'C' || f.Type == 'V') && !(f.Flags & dffBinary)) {
+            text.push_back(&f);
+            textBytes += f.Length;
+        }
+    }
+    if (!text.empty() && h.RecordCount > 0 && h.RecordLength > 0) {
+        // About 32 KB of fields: half from the first records, half from 32
+        // places spread over the rest.
+        const uint64_t wanted =
+            std::clamp<uint64_t>(32 * 1024 / std::max<uint64_t>(textBytes, 1), 64, 2048);
+        auto sample = [&](uint32_t rec) {
+            const uint64_t at = h.RecordOffset(rec);
+            if (at > size || size - at < h.RecordLength) return;
+            const uint8_t* r = data + at;
+            for (const TDbfFieldDesc* f : text) {
+                if (f->Offset > h.RecordLength || h.RecordLength - f->Offset < f->Length) continue;
+                std::string_view v(reinterpret_cast<const char*>(r + f->Offset), f->Length);
+                const size_t full = v.size();
+                while (!v.empty() && (v.back() == ' ' || v.back() == '\0'))
+                    v.remove_suffix(1);
+                if (!v.empty()) detector.Add(v, v.size() == full);
+            }
+        };
+        const uint32_t count = h.RecordCount;
+        const uint32_t head = static_cast<uint32_t>(std::min<uint64_t>(count, wanted / 2));
+        for (uint32_t r = 0; r < head; ++r)
+            sample(r);
+        if (count > head) {
+            constexpr uint32_t places = 32;
+            const uint32_t each = static_cast<uint32_t>(std::max<uint64_t>(wanted / 2 / places, 1));
+            const uint64_t rest = count - head;
+            for (uint32_t k = 0; k < places; ++k) {
+                const uint32_t first = head + static_cast<uint32_t>(rest * k / places);
+                for (uint32_t r = first; r < std::min<uint64_t>(count, uint64_t{first} + each); ++r)
+                    sample(r);
+            }
+        }
+    }
+    return detector.Result(DefaultCodePage);
 }
 
 std::string TDbfLanguageDriver::FindCpgFile(const std::string& tablePath) {

@@ -192,8 +192,7 @@ void TDbfRecordCodec::Init(const TDbfHeader& h, int codePage) {
     fCodePage = std::make_unique<TCodePage>(codePage);
     // Single-byte code pages are read through a table of the UTF-8 of each
     // byte, which spares a conversion call per value.
-    fSingleByte = codePage != 65001 && codePage != 932 && codePage != 936 && codePage != 949 &&
-                  codePage != 950;
+    fSingleByte = fCodePage->IsSingleByte();
     if (fSingleByte) {
         std::string utf8;
         for (int b = 0x80; b < 0x100; ++b) {

@@ -17,6 +17,12 @@ void TDriverDataSet::SetTableName(const std::string& name) {
     fTableName = std::move(trimmed);
 }
 
+void TDriverDataSet::SetForcedCodePage(int codePage) {
+    if (codePage == fForcedCodePage) return;
+    CheckInactive();
+    fForcedCodePage = codePage;
+}
+
 void TDriverDataSet::CheckInactive() const {
     if (Active()) throw EDatabaseError(fOpenRefusal);
 }
@@ -29,6 +35,7 @@ const std::string& TDriverDataSet::RequiredTableName() const {
 std::unique_ptr<TTableDriver> TDriverDataSet::OpenDriver() {
     std::string path = TablePath();
     std::unique_ptr<TTableDriver> driver = MakeDriver(path);
+    driver->SetForcedCodePage(fForcedCodePage);
     FieldDefs().Clear();
     IndexDefs().Clear();
     driver->Open(path, FieldDefs(), IndexDefs());

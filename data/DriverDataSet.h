@@ -20,6 +20,12 @@ public:
         return fDriver ? fDriver->FileNamedBy(path) : std::string();
     }
 
+    // The code page the table's text is read and written in, whatever the
+    // table names; 0 (the default): the table's own marks, or else its
+    // bytes, decide. Raises while the table is open.
+    int ForcedCodePage() const { return fForcedCodePage; }
+    void SetForcedCodePage(int codePage);
+
 protected:
     // An engine that names its table says in its own words why a change is
     // refused while the table is open.
@@ -63,4 +69,5 @@ private:
     std::unique_ptr<TTableDriver> fDriver;
     std::string fOpenRefusal = "Cannot perform this operation on an open dataset";
     std::string fTableName;
+    int fForcedCodePage = 0;
 };

@@ -103,9 +103,10 @@ std::unique_ptr<TParadoxDriver::TState> TParadoxDriver::Load() const {
         Fail("it is the data file of a secondary index, not a table");
     if (h.Encrypted) Fail("it is encrypted (password-protected), which this program cannot read");
     s->Blocks.Build(h, s->Map.Data(), s->Map.Size(), prefix);
-    const int codePage = h.CodePage ? h.CodePage : 437;
+    const int codePage = ForcedCodePage() ? ForcedCodePage() : h.CodePage ? h.CodePage : 437;
     if (!TCodePage::Supported(codePage))
-        Fail("its code page " + std::to_string(codePage) + " is not supported on this system");
+        Fail(std::string(ForcedCodePage() ? "the code page chosen for it, " : "its code page ") +
+             std::to_string(codePage) + ", is not supported on this system");
     s->Codec.Init(h.Fields, codePage);
     for (size_t i = 0; i < h.KeyFields; ++i)
         s->KeyLength += static_cast<size_t>(h.Fields[i].Length);

@@ -78,4 +78,13 @@ public:
     // when none: one of Files() under any name (compared by device and
     // inode), or a side file's name beside the table.
     std::string FileNamedBy(const std::string& path) const;
+
+    // The code page to read and write the table's text in, whatever the
+    // table names (the user's choice); 0, the default, lets the table's own
+    // marks or else its bytes decide. Takes effect at the next Open.
+    void SetForcedCodePage(int codePage) { fForcedCodePage = codePage; }
+    int ForcedCodePage() const { return fForcedCodePage; }
+
+private:
+    int fForcedCodePage = 0;
 };

@@ -14,6 +14,7 @@ packages=(
   libjpeg62-turbo-dev
   pxlib-dev
   libicu-dev             # Unicode case folding for search, filters and sorting
+  libuchardet-dev        # guesses the code page of tables that name none
   unixodbc libodbc2
   qt6-base-dev      # Qt Widgets, and Qt Test (libqt6test6) for the widget tests
   qt6-qpa-plugins   # the offscreen and X11 platforms (only recommended by Qt's GUI library)

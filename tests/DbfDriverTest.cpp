@@ -1,6 +1,7 @@
 #include "DbfTestSupport.h"
 
 #include "TestTables.h"
+#include "data/CodePage.h"
 #include "data/DbfLanguageDriver.h"
 #include "data/FormatSettings.h"
 
@@ -383,6 +384,170 @@ TEST(DbfCodePages, UnknownLanguageByteReadsAsAnsiButIsReadOnly) {
     EXPECT_EQ(t.Get(0, 0).Text, "Zoë");
     EXPECT_FALSE(t.Driver.CanModify());
     EXPECT_NE(t.Driver.ReadOnlyReason().find("0xEE"), std::string::npos);
+}
+
+namespace {
+// A table whose text is in a code page that nothing names: language byte 0
+// and no .cpg file, as many DOS programs wrote them.
+void WriteUnmarked(const std::string& path, int codePage, const char* name,
+                   const std::vector<std::string>& values) {
+    TDbfWriter w(path, dvDBase3, {F(name, 'C', 30), F("N", 'N', 5)}, codePage);
+    w.SetLanguageId(0);
+    for (size_t i = 0; i < values.size(); ++i)
+        w.AddRecord({Text(values[i]), TValue::OfInt(static_cast<int64_t>(i))});
+    w.Finish();
+}
+} // namespace
+
+TEST(DbfCodePages, TablesThatNameNoCodePageAreReadAsTheirTextShows) {
+    struct TCase {
+        int CodePage;
+        const char* Name;
+        std::vector<std::string> Values;
+        std::string Edited;
+    };
+    const std::vector<std::string> german = {"Jürgen Müller", "Größe", "Bäckerei Köln",
+                                             "Fußball", "Überweisung"};
+    const std::vector<std::string> russian = {"Иванов Иван", "Москва", "улица Ленина",
+                                              "Новосибирск", "Ёжиков"};
+    const TCase cases[] = {
+        {850, "GRÖSSE", german, "Ærø Søren"},
+        {1252, "GRÖSSE", german, "Ærø Søren €"},
+        {866, "ИМЯ", russian, "Щука"},
+        {1251, "ИМЯ", russian, "Щука"},
+        {852, "MIASTO", {"Łódź", "Kraków", "Wrocław", "Gdańsk", "Częstochowa"}, "Zażółć"},
+        {65001, "NAZWA", {"Zoë", "Жук", "中文", "Ærø"}, "日本"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.CodePage);
+        TTempDir dir;
+        const std::string path = dir / "t.dbf";
+        WriteUnmarked(path, c.CodePage, c.Name, c.Values);
+        ASSERT_EQ(ReadBytes(path)[29], '\0');
+        ASSERT_FALSE(std::filesystem::exists(dir / "t.cpg"));
+        {
+            TOpenTable t(path);
+            EXPECT_EQ(t.Driver.CodePage(), c.CodePage);
+            EXPECT_EQ(t.Fields[0].Name, c.Name);
+            for (size_t i = 0; i < c.Values.size(); ++i)
+                EXPECT_EQ(t.Get(static_cast<uint32_t>(i), 0).Text, c.Values[i]);
+            EXPECT_TRUE(t.Driver.CanModify()) << t.Driver.ReadOnlyReason();
+            // An edit is written in the page the table was read in.
+            t.Driver.Post(1, {Text(c.Edited), TValue::OfInt(7)});
+            EXPECT_EQ(t.Get(1, 0).Text, c.Edited);
+            EXPECT_EQ(t.Get(0, 0).Text, c.Values[0]);
+        }
+        TCodePage cp(c.CodePage);
+        std::string stored;
+        ASSERT_TRUE(cp.FromUtf8(c.Edited, stored));
+        EXPECT_NE(ReadBytes(path).find(stored), std::string::npos);
+        TOpenTable again(path);
+        EXPECT_EQ(again.Driver.CodePage(), c.CodePage);
+        EXPECT_EQ(again.Get(1, 0).Text, c.Edited);
+    }
+    // ASCII alone gives the ANSI page, as before.
+    TTempDir dir;
+    WriteUnmarked(dir / "a.dbf", 1252, "NAME", {"plain", "text"});
+    EXPECT_EQ(TOpenTable(dir / "a.dbf").Driver.CodePage(), 1252);
+}
+
+TEST(DbfCodePages, TheSampleReachesRecordsSpreadOverALargeTable) {
+    // Non-ASCII text only far from the first records: the first records
+    // alone would say ASCII (and Windows-1252).
+    TTempDir dir;
+    std::vector<std::string> values(6000, "plain ascii name");
+    for (size_t i = 3000; i < values.size(); i += 7)
+        values[i] = "Иванов Пётр Ильич";
+    WriteUnmarked(dir / "big.dbf", 866, "NAME", values);
+    TOpenTable t(dir / "big.dbf");
+    EXPECT_EQ(t.Driver.CodePage(), 866);
+    EXPECT_EQ(t.Get(3003 + 4, 0).Text, "Иванов Пётр Ильич");
+}
+
+TEST(DbfCodePages, PagesWithoutASystemConverter) {
+    const TCodePageCase cases[] = {
+        {737, 0x6A, "ΟΝΟΜΑ", "Καλημέρα κόσμε", ""},
+        {895, 0x68, "JMÉNO", "Příliš žluťoučký kůň", ""},
+        {620, 0x69, "MIASTO", "Zażółć gęślą jaźń Łódź", ""},
+        {10006, 0x98, "ΟΝΟΜΑ", "Καλημέρα κόσμε", ""},
+        {10007, 0x96, "ИМЯ", "Жук Ёж", ""},
+        {10029, 0x97, "JMÉNO", "Příliš žluťoučký kůň", ""},
+    };
+    for (const TCodePageCase& c : cases) {
+        SCOPED_TRACE(c.CodePage);
+        TTempDir dir;
+        const std::string path = dir / "cp.dbf";
+        TDbfWriter::Write(path, dvDBase4, {F(c.Name, 'C', 30), F("MEMO", 'M')},
+                          {{Text(c.Value), Text(c.Value)}}, c.CodePage);
+        EXPECT_EQ(static_cast<uint8_t>(ReadBytes(path)[29]), c.LanguageId);
+        TOpenTable t(path);
+        EXPECT_EQ(t.Driver.CodePage(), c.CodePage);
+        EXPECT_EQ(t.Fields[0].Name, c.Name);
+        EXPECT_EQ(t.Get(0, 0).Text, c.Value);
+        EXPECT_EQ(t.Get(0, 1).Text, c.Value);
+        const std::string edited = std::string(c.Value) + " " + c.Name;
+        t.Driver.Post(0, {Text(edited), Text(c.Name)});
+        std::string err = ErrorOf([&] { t.Driver.Post(0, {Text("中文"), Text("")}); });
+        EXPECT_NE(err.find("code page " + std::to_string(c.CodePage)), std::string::npos) << err;
+        TOpenTable again(path);
+        EXPECT_EQ(again.Get(0, 0).Text, edited);
+        EXPECT_EQ(again.Get(0, 1).Text, c.Name);
+    }
+}
+
+TEST(DbfCodePages, AForcedCodePageWinsOverEveryMark) {
+    TTempDir dir;
+    const std::string path = dir / "f.dbf";
+    // Text in 866 under a language byte that says 1251.
+    TDbfWriter w(path, dvDBase3, {F("NAME", 'C', 10)}, 866);
+    w.SetLanguageId(0xC9);
+    w.AddRecord({Text("Жук")});
+    w.Finish();
+    EXPECT_EQ(TOpenTable(path).Get(0, 0).Text, "†гЄ");
+    {
+        TDbfDriver d;
+        TFieldDefs fields;
+        TIndexDefs indexes;
+        d.SetForcedCodePage(866);
+        d.Open(path, fields, indexes);
+        EXPECT_EQ(d.CodePage(), 866);
+        TValue v;
+        d.GetValue(0, 0, v);
+        EXPECT_EQ(v.Text, "Жук");
+        d.Post(0, {Text("Ёж")});
+    }
+    EXPECT_NE(ReadBytes(path).find("\xF0\xA6"), std::string::npos) << "written in 866";
+    // The datasets carry the choice to the driver they open; a .cpg file
+    // gives way to it too.
+    WriteBytes(dir / "f.cpg", "1252");
+    TDbfTestDataSet ds(path);
+    ds.SetForcedCodePage(866);
+    ds.Open();
+    EXPECT_EQ(ds.Dbf().CodePage(), 866);
+    EXPECT_EQ(ds.Fields(0).AsString(), "Ёж");
+    EXPECT_THROW(ds.SetForcedCodePage(1251), EDatabaseError) << "not while open";
+    ds.Close();
+    ds.SetForcedCodePage(0);
+    ds.Open();
+    EXPECT_EQ(ds.Dbf().CodePage(), 1252);
+    ds.Close();
+    ds.SetForcedCodePage(12345);
+    std::string err = ErrorOf([&] { ds.Open(); });
+    EXPECT_NE(err.find("12345"), std::string::npos) << err;
+    EXPECT_NE(err.find("f.dbf"), std::string::npos) << err;
+    // An unknown language byte keeps a table read-only, unless the user
+    // says what its code page is.
+    std::filesystem::remove(dir / "f.cpg");
+    TDbfWriter u(dir / "u.dbf", dvDBase3, {F("NAME", 'C', 10)});
+    u.SetLanguageId(0xEE);
+    u.AddRecord({Text("Zoë")});
+    u.Finish();
+    TDbfDriver d;
+    TFieldDefs fields;
+    TIndexDefs indexes;
+    d.SetForcedCodePage(1252);
+    d.Open(dir / "u.dbf", fields, indexes);
+    EXPECT_TRUE(d.CanModify()) << d.ReadOnlyReason();
 }
 
 // ---- Records ----------------------------------------------------------------------

@@ -332,6 +332,56 @@ TEST(ParadoxDriver, CodePagesOfTheHeader) {
     }
 }
 
+TEST(ParadoxDriver, CodePagesWithoutASystemConverterAndHpRoman8) {
+    // HP Roman-8 (1051 in a header), and the DOS and Mac pages that only the
+    // program's own tables or the newer converter names convert.
+    struct TCase {
+        int CodePage;
+        std::string Text;
+        std::string Stored; // the first characters' bytes
+    };
+    const TCase cases[] = {{1051, "Café Müller", "Caf\xC5"},
+                           {737, "Καλημέρα", "\x89\x98\xA2"},
+                           {895, "Příliš žluťoučký", "P\xA9\xA1"},
+                           {620, "Zażółć", "Za\xA7"},
+                           {10006, "Καλημέρα", "\xBA\xE1\xEC"}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.CodePage);
+        TTableTestFolder dir;
+        std::string path = dir / "cp.db";
+        TParadoxWriter w(path, {{"Text", 'A', 30}, {"Memo", 'M', 1}}, 0, c.CodePage);
+        w.AddRecord({Txt(c.Text), Txt(c.Text + " in a memo")});
+        w.Finish();
+        EXPECT_NE(FileBytes(path).find(c.Stored), std::string::npos);
+        TPxTable t(path);
+        EXPECT_EQ(t.Driver.CodePage(), c.CodePage);
+        EXPECT_EQ(t.Text(0, 0), c.Text);
+        EXPECT_EQ(t.Text(0, 1), c.Text + " in a memo");
+        t.Driver.Post(0, {Txt(c.Text + "!"), Txt(c.Text)});
+        std::string err =
+            RaisedMessage([&] { t.Driver.Post(0, {Txt("\xE4\xB8\xAD"), Txt("")}); });
+        EXPECT_NE(err.find("code page " + std::to_string(c.CodePage)), std::string::npos) << err;
+        TPxTable again(path);
+        EXPECT_EQ(again.Text(0, 0), c.Text + "!");
+        EXPECT_EQ(again.Text(0, 1), c.Text);
+    }
+    // A code page the user chooses wins over the header's.
+    TTableTestFolder dir;
+    std::string path = dir / "forced.db";
+    TParadoxWriter w(path, {{"Text", 'A', 30}}, 0, 866);
+    w.AddRecord({Txt("\xD0\x96\xD1\x83\xD0\xBA")});
+    w.Finish();
+    TParadoxDriver d;
+    TFieldDefs fields;
+    TIndexDefs indexes;
+    d.SetForcedCodePage(1251);
+    d.Open(path, fields, indexes);
+    EXPECT_EQ(d.CodePage(), 1251);
+    TValue v;
+    d.GetValue(0, 0, v);
+    EXPECT_EQ(v.Text, "\xE2\x80\xA0\xD0\xB3\xD0\x84") << "the 866 bytes of Zhuk read as 1251";
+}
+
 TEST(ParadoxDriver, EmptyTablesOpenAndTakeRecords) {
     TTableTestFolder dir;
     std::string path = dir / "empty.db";
