@@ -4,11 +4,14 @@
 #include "data/TextUtils.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <uchardet/uchardet.h>
 #include <vector>
 
@@ -158,6 +161,31 @@ std::vector<int> Siblings(int cp) {
         return {};
     }
 }
+// What each byte of a single-byte code page is (see Classify); made once
+// a code page, as opening a converter costs more than the sample's walk.
+const std::array<uint8_t, 256>* KindsOf(int codePage) {
+    static std::mutex lock;
+    static std::map<int, std::array<uint8_t, 256>> made;
+    std::lock_guard<std::mutex> hold(lock);
+    auto found = made.find(codePage);
+    if (found != made.end()) return &found->second;
+    if (!TCodePage::SingleByte(codePage) || !TCodePage::Supported(codePage)) return nullptr;
+    std::array<uint8_t, 256> kind{};
+    for (int b = 0; b < 0x80; ++b)
+        kind[static_cast<size_t>(b)] = Classify(static_cast<char32_t>(b));
+    // The 128 high bytes in one conversion: each is one character (U+FFFD
+    // for a byte that names none).
+    TCodePage cp(codePage);
+    std::string high128(128, '\0'), utf8;
+    for (int b = 0; b < 128; ++b)
+        high128[static_cast<size_t>(b)] = static_cast<char>(0x80 + b);
+    cp.ToUtf8(high128, utf8);
+    size_t at = 0;
+    for (int b = 0x80; b < 0x100; ++b)
+        kind[static_cast<size_t>(b)] =
+            Classify(at < utf8.size() ? NextCodePoint(utf8, at) : 0xFFFD);
+    return &made.emplace(codePage, kind).first->second;
+}
 } // namespace
 
 void TCodePageDetector::Add(std::string_view text, bool cut) {
@@ -251,22 +279,9 @@ int TCodePageDetector::CodePageOfCharset(std::string_view name) {
 }
 
 long TCodePageDetector::Score(int codePage, const std::vector<TContext>& high) {
-    if (!TCodePage::SingleByte(codePage) || !TCodePage::Supported(codePage)) return LONG_MIN;
-    TCodePage cp(codePage);
-    uint8_t kind[256];
-    for (int b = 0; b < 0x80; ++b)
-        kind[b] = Classify(static_cast<char32_t>(b));
-    // The 128 high bytes in one conversion: each is one character (U+FFFD
-    // for a byte that names none).
-    std::string high128(128, '\0'), utf8;
-    for (int b = 0; b < 128; ++b)
-        high128[static_cast<size_t>(b)] = static_cast<char>(0x80 + b);
-    cp.ToUtf8(high128, utf8);
-    size_t at = 0;
-    for (int b = 0x80; b < 0x100; ++b) {
-        const char32_t c = at < utf8.size() ? NextCodePoint(utf8, at) : 0xFFFD;
-        kind[b] = Classify(c);
-    }
+    const std::array<uint8_t, 256>* kinds = KindsOf(codePage);
+    if (!kinds) return LONG_MIN;
+    const std::array<uint8_t, 256>& kind = *kinds;
     // Each non-ASCII byte in the light of its neighbours: a letter beside
     // letters of its own script counts most; a letter beside letters of
     // another script, or a small letter before a capital or a capital after

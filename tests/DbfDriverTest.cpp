@@ -492,7 +492,19 @@ TEST(DbfCodePages, PagesWithoutASystemConverter) {
         TOpenTable again(path);
         EXPECT_EQ(again.Get(0, 0).Text, edited);
         EXPECT_EQ(again.Get(0, 1).Text, c.Name);
+        // Single-byte pages: their text is read on the read-ahead's thread.
+        TDbfTestDataSet ds(path);
+        ds.Open();
+        EXPECT_TRUE(ds.ReadsConcurrently(0));
     }
+    // A multi-byte page that a user chooses is left to the walk.
+    TTempDir dir;
+    TDbfWriter::Write(dir / "j.dbf", dvDBase3, {F("NAME", 'C', 10)}, {{Text("日本")}}, 51932);
+    TDbfTestDataSet ds(dir / "j.dbf");
+    ds.SetForcedCodePage(51932);
+    ds.Open();
+    EXPECT_EQ(ds.Fields(0).AsString(), "日本");
+    EXPECT_FALSE(ds.ReadsConcurrently(0));
 }
 
 TEST(DbfCodePages, AForcedCodePageWinsOverEveryMark) {
