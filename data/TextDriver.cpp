@@ -1,6 +1,7 @@
 #include "data/TextDriver.h"
 
 #include "data/AtomicFile.h"
+#include "data/CodePageDetector.h"
 #include "data/DatabaseError.h"
 #include "data/TextSchemaFile.h"
 #include "data/TextUtils.h"
@@ -41,7 +42,8 @@ void CheckText(std::string_view s, bool& nul, bool& utf8) {
         const uint8_t c = p[i];
         if (c == 0) {
             nul = true;
-            return;
+            ++i;
+            continue;
         }
         if (c < 0x80) {
             ++i;
@@ -75,6 +77,85 @@ void CheckText(std::string_view s, bool& nul, bool& utf8) {
         }
         i += len;
     }
+}
+
+// What the start of a file shows it to be when it is clearly no text:
+// a known binary kind by its first bytes, or a first block in which more
+// than one byte in sixteen is NUL or a control character that text does
+// not hold (TAB, LF, VT, FF, CR, SUB and ESC it may). Empty otherwise: a
+// few NUL bytes in a text file are data.
+std::string NotText(std::string_view data) {
+    struct TMagic {
+        std::string_view Bytes;
+        const char* Kind;
+    };
+    static constexpr TMagic magics[] = {
+        {std::string_view("PK\x03\x04", 4),
+         "a ZIP archive (a workbook or document of an office suite?)"},
+        {std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8),
+         "an OLE compound file (an Excel or Word file?)"},
+        {"%PDF-", "a PDF document"},
+        {"\x89PNG\r\n\x1A\n", "a PNG picture"},
+        {"\xFF\xD8\xFF", "a JPEG picture"},
+        {"GIF87a", "a GIF picture"},
+        {"GIF89a", "a GIF picture"},
+        {"\x1F\x8B", "a gzip-compressed file"},
+        {"7z\xBC\xAF\x27\x1C", "a 7-Zip archive"},
+        {"Rar!\x1A\x07", "a RAR archive"},
+        {"\xFD\x37zXZ", "an xz-compressed file"},
+        {"\x28\xB5\x2F\xFD", "a zstd-compressed file"},
+        {"\x7F\x45LF", "a program (ELF)"},
+        {std::string_view("SQLite format 3\0", 16), "an SQLite database"},
+    };
+    for (const TMagic& m : magics)
+        if (data.substr(0, m.Bytes.size()) == m.Bytes)
+            return std::string("it is ") + m.Kind + ", not a text file";
+    const std::string_view head = data.substr(0, 64 * 1024);
+    size_t odd = 0;
+    for (unsigned char c : head)
+        odd += c < 0x20 && c != '\t' && c != '\n' && c != '\v' && c != '\f' && c != '\r' &&
+               c != 0x1A && c != 0x1B;
+    if (odd * 16 > head.size())
+        return "it is not a text file: " + std::to_string(odd) + " of its first " +
+               std::to_string(head.size()) + " bytes are NUL bytes or control characters";
+    return std::string();
+}
+
+// A UTF-16 file without a byte-order mark, by its first block: text that
+// is mostly ASCII has a zero in every other byte.
+int Utf16WithoutBom(std::string_view data) {
+    const std::string_view head = data.substr(0, 4096 & ~size_t{1});
+    const size_t pairs = head.size() / 2;
+    if (pairs < 2 || data.size() % 2) return 0;
+    size_t zeroEven = 0, zeroOdd = 0;
+    for (size_t i = 0; i + 1 < head.size(); i += 2) {
+        zeroEven += head[i] == '\0';
+        zeroOdd += head[i + 1] == '\0';
+    }
+    if (zeroOdd * 4 >= pairs * 3 && zeroEven * 16 < pairs) return 1;  // little-endian
+    if (zeroEven * 4 >= pairs * 3 && zeroOdd * 16 < pairs) return -1; // big-endian
+    return 0;
+}
+
+// The code page of text that names none: its first 64 KB and fifteen
+// blocks spread over the rest.
+int DetectCodePage(std::string_view data) {
+    TCodePageDetector detector;
+    constexpr size_t headSize = 64 * 1024, blockSize = 4096, blocks = 15;
+    detector.Add(data.substr(0, headSize), true);
+    if (data.size() > headSize + blockSize) {
+        const size_t rest = data.size() - headSize - blockSize;
+        for (size_t k = 1; k <= blocks; ++k)
+            detector.Add(data.substr(headSize + rest * k / blocks, blockSize), true);
+    }
+    return detector.Result(65001);
+}
+
+// A NUL byte of the text is shown as U+FFFD, the character that stands
+// for one that cannot be shown.
+void ShowNuls(std::string& text) {
+    for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at + 3))
+        text.replace(at, 1, "\xEF\xBF\xBD");
 }
 
 size_t CountChars(std::string_view s) {
@@ -216,10 +297,18 @@ struct TTextDriver::TState {
     // the open still hold; and whether a record has more fields.
     std::vector<TTextTypeGuess> Recheck;
     bool MoreFields = false;
+    bool HasNul = false;
+    // A fixed-width file without line breaks holds its records one after
+    // the other, each as wide as the schema's fields: they end at
+    // StrideEnd, where only line breaks may follow.
+    bool Stride = false;
+    uint64_t StrideEnd = 0;
+    bool ShortLast = false; // the last record is narrower than the others
 
     uint64_t RecordEnd(uint32_t rec, const TTextDriver& d) const {
         const char* p = Data.data();
         const size_t size = Data.size();
+        if (Stride) return rec + 1 < Starts.Size() ? Starts.At(rec + 1) : StrideEnd;
         if (d.fSchema && d.fSchema->Fixed)
             return AfterLineEnd(p, size, LineEndFrom(p, size, Starts.At(rec)));
         return SplitDelimited(p, size, Starts.At(rec), d.fFormat.Separator, d.fFormat.Quote,
@@ -236,13 +325,7 @@ std::unique_ptr<TTextDriver::TState> TTextDriver::Load(bool guessTypes) {
     if (fstat(s->Map.Descriptor(), &s->Stat) != 0) s->Stat = {};
     std::string_view view = s->Map.View();
     TEncoding encoding = enUtf8;
-    if (view.substr(0, 3) == "\xEF\xBB\xBF") {
-        s->Bom = view.substr(0, 3);
-        s->Data = view.substr(3);
-    } else if (view.substr(0, 2) == "\xFF\xFE" || view.substr(0, 2) == "\xFE\xFF") {
-        encoding = view[0] == '\xFF' ? enUtf16LE : enUtf16BE;
-        s->Bom = view.substr(0, 2);
-        std::string_view body = view.substr(2);
+    auto fromUtf16 = [&](std::string_view body) {
         if (body.size() % 2) Fail("its UTF-16 text has an odd number of bytes");
         std::u16string u(body.size() / 2, u'\0');
         for (size_t i = 0; i < u.size(); ++i) {
@@ -251,22 +334,49 @@ std::unique_ptr<TTextDriver::TState> TTextDriver::Load(bool guessTypes) {
         }
         s->Converted = Utf16ToUtf8(u);
         s->Data = s->Converted;
+    };
+    if (view.substr(0, 3) == "\xEF\xBB\xBF") {
+        s->Bom = view.substr(0, 3);
+        s->Data = view.substr(3);
+    } else if (view.substr(0, 2) == "\xFF\xFE" || view.substr(0, 2) == "\xFE\xFF") {
+        encoding = view[0] == '\xFF' ? enUtf16LE : enUtf16BE;
+        s->Bom = view.substr(0, 2);
+        fromUtf16(view.substr(2));
+    } else if (const int utf16 = Utf16WithoutBom(view)) {
+        encoding = utf16 > 0 ? enUtf16LE : enUtf16BE;
+        fromUtf16(view);
     } else {
+        const std::string why = NotText(view);
+        if (!why.empty()) Fail(why);
         s->Data = view;
     }
     bool nul, utf8;
     CheckText(s->Data, nul, utf8);
-    if (nul) Fail("it holds NUL bytes, so it is not a text file");
+    s->HasNul = nul;
     if (guessTypes) {
+        // The code page: the user's, else the byte-order mark's, else the
+        // schema's CHARSET; without any, the text decides.
         int codePage = 65001;
-        if (encoding == enUtf8 && s->Bom.empty()) {
-            if (fSchema && fSchema->CharSet == TTextSchema::csNumber)
-                codePage = fSchema->CodePage;
-            else if (fSchema && fSchema->CharSet == TTextSchema::csOem)
+        if (encoding == enUtf8) {
+            const TTextSchema* sch = fSchema && fSchema->CharSetGiven ? &*fSchema : nullptr;
+            if (ForcedCodePage())
+                codePage = ForcedCodePage();
+            else if (!s->Bom.empty())
+                codePage = 65001;
+            else if (sch && sch->CharSet == TTextSchema::csNumber)
+                codePage = sch->CodePage;
+            else if (sch && sch->CharSet == TTextSchema::csOem)
                 codePage = 437;
+            else if (utf8)
+                codePage = 65001;
+            else if (sch)
+                codePage = 1252;
             else
-                codePage = utf8 ? 65001 : 1252;
+                codePage = DetectCodePage(s->Data);
         }
+        if (!TCodePage::Supported(codePage))
+            Fail("the code page chosen for it, " + std::to_string(codePage) +
+                 ", is not supported on this system");
         if (codePage != 65001) encoding = enSingleByte;
         fEncoding = encoding;
         fFormat.CodePage = codePage;
@@ -334,6 +444,7 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
                                        Unescape(std::string_view(d + rs, re - rs), '"', raw);
                                    TColumn c;
                                    fCodePage->ToUtf8(Trim(raw), c.Name);
+                                   if (s.HasNul) ShowNuls(c.Name);
                                    fColumns.push_back(std::move(c));
                                });
             if (fColumns.size() >= MaxColumns)
@@ -357,6 +468,43 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
             c.Width = f.Width;
             c.Offset = f.Offset;
             fColumns.push_back(std::move(c));
+        }
+    }
+
+    if (fixed && pos < size) {
+        // Without line breaks (but at the end) the records follow each other,
+        // each as wide as the fields reach.
+        const size_t eol = LineEndFrom(d, size, pos);
+        size_t tail = eol;
+        while (tail < size && IsLineEnd(d[tail]))
+            ++tail;
+        uint64_t width = 0;
+        for (const TColumn& c : fColumns)
+            width = std::max<uint64_t>(width, static_cast<uint64_t>(c.Offset) + c.Width);
+        const bool single = fEncoding == enSingleByte;
+        auto advance = [&](size_t from) {
+            if (single) return static_cast<size_t>(std::min<uint64_t>(from + width, eol));
+            size_t p = from;
+            for (uint64_t chars = width; p < eol && chars > 0; --chars)
+                do
+                    ++p;
+                while (p < eol && (static_cast<uint8_t>(d[p]) & 0xC0) == 0x80);
+            return p;
+        };
+        if (tail == size && width > 0 && advance(pos) < eol) {
+            s.Stride = true;
+            s.StrideEnd = eol;
+            size_t last = pos;
+            while (pos < eol) {
+                if (s.Starts.Size() >= UINT32_MAX - 2) Fail("it has more than 4294967293 records");
+                s.Starts.Push(pos);
+                last = pos;
+                pos = advance(pos);
+            }
+            const size_t lastChars =
+                single ? eol - last : CountChars(std::string_view(d + last, eol - last));
+            s.ShortLast = lastChars < width;
+            pos = size;
         }
     }
 
@@ -434,6 +582,9 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
 }
 
 std::string TTextDriver::ComputeReadOnlyReason() const {
+    if (fState && fState->ShortLast)
+        return "its last record is narrower than the schema's fields, so a new record would not "
+               "start where it should";
     if (!Writable(fPath)) return "the file is read-only";
     if (!Writable(FolderOf(fPath))) return "its folder is read-only";
     return std::string();
@@ -513,7 +664,8 @@ void TTextDriver::SplitRecord(uint32_t fileRec) {
     const size_t size = fState->Data.size();
     const uint64_t start = fState->Starts.At(fileRec);
     if (fSchema && fSchema->Fixed) {
-        const uint64_t eol = LineEndFrom(d, size, start);
+        const uint64_t eol =
+            fState->Stride ? fState->RecordEnd(fileRec, *this) : LineEndFrom(d, size, start);
         // Offsets and widths count characters: bytes in single-byte text.
         auto advance = [&](uint64_t from, uint64_t chars) {
             if (fEncoding == enSingleByte) return std::min<uint64_t>(from + chars, eol);
@@ -567,6 +719,12 @@ void TTextDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
         fCodePage->ToUtf8(raw, fText);
         text = fText;
     }
+    if (fState->HasNul && text.find('\0') != std::string_view::npos) {
+        std::string shown(text);
+        ShowNuls(shown);
+        fText = std::move(shown);
+        text = fText;
+    }
     if (c.Type == ftString || !TTextTypeGuess::Parse(text, c.Type, out)) out.SetText(text);
 }
 
@@ -588,6 +746,7 @@ void TTextDriver::Refresh() {
                            std::string raw, name;
                            Unescape(std::string_view(d + rs, re - rs), fFormat.Quote, raw);
                            fCodePage->ToUtf8(Trim(raw), name);
+                           if (fresh->HasNul) ShowNuls(name);
                            now.push_back(name);
                        });
         bool same = now.size() <= names.size();
@@ -732,7 +891,7 @@ void TTextDriver::Rewrite(const std::vector<int64_t>& order, const std::vector<u
             const bool last = i + 1 == order.size();
             if (order[i] < 0) {
                 emit(added);
-                if (!last || fFormat.FinalLineEnd) emit(fFormat.LineEnd);
+                if (!s.Stride && (!last || fFormat.FinalLineEnd)) emit(fFormat.LineEnd);
                 continue;
             }
             const uint32_t r = static_cast<uint32_t>(order[i]);
@@ -740,8 +899,10 @@ void TTextDriver::Rewrite(const std::vector<int64_t>& order, const std::vector<u
             const uint64_t end = s.RecordEnd(r, *this);
             emit(std::string_view(d + start, end - start));
             const bool ended = end > start && IsLineEnd(d[end - 1]);
-            if (!ended && (!last || fFormat.FinalLineEnd)) emit(fFormat.LineEnd);
+            if (!s.Stride && !ended && (!last || fFormat.FinalLineEnd)) emit(fFormat.LineEnd);
         }
+        // Records without line breaks keep the file's line breaks at its end.
+        if (s.Stride) emit(s.Data.substr(s.StrideEnd));
         if (utf16) {
             std::u16string u = Utf8ToUtf16(buffer);
             std::string bytes;
@@ -786,6 +947,14 @@ uint32_t TTextDriver::Post(int64_t rec, const std::vector<TValue>& values) {
         if (fileRec == NoRecord) NoSuchRecord(rec + 1);
     } else if (fSlots.Count() >= UINT32_MAX - 2) {
         TableFull();
+    }
+    if (!inserting && fState->HasNul) {
+        const uint64_t start = fState->Starts.At(fileRec);
+        const std::string_view raw =
+            fState->Data.substr(start, fState->RecordEnd(fileRec, *this) - start);
+        if (raw.find('\0') != std::string_view::npos)
+            throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
+                                 "\" holds NUL bytes, which a changed record would not keep");
     }
     std::string line;
     AppendRecord(line, values);

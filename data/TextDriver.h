@@ -23,9 +23,17 @@
 // enclosed in double quotes, with doubled quotes and line breaks inside.
 // Lines end in CR LF, LF or CR; empty lines are skipped. Field types are
 // guessed from every value (see TTextTypeGuess); string fields are as wide
-// as their longest value. Text is UTF-8 when the file starts with its
-// byte-order mark or is valid UTF-8, UTF-16 with a UTF-16 byte-order mark,
-// and Windows-1252 otherwise (the ANSI code page the tables come from).
+// as their longest value. The code page: the one the user forces
+// (SetForcedCodePage), else UTF-8 after a UTF-8 byte-order mark, UTF-16
+// after a UTF-16 one (or without one when every other byte of the first
+// block is zero), else the schema's CHARSET, else UTF-8 when the text is
+// valid UTF-8, else what its bytes show (TCodePageDetector).
+//
+// A file that is clearly no text (a known binary kind, or NUL and control
+// bytes throughout its first block) is refused; a few NUL bytes are data,
+// shown as U+FFFD, and a record holding one cannot be changed (the NUL
+// would not survive). A FIXED file without line breaks holds its records
+// one after the other, each as wide as the fields reach.
 //
 // Opening maps the file and makes one pass over it, which checks every
 // value's type and notes where each record starts (4 bytes a record, 8 in

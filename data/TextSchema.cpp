@@ -126,6 +126,7 @@ TTextSchema TTextSchema::Parse(std::string_view text, const std::string& path) {
             else
                 fail("FILETYPE is " + std::string(v) + ", not VARYING or FIXED");
         } else if (SameText(key, "CHARSET")) {
+            s.CharSetGiven = true;
             std::string_view v = Trim(value);
             int number;
             if (SameText(v, "ANSI") || SameText(v, "ANSIINTL") || SameText(v, "WINDOWS"))

@@ -35,7 +35,8 @@ struct TTextSchema {
     char Delimiter = '"'; // 0 for none
     char Separator = ',';
     TCharSet CharSet = csAnsi;
-    int CodePage = 0; // when CharSet is csNumber
+    int CodePage = 0;          // when CharSet is csNumber
+    bool CharSetGiven = false; // the file has a CHARSET line
     std::vector<TTextSchemaField> Fields;
 
     // Raises EDatabaseError naming the file and the line of the first fault.

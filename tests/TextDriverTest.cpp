@@ -1,6 +1,7 @@
 #include "TableFileTestSupport.h"
 
 #include "data/AtomicFile.h"
+#include "data/CodePage.h"
 #include "data/DatabaseError.h"
 #include "data/DelimitedTableWriter.h"
 #include "data/TextDriver.h"
@@ -213,6 +214,264 @@ TEST(TextDriver, TextEncodings) {
         EXPECT_EQ(FileBytes(dir / "cp.txt"), "\"" + c.Raw + "!\"\r\n");
         std::string err = RaisedMessage([&] { t.Driver.Post(0, {Txt("\xE4\xB8\xAD")}); });
         EXPECT_NE(err.find("code page " + std::to_string(c.CodePage)), std::string::npos) << err;
+    }
+}
+
+namespace {
+// A CSV file in a code page, without anything that names it.
+std::string WriteInPage(const TTableTestFolder& dir, const std::string& name, int codePage,
+                        const std::vector<std::string>& names,
+                        const std::vector<std::vector<std::string>>& rows) {
+    TDelimitedFormat format;
+    format.CodePage = codePage;
+    std::vector<std::vector<TValue>> values;
+    for (const auto& row : rows) {
+        values.emplace_back();
+        for (const std::string& v : row)
+            values.back().push_back(Txt(v));
+    }
+    TDelimitedTableWriter::Write(dir / name, names, values, format);
+    return dir / name;
+}
+
+std::string InPage(int codePage, const std::string& utf8) {
+    TCodePage cp(codePage);
+    std::string out;
+    EXPECT_TRUE(cp.FromUtf8(utf8, out));
+    return out;
+}
+
+// A driver opened with a code page the user chose.
+struct TForcedText {
+    TTextDriver Driver;
+    TFieldDefs Fields;
+    TIndexDefs Indexes;
+    TForcedText(const std::string& path, int codePage) {
+        Driver.SetForcedCodePage(codePage);
+        Driver.Open(path, Fields, Indexes);
+    }
+    std::string Text(uint32_t rec, int field) {
+        TValue v;
+        Driver.GetValue(rec, field, v);
+        return v.Text;
+    }
+};
+} // namespace
+
+TEST(TextDriver, TextWithoutAMarkIsReadInThePageItsBytesShow) {
+    TTableTestFolder dir;
+    struct TCase {
+        int CodePage;
+        std::vector<std::string> Names;
+        std::vector<std::vector<std::string>> Rows;
+        std::string Edited;
+    };
+    const TCase cases[] = {
+        {866,
+         {"Фамилия", "Город"},
+         {{"Иванов", "Москва"}, {"Петров", "Санкт-Петербург"}, {"Сидорова", "Новосибирск"}},
+         "Щукин"},
+        {1251,
+         {"Фамилия", "Город"},
+         {{"Иванов", "Москва"}, {"Петров", "Санкт-Петербург"}, {"Сидорова", "Новосибирск"}},
+         "Щукин"},
+        {850,
+         {"Name", "Stadt"},
+         {{"Jürgen Müller", "Köln"}, {"Søren Bjørn", "Århus"}, {"Größe", "Düsseldorf"}},
+         "Ærø"},
+        {932,
+         {"氏名", "住所"},
+         {{"山田太郎", "東京都新宿区"}, {"鈴木花子", "大阪府大阪市"}, {"佐藤一郎", "北海道札幌市"}},
+         "日本語"},
+        {950,
+         {"姓名", "地址"},
+         {{"王小明", "臺北市中正區"}, {"陳大文", "高雄市前金區"}, {"林美麗", "臺中市西屯區"}},
+         "繁體中文"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.CodePage);
+        const std::string path = WriteInPage(dir, "t.csv", c.CodePage, c.Names, c.Rows);
+        {
+            TTextTable t(path);
+            EXPECT_EQ(t.Driver.CodePage(), c.CodePage);
+            EXPECT_EQ(t.Fields[0].Name, c.Names[0]);
+            EXPECT_EQ(t.Fields[1].Name, c.Names[1]);
+            for (size_t r = 0; r < c.Rows.size(); ++r)
+                for (int f = 0; f < 2; ++f)
+                    EXPECT_EQ(t.Text(static_cast<uint32_t>(r), f),
+                              c.Rows[r][static_cast<size_t>(f)]);
+            t.Driver.Post(0, {Txt(c.Edited), Txt(c.Rows[0][1])});
+        }
+        EXPECT_NE(FileBytes(path).find(InPage(c.CodePage, c.Edited)), std::string::npos);
+        TTextTable again(path);
+        EXPECT_EQ(again.Driver.CodePage(), c.CodePage);
+        EXPECT_EQ(again.Text(0, 0), c.Edited);
+    }
+    // A schema without a CHARSET line leaves the choice to the bytes too;
+    // one with CHARSET = ANSI keeps the ANSI page.
+    const std::string cyrillic = InPage(866, "Иванов Пётр,Москва\r\nСидорова Анна,Новосибирск\r\n");
+    Put(dir, "s.txt", cyrillic);
+    Put(dir, "s.sch",
+        "[s]\nFILETYPE=VARYING\nSEPARATOR=,\nFIELD1=Name,CHAR,30,0,0\n"
+        "FIELD2=City,CHAR,30,0,0\n");
+    {
+        TTextTable t(dir / "s.txt");
+        EXPECT_EQ(t.Driver.CodePage(), 866);
+        EXPECT_EQ(t.Text(1, 1), "Новосибирск");
+    }
+    Put(dir, "s.sch",
+        "[s]\nFILETYPE=VARYING\nCHARSET=ANSI\nSEPARATOR=,\n"
+        "FIELD1=Name,CHAR,30,0,0\nFIELD2=City,CHAR,30,0,0\n");
+    EXPECT_EQ(TTextTable(dir / "s.txt").Driver.CodePage(), 1252);
+    // Beyond the first 64 KB the sample takes blocks spread over the file.
+    std::string big = "Name,City\r\n";
+    while (big.size() < 200000)
+        big += "plain,ascii\r\n";
+    for (int i = 0; i < 2000; ++i)
+        big += InPage(1251, "Сидорова Анна,Новосибирск\r\n");
+    TTextTable t(Put(dir, "big.csv", big));
+    EXPECT_EQ(t.Driver.CodePage(), 1251);
+    EXPECT_EQ(t.Text(t.Driver.RecordCount() - 1, 1), "Новосибирск");
+}
+
+TEST(TextDriver, ACodePageTheUserChoosesWinsOverEveryMark) {
+    TTableTestFolder dir;
+    const std::string path = WriteInPage(dir, "f.csv", 866, {"Name"}, {{"Жук"}, {"Ёж"}});
+    {
+        TForcedText t(path, 1251);
+        EXPECT_EQ(t.Driver.CodePage(), 1251);
+        EXPECT_EQ(t.Text(0, 0), "†гЄ");
+    }
+    // Over a schema's CHARSET, and an edit is written in the chosen page.
+    Put(dir, "s.txt", InPage(866, "\"Жук\"\r\n"));
+    Put(dir, "s.sch", "[s]\nFILETYPE=VARYING\nCHARSET=1251\nFIELD1=Name,CHAR,10,0,0\n");
+    {
+        TForcedText t(dir / "s.txt", 866);
+        EXPECT_EQ(t.Text(0, 0), "Жук");
+        t.Driver.Post(0, {Txt("Щука")});
+    }
+    EXPECT_EQ(FileBytes(dir / "s.txt"), InPage(866, "\"Щука\"\r\n"));
+    // Through a dataset; a page this system cannot convert is an error.
+    TFileTestDataSet<TTextDriver> ds(path);
+    ds.SetForcedCodePage(866);
+    ds.Open();
+    EXPECT_EQ(ds.FieldByName("Name").AsString(), "Жук");
+    ds.Close();
+    ds.SetForcedCodePage(4242);
+    std::string err = RaisedMessage([&] { ds.Open(); });
+    EXPECT_NE(err.find("4242"), std::string::npos) << err;
+    EXPECT_NE(err.find("f.csv"), std::string::npos) << err;
+}
+
+TEST(TextDriver, FixedFilesWithoutLineBreaksAreReadByTheRecordWidth) {
+    TTableTestFolder dir;
+    TTextSchema fixed;
+    fixed.TableName = "f";
+    fixed.Fixed = true;
+    fixed.CharSet = TTextSchema::csNumber;
+    fixed.CodePage = 65001;
+    fixed.Fields = {
+        {"Code", ftString, 4, 0, 0}, {"Qty", ftInteger, 5, 0, 4}, {"Name", ftString, 6, 0, 10}};
+    const std::vector<std::vector<TValue>> rows = {{Txt("A1"), Int(12), Txt("Zoë")},
+                                                   {Txt("B2"), Int(-3), Txt("Жук")},
+                                                   {Txt("C3"), TValue(), Txt("Ærø")}};
+    TDelimitedTableWriter::WriteWithSchema(dir / "f.txt", fixed, rows, "");
+    const std::string bytes = FileBytes(dir / "f.txt");
+    ASSERT_EQ(bytes.find_first_of("\r\n"), std::string::npos);
+    {
+        TTextTable t(dir / "f.txt");
+        ASSERT_EQ(t.Driver.RecordCount(), 3u);
+        EXPECT_EQ(t.Text(0, 2), "Zoë");
+        EXPECT_EQ(t.Get(1, 1), Int(-3));
+        EXPECT_EQ(t.Text(1, 2), "Жук") << "widths count characters in UTF-8";
+        EXPECT_TRUE(t.Get(2, 1).IsNull());
+        EXPECT_EQ(t.Text(2, 0), "C3");
+        // Edits keep the file without line breaks.
+        EXPECT_TRUE(t.Driver.CanModify()) << t.Driver.ReadOnlyReason();
+        t.Driver.Post(1, {Txt("B9"), Int(7), Txt("Ёж")});
+        t.Driver.Post(-1, {Txt("D4"), Int(1), Txt("end")});
+        t.Driver.Delete(0);
+        EXPECT_FALSE(t.Driver.RecordLive(0));
+        EXPECT_EQ(t.Text(1, 2), "Ёж");
+        EXPECT_EQ(t.Text(3, 0), "D4");
+    }
+    EXPECT_EQ(FileBytes(dir / "f.txt"), "B9      7 Ёж    C3        Ærø   D4      1 end   ");
+    EXPECT_EQ(TTextTable(dir / "f.txt").Driver.RecordCount(), 3u);
+    // Line breaks at the very end stay where they are.
+    PutFileBytes(dir / "f.txt", bytes + "\r\n");
+    {
+        TTextTable t(dir / "f.txt");
+        ASSERT_EQ(t.Driver.RecordCount(), 3u);
+        t.Driver.Post(0, {Txt("A1"), Int(12), Txt("Zoë")});
+    }
+    EXPECT_EQ(FileBytes(dir / "f.txt"), bytes + "\r\n");
+    // A last record narrower than the fields is read as far as it goes, and
+    // keeps the table from growing where a new record would not fit.
+    PutFileBytes(dir / "f.txt", bytes + "E5   ");
+    TTextTable t(dir / "f.txt");
+    ASSERT_EQ(t.Driver.RecordCount(), 4u);
+    EXPECT_EQ(t.Text(3, 0), "E5");
+    EXPECT_TRUE(t.Get(3, 2).IsNull());
+    EXPECT_FALSE(t.Driver.CanModify());
+    EXPECT_NE(t.Driver.ReadOnlyReason().find("narrower"), std::string::npos);
+}
+
+TEST(TextDriver, NulBytesAreDataAndClearlyBinaryFilesAreRefused) {
+    TTableTestFolder dir;
+    const std::string withNul =
+        std::string("Name,No\0te\r\nAnn,a\0b\r\nBob,plain\r\nCid,c\r\n", 39);
+    const std::string path = Put(dir, "nul.csv", withNul);
+    {
+        TTextTable t(path);
+        ASSERT_EQ(t.Driver.RecordCount(), 3u);
+        EXPECT_EQ(t.Fields[1].Name, "No\xEF\xBF\xBDte");
+        EXPECT_EQ(t.Text(0, 1), "a\xEF\xBF\xBD"
+                                "b")
+            << "a NUL is shown as U+FFFD";
+        EXPECT_EQ(t.Text(1, 1), "plain");
+        // The record holding it cannot be changed (its NUL would be lost);
+        // the others can, and the NUL stays in the file.
+        std::string err = RaisedMessage([&] { t.Driver.Post(0, {Txt("Ann"), Txt("x")}); });
+        EXPECT_NE(err.find("NUL"), std::string::npos) << err;
+        EXPECT_EQ(FileBytes(path), withNul);
+        t.Driver.Post(1, {Txt("Bob"), Txt("edited")});
+        t.Driver.Post(-1, {Txt("Dan"), Txt("new")});
+    }
+    EXPECT_EQ(FileBytes(path),
+              std::string("Name,No\0te\r\nAnn,a\0b\r\nBob,edited\r\nCid,c\r\nDan,new\r\n", 49));
+    // Known binary kinds and files full of control bytes are refused by name.
+    ExpectOpenError(dir, "sheet.csv", std::string("PK\x03\x04\x14\0\x06\0", 8) + "xl/workbook",
+                    "ZIP archive");
+    ExpectOpenError(dir, "doc.csv", "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n1 0 obj", "PDF document");
+    ExpectOpenError(dir, "old.csv", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\0\0", 10),
+                    "OLE compound file");
+    std::string dense;
+    for (int i = 0; i < 400; ++i)
+        dense += std::string("ab\0\x01\x02", 5);
+    ExpectOpenError(dir, "dense.csv", dense, "NUL bytes or control characters");
+}
+
+TEST(TextDriver, Utf16WithoutAByteOrderMark) {
+    TTableTestFolder dir;
+    const std::u16string text = u"Name,City\r\n\u00C6r\u00F8,\u4E2D\u6587\r\nBob,Oslo\r\n";
+    std::string le, be;
+    for (char16_t c : text) {
+        le += static_cast<char>(c & 0xFF);
+        le += static_cast<char>(c >> 8);
+        be += static_cast<char>(c >> 8);
+        be += static_cast<char>(c & 0xFF);
+    }
+    for (const std::string& bytes : {le, be}) {
+        const std::string path = Put(dir, "w.csv", bytes);
+        {
+            TTextTable t(path);
+            ASSERT_EQ(t.Driver.RecordCount(), 2u);
+            EXPECT_EQ(t.Fields[1].Name, "City");
+            EXPECT_EQ(t.Text(0, 0), "Ærø");
+            EXPECT_EQ(t.Text(0, 1), "中文");
+            t.Driver.Post(1, {Txt("Bob"), Txt("Oslo")});
+        }
+        EXPECT_EQ(FileBytes(path), bytes) << "written back in UTF-16, without a mark";
     }
 }
 
