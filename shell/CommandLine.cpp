@@ -1,5 +1,6 @@
 #include "shell/CommandLine.h"
 
+#include "data/CodePage.h"
 #include "data/TextUtils.h"
 #include "shell/SeparatorOption.h"
 
@@ -21,7 +22,25 @@ bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 // Whether a normalised option is one the program knows.
 bool KnownOption(const std::string& o) {
     return o == "-e" || o == "-export" || o == "-ado" || o == "-closeafter" ||
-           StartsWith(o, "-exporttype=") || StartsWith(o, "-separator=");
+           StartsWith(o, "-exporttype=") || StartsWith(o, "-separator=") ||
+           StartsWith(o, "-codepage=");
+}
+
+// The code page of a "-codepage=" value; false with the error when the value
+// names none that this system converts.
+bool CodePageOfOption(const std::string& value, int& codePage, std::string& error) {
+    if (value == "auto") {
+        codePage = 0;
+        return true;
+    }
+    const int number = TCodePage::NumberOfName(value);
+    if (number == 0 || !TCodePage::Supported(number)) {
+        error = "Unknown code page: " + value +
+                " (give a number such as 866 or 1251, a name such as cp850 or utf-8, or auto).";
+        return false;
+    }
+    codePage = number;
+    return true;
 }
 } // namespace
 
@@ -54,6 +73,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& params) {
                 cl.HasSeparator = true;
             else if (cl.Error.empty())
                 cl.Error = error;
+        } else if (StartsWith(o, "-codepage=") && o.size() > 10) {
+            std::string error;
+            if (!CodePageOfOption(TrimControls(o.substr(10)), cl.CodePage, error) &&
+                cl.Error.empty())
+                cl.Error = error;
         }
     }
     if (cl.Export) {
@@ -62,9 +86,16 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& params) {
     } else if (cl.Ado) {
         if (!cl.Positional.empty()) cl.TableName = cl.Positional[0];
     } else {
+        // The code page option is no part of a path given without quotes.
+        bool first = true;
         for (size_t i = 0; i < count; ++i) {
-            if (i) cl.TableName += ' ';
-            cl.TableName += params[i];
+            const std::string& p = params[i];
+            if (p.size() > 1 && (p[0] == '-' || p[0] == '/') &&
+                StartsWith("-" + LowerCase(p.substr(1)), "-codepage="))
+                continue;
+            if (!first) cl.TableName += ' ';
+            first = false;
+            cl.TableName += p;
         }
     }
     return cl;

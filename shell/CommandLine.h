@@ -12,6 +12,9 @@ struct TCommandLine {
     std::string FormatName;  // first non-empty "-exporttype=", upper case
     std::string Separator;   // last "-separator=" with a value: UTF-8, a code made a character
     bool HasSeparator = false;
+    // Last "-codepage=" with a value: the code page the table's text is
+    // read in whatever the table names; 0 leaves it to the table ("auto").
+    int CodePage = 0;
     std::string Error;                   // why a parameter cannot be taken; empty when all can
     std::vector<std::string> Positional; // the parameters that are not options
     std::string TableName;

@@ -46,7 +46,7 @@ TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std:
         bool saved = state.Settings.AlwaysTryADO;
         state.Settings.AlwaysTryADO = cl.Ado;
         try {
-            OpenDatabase(state, cl.TableName, openSink);
+            OpenDatabase(state, cl.TableName, openSink, TTableEngines::Default(), cl.CodePage);
         } catch (...) {
             state.Settings.AlwaysTryADO = saved;
             throw;

@@ -68,11 +68,17 @@ std::string ConnectedText(bool ado) {
     return ado ? "Connected via ADO" : "Connected via BDE";
 }
 
+// The code page a dataset of the table engines reads its table in.
+void ForceCodePage(TDataSet* ds, int codePage) {
+    if (auto* table = dynamic_cast<TDriverDataSet*>(ds)) table->SetForcedCodePage(codePage);
+}
+
 // The same file, closed and opened again as the dataset it is.
-void Reopen(TShellState& state, bool ado) {
+void Reopen(TShellState& state, bool ado, int codePage) {
     TDataSet& ds = *state.CurrentDataSet;
     try {
         ds.Close();
+        ForceCodePage(&ds, codePage);
         ds.Open();
     } catch (...) {
         state.EngineStatus.clear();
@@ -85,9 +91,10 @@ void Reopen(TShellState& state, bool ado) {
 // Opens the table in place of the one before, which is closed already.
 void OpenInPlace(TShellState& state, const std::string& path, const TTablePath& p, bool useADO,
                  std::string connection, std::string connectionError, TOpenReporter& reporter,
-                 TTableEngines& engines) {
+                 TTableEngines& engines, int codePage) {
     if (!useADO) {
         Install(state, engines.CreateTable(p.Dir, p.Name), "BDE connect...");
+        ForceCodePage(state.CurrentDataSet.get(), codePage);
         try {
             state.CurrentDataSet->Open();
         } catch (const std::exception& e) {
@@ -103,6 +110,7 @@ void OpenInPlace(TShellState& state, const std::string& path, const TTablePath& 
     }
     if (useADO) {
         Install(state, engines.CreateADOTable(p.Name, connection), "ADO connect...");
+        ForceCodePage(state.CurrentDataSet.get(), codePage);
         // Without a connection the table could only say that its string is
         // empty; the connection's own error says why.
         if (connection.empty() && !connectionError.empty())
@@ -117,11 +125,11 @@ void OpenInPlace(TShellState& state, const std::string& path, const TTablePath& 
 } // namespace
 
 void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& reporter,
-                  TTableEngines& engines) {
+                  TTableEngines& engines, int codePage) {
     if (path == state.CurrentFileName && state.CurrentDataSet) {
         const bool preferADO = state.Settings.AlwaysTryADO;
         const bool isADO = state.CurrentDataSet->ClassName().find("ADO") != std::string::npos;
-        if (preferADO == isADO) return Reopen(state, isADO);
+        if (preferADO == isADO) return Reopen(state, isADO, codePage);
     }
     TTablePath p = SplitTablePath(path);
     bool useADO = ChooseADO(p, state.BDELoaded, state.Settings.AlwaysTryADO);
@@ -134,7 +142,7 @@ void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& re
     state.EngineStatus.clear();
     try {
         OpenInPlace(state, path, p, useADO, std::move(connection), std::move(connectionError),
-                    reporter, engines);
+                    reporter, engines, codePage);
     } catch (...) {
         // No half-opened table stays behind.
         state.CloseCurrentDataSet();

@@ -41,8 +41,10 @@ public:
 // - opening the same file again fails: the error is raised, and the closed
 //   dataset stays current under its name.
 // The engine status is "Connected via ..." only while the table is open.
+// `codePage`: the code page the table's text is read in whatever the table
+// names (for the table engines' datasets); 0 lets the table decide.
 void OpenDatabase(TShellState& state, const std::string& path, TOpenReporter& reporter,
-                  TTableEngines& engines = TTableEngines::Default());
+                  TTableEngines& engines = TTableEngines::Default(), int codePage = 0);
 
 // The completed connection string for a table's directory, or empty when
 // the connection cannot be opened; `reason`, when given, then gets the

@@ -88,9 +88,9 @@ int main(int argc, char** argv) {
     TConsoleSink sink;
     int status = 0;
     if (params.empty()) {
-        std::fprintf(stderr,
-                     "usage: tabulx [-export|-e] [-ado] [-closeafter] [-exporttype=type] "
-                     "[-separator=text|#code] table-file [destination-file]\n");
+        std::fprintf(stderr, "usage: tabulx [-export|-e] [-ado] [-closeafter] [-exporttype=type] "
+                             "[-separator=text|#code] [-codepage=number|name|auto] table-file "
+                             "[destination-file]\n");
         status = 2;
     } else {
         const TCommandLine cl = ParseCommandLine(params);

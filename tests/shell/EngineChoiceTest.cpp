@@ -180,3 +180,32 @@ TEST(EngineChoice, TheConnectionsErrorReachesTheUser) {
     EXPECT_EQ(state.EngineStatus, "");
     EXPECT_TRUE(reports.Shown.empty());
 }
+
+TEST(EngineChoice, ACodePageReachesEitherEngineAndAReopen) {
+    fs::path dir = fs::temp_directory_path() / "tabulon-engine-codepage";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string table = (dir / "t.dbf").string();
+    TDbfWriter w(table, dvDBase3, {{"NAME", 'C', 10, 0}}, 866);
+    w.SetLanguageId(0xC9); // says 1251
+    w.AddRecord({TValue::OfText("Жук")});
+    w.Finish();
+    TNoReports reports;
+    for (bool ado : {false, true}) {
+        SCOPED_TRACE(ado);
+        TShellState state;
+        state.BDELoaded = true;
+        state.Settings.AlwaysTryADO = ado;
+        OpenDatabase(state, table, reports, TTableEngines::Default(), 866);
+        ASSERT_TRUE(state.CurrentDataSet && state.CurrentDataSet->Active());
+        state.CurrentDataSet->First();
+        EXPECT_EQ(state.CurrentDataSet->Fields(0).AsString(), "Жук");
+        // Opening the same file again with the table's own code page.
+        OpenDatabase(state, table, reports);
+        state.CurrentDataSet->First();
+        EXPECT_EQ(state.CurrentDataSet->Fields(0).AsString(), "†гЄ");
+        state.CloseCurrentDataSet();
+    }
+    EXPECT_TRUE(reports.Shown.empty());
+    fs::remove_all(dir);
+}

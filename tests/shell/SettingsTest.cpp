@@ -228,6 +228,24 @@ TEST(CommandLineParse, TableNameWithoutExport) {
     EXPECT_FALSE(ParseCommandLine(many).Export) << "a 21st parameter is never looked at";
 }
 
+TEST(CommandLineParse, CodePageOption) {
+    EXPECT_EQ(ParseCommandLine({"-codepage=866", "t.dbf"}).CodePage, 866);
+    EXPECT_EQ(ParseCommandLine({"/CodePage=CP1251", "t.dbf"}).CodePage, 1251);
+    EXPECT_EQ(ParseCommandLine({"-codepage=UTF-8"}).CodePage, 65001);
+    EXPECT_EQ(ParseCommandLine({"-codepage=866", "-codepage=auto"}).CodePage, 0);
+    EXPECT_EQ(ParseCommandLine({"-codepage=866", "-codepage="}).CodePage, 866) << "empty: ignored";
+    TCommandLine bad = ParseCommandLine({"-codepage=klingon", "t.dbf"});
+    EXPECT_EQ(bad.Error.rfind("Unknown code page: klingon (", 0), 0u) << bad.Error;
+    EXPECT_NE(ParseCommandLine({"-codepage=4242"}).Error, "") << "no converter";
+    // Not part of a table name given without quotes, and never a path.
+    EXPECT_EQ(ParseCommandLine({"/My", "-codepage=866", "Data/orders.db"}).TableName,
+              "/My Data/orders.db");
+    EXPECT_EQ(ParseCommandLine({"/codepage=866", "/t.dbf"}).TableName, "/t.dbf");
+    TCommandLine e = ParseCommandLine({"-e", "-codepage=437", "a.dbf", "a.txt"});
+    EXPECT_EQ(e.TableName, "a.dbf");
+    EXPECT_EQ(e.Destination, "a.txt");
+}
+
 TEST(CommandLineParse, FormatsAndTexts) {
     EXPECT_EQ(FormatTypeOfName("HTM"), 1);
     EXPECT_EQ(FormatTypeOfName("HTML"), 1);

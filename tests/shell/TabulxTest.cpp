@@ -176,6 +176,28 @@ TEST_F(TTabulxFixture, ErrorsTellTheTruth) {
     EXPECT_NE(nowhere.Err.find("no/such/dir"), std::string::npos) << nowhere.Err;
 }
 
+TEST_F(TTabulxFixture, ACodePageFromTheCommandLine) {
+    // Text in 866 under a language byte that says 1251.
+    TDbfWriter w(P("cp.dbf"), dvDBase3, {{"NAME", 'C', 10, 0}}, 866);
+    w.SetLanguageId(0xC9);
+    w.AddRecord({TValue::OfText("Жук")});
+    w.Finish();
+    TRun marked = Tabulx({"-export", P("cp.dbf"), P("marked.txt")});
+    EXPECT_EQ(marked.Status, 0) << marked.Err;
+    EXPECT_NE(Slurp(Dir / "marked.txt").find("†гЄ"), std::string::npos);
+    TRun forced = Tabulx({"-export", P("cp.dbf"), P("forced.txt"), "-CodePage=866"});
+    EXPECT_EQ(forced.Status, 0) << forced.Err;
+    EXPECT_EQ(Slurp(Dir / "forced.txt"), "NAME\r\nЖук\r\n");
+    TRun opened = Tabulx({"/codepage=cp866", P("cp.dbf")});
+    EXPECT_EQ(opened.Status, 0) << opened.Err;
+    EXPECT_EQ(opened.Out, P("cp.dbf") + ": 1 records\n");
+    TRun bad = Tabulx({"-export", P("cp.dbf"), P("bad.txt"), "-codepage=klingon"});
+    EXPECT_NE(bad.Status, 0);
+    EXPECT_EQ(bad.Err.rfind("tabulx: Errors in command line.\nUnknown code page: klingon (", 0), 0u)
+        << bad.Err;
+    EXPECT_FALSE(fs::exists(Dir / "bad.txt"));
+}
+
 TEST_F(TTabulxFixture, OpeningWithoutExportReportsTheTable) {
     TRun r = Tabulx({P("orders.dbf")});
     EXPECT_EQ(r.Status, 0) << r.Err;
