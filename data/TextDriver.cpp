@@ -342,7 +342,11 @@ std::unique_ptr<TTextDriver::TState> TTextDriver::Load(bool guessTypes) {
         encoding = view[0] == '\xFF' ? enUtf16LE : enUtf16BE;
         s->Bom = view.substr(0, 2);
         fromUtf16(view.substr(2));
-    } else if (const int utf16 = Utf16WithoutBom(view)) {
+    } else if (const int utf16 = guessTypes                ? Utf16WithoutBom(view)
+                                 : fEncoding == enUtf16LE ? 1
+                                 : fEncoding == enUtf16BE ? -1
+                                                          : 0) {
+        // (A re-read keeps what the open found.)
         encoding = utf16 > 0 ? enUtf16LE : enUtf16BE;
         fromUtf16(view);
     } else {

@@ -72,8 +72,31 @@ void WriteSeeds() {
             {{T("Zo\xC3\xAB"), TValue::OfInt(5), TValue::OfFloat(9.99), TValue::OfDateTime(day),
               TValue::OfBool(true), TValue::OfDateTime(0.5)},
              {T("x"), TValue(), TValue(), TValue(), TValue::OfBool(false), TValue()}});
-        TReaderFuzz::AddSeed(name, {TReaderFuzz::ReadFile(p), TReaderFuzz::ReadFile(tmp / "s.sch")});
+        TReaderFuzz::AddSeed(name,
+                             {TReaderFuzz::ReadFile(p), TReaderFuzz::ReadFile(tmp / "s.sch")});
     }
+    // A fixed-width file without line breaks, read by the record width.
+    {
+        const std::filesystem::path p = tmp / "s.txt";
+        TDelimitedTableWriter::WriteWithSchema(
+            p.string(), fixed,
+            {{T("Zo\xC3\xAB"), TValue::OfInt(5), TValue::OfFloat(9.99), TValue::OfDateTime(day),
+              TValue::OfBool(true), TValue::OfDateTime(0.5)},
+             {T("x"), TValue(), TValue(), TValue(), TValue::OfBool(false), TValue()}},
+            "");
+        TReaderFuzz::AddSeed("fixed-unbroken",
+                             {TReaderFuzz::ReadFile(p), TReaderFuzz::ReadFile(tmp / "s.sch")});
+    }
+    // Text in a DOS code page that nothing names, and a NUL inside a value.
+    TDelimitedFormat dos;
+    dos.CodePage = 866;
+    const std::filesystem::path p = tmp / "s.csv";
+    TDelimitedTableWriter::Write(p.string(), {"\xD0\x98\xD0\xBC\xD1\x8F", "Qty"},
+                                 {{T("\xD0\x96\xD1\x83\xD0\xBA"), TValue::OfInt(1)},
+                                  {T("\xD0\x81\xD0\xB6"), TValue::OfInt(2)}},
+                                 dos);
+    TReaderFuzz::AddSeed("dos", {TReaderFuzz::ReadFile(p)});
+    TReaderFuzz::AddSeed("nul", {std::string("Name,Note\r\nAnn,a\0b\r\nBob,c\r\n", 27)});
 }
 } // namespace
 
