@@ -495,7 +495,8 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
                 while (p < eol && (static_cast<uint8_t>(d[p]) & 0xC0) == 0x80);
             return p;
         };
-        if (tail == size && width > 0 && advance(pos) < eol) {
+        // (A re-read keeps the way the open found, also for one record.)
+        if (tail == size && width > 0 && (advance(pos) < eol || (!guessTypes && fUnbroken))) {
             s.Stride = true;
             s.StrideEnd = eol;
             size_t last = pos;
@@ -510,6 +511,7 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
             s.ShortLast = lastChars < width;
             pos = size;
         }
+        if (guessTypes) fUnbroken = s.Stride;
     }
 
     const char sep = fFormat.Separator;
@@ -648,6 +650,7 @@ void TTextDriver::Close() {
     fColumns.clear();
     fFormat = TDelimitedFormat();
     fEncoding = enUtf8;
+    fUnbroken = false;
     fCodePage.reset();
     fReadOnlyReason.clear();
     fSlots.Reset(0);

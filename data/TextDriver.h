@@ -99,6 +99,7 @@ private:
     std::vector<TColumn> fColumns;
     TDelimitedFormat fFormat;
     TEncoding fEncoding = enUtf8;
+    bool fUnbroken = false; // a FIXED file without line breaks
     std::unique_ptr<TCodePage> fCodePage;
     TRecordSlots fSlots;
     // The record split last, its fields' spans.

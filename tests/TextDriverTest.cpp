@@ -396,7 +396,15 @@ TEST(TextDriver, FixedFilesWithoutLineBreaksAreReadByTheRecordWidth) {
         EXPECT_EQ(t.Text(3, 0), "D4");
     }
     EXPECT_EQ(FileBytes(dir / "f.txt"), "B9      7 Ёж    C3        Ærø   D4      1 end   ");
-    EXPECT_EQ(TTextTable(dir / "f.txt").Driver.RecordCount(), 3u);
+    {
+        // Down to one record and up again, still without line breaks.
+        TTextTable t(dir / "f.txt");
+        EXPECT_EQ(t.Driver.RecordCount(), 3u);
+        t.Driver.Delete(0);
+        t.Driver.Delete(1);
+        t.Driver.Post(-1, {Txt("E5"), Int(5), Txt("five")});
+    }
+    EXPECT_EQ(FileBytes(dir / "f.txt"), "D4      1 end   E5      5 five  ");
     // Line breaks at the very end stay where they are.
     PutFileBytes(dir / "f.txt", bytes + "\r\n");
     {
