@@ -96,6 +96,12 @@ bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view
         src += skip;
         srcLeft -= skip;
     }
+    // The converters that compose accents (1255, 1258) hold the last
+    // character back until they are told the text ends.
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    out.append(buffer, static_cast<size_t>(dst - buffer));
     return clean;
 }
 
