@@ -194,9 +194,9 @@ void TCodePageDetector::Add(std::string_view text, bool cut) {
         text = text.substr(0, MaxSample - fSample.size());
         cut = true;
     }
-    fCutPieces += cut;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const size_t n = text.size();
+    const size_t highBefore = fHigh;
     size_t i = 0;
     if (cut) // the tail of a character that the piece's start cut
         for (; i < n && i < 3 && (p[i] & 0xC0) == 0x80; ++i)
@@ -245,6 +245,10 @@ void TCodePageDetector::Add(std::string_view text, bool cut) {
         fHigh += len - 1;
         i += len;
     }
+    // Only pieces with a byte outside ASCII tell code pages apart; the
+    // others would only cost the detector time.
+    if (fHigh == highBefore) return;
+    fCutPieces += cut;
     if (!fSample.empty()) fSample += '\n';
     fSample.append(text);
 }

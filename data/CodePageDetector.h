@@ -15,7 +15,8 @@
 // box-drawing, control or punctuation characters between letters, wins.
 class TCodePageDetector {
 public:
-    // The sample is held up to this many bytes; the rest is not looked at.
+    // The pieces with a byte outside ASCII are held up to this many bytes;
+    // the rest is not looked at.
     static constexpr size_t MaxSample = 256 * 1024;
 
     // One piece of text: a value, a line, a block of a file. `cut`: the
