@@ -31,6 +31,11 @@ packages=(
   # window-system tests and the gallery's screenshots (scripts/gallery.sh)
   xvfb xauth xdotool imagemagick
   time
+  # installing and packaging: the icon's sizes, the checks of the desktop
+  # entry and the manual page, the file types in a scratch MIME database
+  # (gio through xdg-mime), the Debian package (dpkg-shlibdeps) and lintian
+  librsvg2-bin desktop-file-utils mandoc shared-mime-info libglib2.0-bin xdg-utils
+  dpkg-dev lintian
 )
 
 missing=()
