@@ -33,9 +33,10 @@ packages=(
   time
   # installing and packaging: the icon's sizes, the checks of the desktop
   # entry and the manual page, the file types in a scratch MIME database
-  # (gio through xdg-mime), the Debian package (dpkg-shlibdeps) and lintian
+  # (gio through xdg-mime), the manual page shown by man, the Debian package
+  # (dpkg-shlibdeps), its checks (file, lintian)
   librsvg2-bin desktop-file-utils mandoc shared-mime-info libglib2.0-bin xdg-utils
-  dpkg-dev lintian
+  man-db dpkg-dev file lintian
 )
 
 missing=()
