@@ -10,8 +10,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Tabulon opens one database table file at a time: dBase (.dbf, with its memo
 files and indexes), Paradox (.db) or delimited text (.txt, .csv, .asc, .tab).
 It shows the table in a data grid and exports it to delimited text, HTML, XML,
-RTF or an XLS worksheet, from its window or unattended from the command line
-(tabulx).")
+RTF, an XLS worksheet or an XLSX workbook, from its window or unattended from
+the command line (tabulx).")
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
