@@ -32,6 +32,12 @@ packages=(
   # window-system tests and the gallery's screenshots (scripts/gallery.sh)
   xvfb xauth xdotool imagemagick
   time
+  # installing and packaging: the icon's sizes, the checks of the desktop
+  # entry and the manual page, the file types in a scratch MIME database
+  # (gio through xdg-mime), the manual page shown by man, the Debian package
+  # (dpkg-shlibdeps), its checks (file, lintian)
+  librsvg2-bin desktop-file-utils mandoc shared-mime-info libglib2.0-bin xdg-utils
+  man-db dpkg-dev file lintian
 )
 
 missing=()

@@ -6,12 +6,16 @@
 #include "data/FileIdentity.h"
 #include "data/ODBCUtils.h"
 #include "data/SignalCleanup.h"
+#include "shell/InfoRequest.h"
 #include "shell/ProcessCommandLine.h"
+#include "shell/ProgramFiles.h"
 #include "shell/Settings.h"
 
 #include <QCoreApplication>
 #include <QSettings>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -66,6 +70,17 @@ int main(int argc, char** argv) {
     // An interrupted export leaves no temporary behind.
     TSignalCleanup::Install();
     InitializeBDE();
+    // --help and --version answer before the settings are read or written.
+    if (const TInfoRequest info = InfoRequestOf(std::vector<std::string>(argv + 1, argv + argc));
+        info != irNone) {
+        std::unique_ptr<QSettings> store(CreateSettingsStore());
+        const std::string text = info == irHelp ? HelpText(TProgramFiles::OfRunningProgram(),
+                                                           store->fileName().toStdString())
+                                                : VersionText();
+        if (std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return 0;
+        std::fprintf(stderr, "tabulx: cannot write to standard output: %s\n", std::strerror(errno));
+        return 1;
+    }
     try {
         InitODBC();
     } catch (const std::exception&) {
