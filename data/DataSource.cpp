@@ -62,6 +62,8 @@ void TDataSource::NotifyDataEvent(TDataEvent event, intptr_t info) {
     case deLayoutChange:
         if (OnDataChange) OnDataChange(*this, nullptr);
         break;
+    case deUpdateRecord:
+        break;
     }
 }
 
@@ -111,6 +113,9 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
         break;
     case deLayoutChange:
         if (fActive) LayoutChanged();
+        break;
+    case deUpdateRecord:
+        if (fActive) UpdateData();
         break;
     }
 }

@@ -51,3 +51,10 @@ bool TBookmarkList::CurrentRowSelected() const {
     Find(fDataSet->Bookmark(), found);
     return found;
 }
+
+bool TBookmarkList::Contains(const std::string& bookmark) const {
+    if (!fDataSet || fItems.empty()) return false;
+    bool found;
+    Find(bookmark, found);
+    return found;
+}

@@ -16,6 +16,7 @@ public:
     // Marks the current record (or unmarks it with selected false).
     void SetCurrentRowSelected(bool selected);
     bool CurrentRowSelected() const;
+    bool Contains(const std::string& bookmark) const;
     // Adds a bookmark in record order; an invalid or repeated one is ignored.
     void Add(const std::string& bookmark);
     void Clear() { fItems.clear(); }

@@ -84,6 +84,14 @@ TColumn& TTableView::AddColumn(TField& field) {
     return column;
 }
 
+void TTableView::MoveColumn(int from, int to) {
+    const int n = ColumnCount();
+    if (from < 0 || from >= n || to < 0 || to >= n || from == to) return;
+    auto column = std::move(fColumns[static_cast<size_t>(from)]);
+    fColumns.erase(fColumns.begin() + from);
+    fColumns.insert(fColumns.begin() + to, std::move(column));
+}
+
 void TTableView::ClearColumns() {
     fColumns.clear();
     fDefaultColumns = true;

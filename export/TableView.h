@@ -48,7 +48,8 @@ public:
 
     // The data source whose dataset the view shows; not owned.
     TDataSource* DataSource() const { return fDataSource; }
-    void SetDataSource(TDataSource* source);
+    // A view with links of its own (the grid) binds them too.
+    virtual void SetDataSource(TDataSource* source);
     TDataSet* DataSet() const { return fDataSource ? fDataSource->DataSet() : nullptr; }
 
     // Columns in display order.
@@ -59,6 +60,9 @@ public:
     // A column of this field of the view's dataset, also when another field
     // has the same name.
     TColumn& AddColumn(TField& field);
+    // Moves a column to another place. Default columns keep following the
+    // dataset: they are laid out anew when it opens again.
+    void MoveColumn(int from, int to);
     void ClearColumns();
     // One column per visible field of the dataset, every member unset.
     void BuildDefaultColumns();
