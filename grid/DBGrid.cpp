@@ -1003,11 +1003,7 @@ void TDBGrid::MouseMove(QMouseEvent& event) {
         return;
     }
     case gsColMoving: {
-        const TGridCoord c = MouseCoord(p.x(), std::min(p.y(), std::max(0, RowHeights(0) - 1)));
-        int target = c.X;
-        if (p.x() < 0) target = fFixedCols;
-        if (p.x() >= viewport()->width() || target < 0) target = fMoveTo;
-        target = std::max(target, std::max(fFixedCols, IndicatorOffset()));
+        const int target = MoveTargetAt(p);
         if (std::abs(p.x() - fMoveStart.x()) > 3) fMoved = true;
         if (target != fMoveTo) {
             fMoveTo = target;
@@ -1022,6 +1018,14 @@ void TDBGrid::MouseMove(QMouseEvent& event) {
         viewport()->setCursor(InSizingSpot(p.x(), p.y()) ? Qt::SplitHCursor : Qt::ArrowCursor);
 }
 
+int TDBGrid::MoveTargetAt(QPoint p) const {
+    const TGridCoord c = MouseCoord(p.x(), std::min(p.y(), std::max(0, RowHeights(0) - 1)));
+    int target = c.X;
+    if (p.x() < 0) target = fFixedCols;
+    if (p.x() >= viewport()->width() || target < 0) target = fMoveTo;
+    return std::max(target, std::max(fFixedCols, IndicatorOffset()));
+}
+
 void TDBGrid::MouseUp(QMouseEvent& event) {
     const QPoint p = event.position().toPoint();
     const TGridState state = fGridState;
@@ -1032,6 +1036,7 @@ void TDBGrid::MouseUp(QMouseEvent& event) {
         ColWidthsChanged();
         break;
     case gsColMoving:
+        if (std::abs(p.x() - fMoveStart.x()) > 3) fMoveTo = MoveTargetAt(p);
         if (fMoveTo != fMoveFrom && fMoveTo >= 0) {
             MoveColumnTo(fMoveFrom, fMoveTo);
         } else if (!fMoved) {

@@ -235,6 +235,7 @@ private:
     void ApplyScroll(int top);
     void UpdateEditorGeometry();
     void MoveColumnTo(int from, int to);
+    int MoveTargetAt(QPoint p) const;
     bool Confirm(const QString& question);
     void DrawMoveMark(QPainter& p);
     void DeleteRecord();

@@ -181,7 +181,15 @@ void TKXDBGrid::ApplyBorder() {
         fFlatBorderWidth = 0;
         if (fBorderStyle == bsSingle) b = Ctl3D() ? 2 : 1;
     }
-    setContentsMargins(b, b, b, b);
+    // The frame keeps the room (it sets the margins itself); the edges are
+    // painted over it by DrawBorder.
+    if (b > 0) {
+        setFrameStyle(QFrame::Box | QFrame::Plain);
+        setLineWidth(b);
+        setMidLineWidth(0);
+    } else {
+        setFrameStyle(QFrame::NoFrame);
+    }
     update();
 }
 
@@ -620,7 +628,10 @@ void TKXDBGrid::TitleBtnClick(int acol, TField* field) {
         return;
     }
     if (!field) return;
-    const bool shift = QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
+    // A click's Shift is the release's; a call from code asks the keyboard.
+    const bool shift = fReleaseModifiers
+                           ? (*fReleaseModifiers & Qt::ShiftModifier) != 0
+                           : (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) != 0;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         SortByField(field->FieldName(), shift);
@@ -969,7 +980,9 @@ void TKXDBGrid::MouseUp(QMouseEvent& event) {
         EndTracking();
         if (inside && LinkIsActive() && pressedIndex >= 0 && pressedIndex < ColumnCount() &&
             &Column(pressedIndex) == pressedColumn) {
+            fReleaseModifiers = event.modifiers();
             RunGuarded([&] { TitleBtnClick(pressedIndex, Column(pressedIndex).Field()); });
+            fReleaseModifiers.reset();
         }
     }
     if (fBoolClick && event.button() == Qt::LeftButton && CanToggleBoolean()) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -202,6 +203,7 @@ private:
     int fPressedCol = -1; // grid column
     const TColumn* fPressedColumn = nullptr;
     QPoint fPressPoint;
+    std::optional<Qt::KeyboardModifiers> fReleaseModifiers; // while a release clicks
 
     // Booleans and the editor
     bool fBoolClick = false;

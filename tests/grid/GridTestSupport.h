@@ -20,6 +20,7 @@
 #include <QTest>
 
 #include <fstream>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
