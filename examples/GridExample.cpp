@@ -244,6 +244,7 @@ int main(int argc, char** argv) {
             }
             if (record > 0) ds->SetRecNo(record);
             if (col >= 0) grid->SetSelectedIndex(col);
+            if (select > 0) grid->SetOptions(grid->Options() | dgMultiSelect);
             for (int i = 0; i < select; ++i) {
                 grid->SelectedRows().SetCurrentRowSelected(true);
                 if (i + 1 < select) ds->Next();

@@ -4,7 +4,7 @@
 #include <QScreen>
 
 TGridHintWindow::TGridHintWindow(QWidget* owner)
-    : QLabel(owner, Qt::ToolTip | Qt::FramelessWindowHint) {
+    : QLabel(owner, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput) {
     setObjectName(QStringLiteral("GridHint"));
     setForegroundRole(QPalette::ToolTipText);
     setBackgroundRole(QPalette::ToolTipBase);
