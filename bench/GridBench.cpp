@@ -21,8 +21,12 @@
 #include "data/DataSource.h"
 #include "data/DbfWriter.h"
 #include "data/Table.h"
+#include "export/KXExport2RTF.h"
+#include "export/KXExport2Text.h"
+#include "export/WindowlessTableView.h"
 #include "grid/KXDBGrid.h"
 #include "grid/MainWindowGrid.h"
+#include "grid/QtFontMetrics.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -36,6 +40,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <time.h>
 #include <utility>
@@ -239,6 +244,39 @@ int main(int argc, char** argv) {
                     "mapped: %.0f MB)\n",
                     rssBefore / 1024, rssScrolled / 1024,
                     static_cast<double>(std::filesystem::file_size(path)) / 1e6);
+        // The same export through the grid and through the window-less view
+        // (which the command line uses): the grid adds nothing per cell.
+        for (int format = 0; format < 2; ++format) {
+            double seconds[2] = {0, 0};
+            uint64_t bytes = 0;
+            for (int via = 0; via < 2; ++via) {
+                TWindowlessTableView plain;
+                plain.SetMetrics(&TQtFontMetrics::Instance());
+                plain.Bind(&source);
+                TTableView& view = via == 0 ? static_cast<TTableView&>(plain) : *grid;
+                std::unique_ptr<TKXExport> writer;
+                if (format == 0)
+                    writer = std::make_unique<TKXExport2Text>();
+                else
+                    writer = std::make_unique<TKXExport2RTF>();
+                writer->SetGrid(&view);
+                writer->BuildMappings();
+                const std::string out = folder + "/export.out";
+                start = TClock::now();
+                writer->ExportToFile(out);
+                seconds[via] = SecondsSince(start);
+                bytes = std::filesystem::file_size(out);
+                std::filesystem::remove(out);
+                plain.SetDataSource(nullptr);
+            }
+            const double copyOut = CopyBytes(folder + "/copy.bin", bytes);
+            std::filesystem::remove(folder + "/copy.bin");
+            std::printf("export %s of %.0f MB: %.2f s without a window, %.2f s through the grid "
+                        "(byte copy %.2f s)\n",
+                        format == 0 ? "text" : "RTF ", static_cast<double>(bytes) / 1e6, seconds[0],
+                        seconds[1], copyOut);
+        }
+
         grid->SetDataSource(nullptr);
         table.Close();
 

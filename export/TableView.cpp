@@ -2,6 +2,9 @@
 
 #include "data/DataSet.h"
 #include "data/TextUtils.h"
+#include "export/WindowlessTableView.h"
+
+#include <typeinfo>
 
 // Field names need not be unique: a column knows its field as the n-th of
 // those that answer to its name, as FindField matches names.
@@ -148,6 +151,10 @@ void TTableView::GetCellParams(TColumn& column, TDBGridCellParams& params, const
     }
     params.ImageKind = kind;
     if (OnGetCellParams) OnGetCellParams(*this, column, params);
+}
+
+bool TTableView::CellsFromColumns() const {
+    return typeid(*this) == typeid(TTableView) || typeid(*this) == typeid(TWindowlessTableView);
 }
 
 void TTableView::ReferenceRow(std::string& bookmark, int& distance) const {

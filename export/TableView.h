@@ -107,6 +107,10 @@ public:
     // read it (only a boolean's or a null is asked for).
     virtual void GetCellParams(TColumn& column, TDBGridCellParams& params,
                                const TValue* value = nullptr);
+    // Whether GetCellParams is this class's own, which gives every cell its
+    // column's font and colour; a view of another class may prepare cells in
+    // its own way and says so by leaving this false.
+    virtual bool CellsFromColumns() const;
     // Remembers the current record and what the view shows, and goes back.
     virtual void SavePosition();
     virtual void RestorePosition();

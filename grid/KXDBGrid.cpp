@@ -21,6 +21,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <typeinfo>
 
 namespace {
 // A rectangle as right and bottom exclusive edges, as the drawing rules
@@ -144,6 +145,10 @@ void TKXDBGrid::SetTitleButtons(bool v) {
     if (v == fTitleButtons) return;
     fTitleButtons = v;
     InvalidateTitles();
+}
+
+bool TKXDBGrid::CellsFromColumns() const {
+    return typeid(*this) == typeid(TKXDBGrid);
 }
 
 // ---- Border --------------------------------------------------------------------

@@ -102,6 +102,8 @@ public:
     void ChangeRowHeight(bool taller);
     int ExtraLines() const { return RowHeightLines(); }
     int BaseLineHeight() const { return fBaseLineHeight; }
+    // The grid prepares cells as every table view does (its subclasses may not).
+    bool CellsFromColumns() const override;
     void SavePosition() override;
     void RestorePosition() override;
     // Ends a title press (a window took the mouse away).
