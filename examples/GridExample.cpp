@@ -227,6 +227,9 @@ int main(int argc, char** argv) {
             OpenDatabase(state, table, reporter);
         });
     }
+    window.show();
+    grid->setFocus();
+    QApplication::processEvents();
     showStatus();
     TDataSet* ds = state.CurrentDataSet.get();
     if (ds && ds->Active()) {
@@ -251,8 +254,6 @@ int main(int argc, char** argv) {
             }
         });
     }
-    window.show();
-    grid->setFocus();
     if (!ready.empty()) {
         QTimer::singleShot(500, [&] {
             QFile f(ToQString(ready));
