@@ -39,6 +39,14 @@ TDBGrid::TDBGrid(QWidget* parent)
 }
 
 TDBGrid::~TDBGrid() {
+    // What the editor holds goes into the field, as when it loses the focus;
+    // then the editor goes, while its grid is still whole.
+    try {
+        UpdateData();
+    } catch (...) {
+    }
+    delete fEditor;
+    fEditor = nullptr;
     // No dataset event may reach a grid that is going.
     fDataLink->Detach();
     fDataLink->SetDataSource(nullptr);
@@ -48,6 +56,11 @@ TDBGrid::~TDBGrid() {
 
 void TDBGrid::SetDataSource(TDataSource* source) {
     if (source == DataSource()) return;
+    // What was typed stays with the dataset it was typed for.
+    try {
+        UpdateData();
+    } catch (...) {
+    }
     HideEditor();
     TTableView::SetDataSource(source);
     fDataLink->SetDataSource(source);
@@ -103,8 +116,7 @@ void TDBGrid::DataChanged() {
     UpdateRowCount();
     UpdateScrollBars();
     if (fEditor->isVisible() && !fEditor->isModified()) {
-        if (TField* f = SelectedField()) fEditor->setText(ToQString(f->EditText()));
-        fEditor->setModified(false);
+        RefreshEditorText();
     }
     UpdateEditorGeometry();
     viewport()->update();
@@ -115,8 +127,7 @@ void TDBGrid::Scrolled(int distance) {
     fRowCount = TitleOffset() + std::max(1, fDataLink->RecordCount());
     UpdateScrollBars();
     if (fEditor->isVisible()) {
-        if (TField* f = SelectedField()) fEditor->setText(ToQString(f->EditText()));
-        fEditor->setModified(false);
+        RefreshEditorText();
     }
     UpdateEditorGeometry();
     viewport()->update();
@@ -125,8 +136,7 @@ void TDBGrid::Scrolled(int distance) {
 void TDBGrid::RecordChanged(TField* field) {
     if (fEditor->isVisible() && !fInUpdateData && !fEditor->isModified() &&
         (!field || field == SelectedField())) {
-        if (TField* f = SelectedField()) fEditor->setText(ToQString(f->EditText()));
-        fEditor->setModified(false);
+        RefreshEditorText();
     }
     InvalidateRow(Row());
 }
@@ -135,11 +145,22 @@ void TDBGrid::EditingChanged() {
     TDataSet* ds = DataSet();
     // The edit ended (posted or cancelled): the editor shows the field again.
     if (fEditor->isVisible() && ds && ds->State() == dsBrowse && fEditor->isModified()) {
-        if (TField* f = SelectedField()) fEditor->setText(ToQString(f->EditText()));
-        fEditor->setModified(false);
+        RefreshEditorText();
     }
     if (IndicatorOffset()) InvalidateCol(0);
     InvalidateRow(Row());
+}
+
+void TDBGrid::RefreshEditorText() {
+    TField* f = SelectedField();
+    if (!f || !fEditor) return;
+    // Called from the dataset's notices: a field that cannot give its text
+    // leaves the editor as it is rather than fail the dataset's operation.
+    try {
+        fEditor->setText(ToQString(f->EditText()));
+        fEditor->setModified(false);
+    } catch (...) {
+    }
 }
 
 void TDBGrid::UpdateData() {

@@ -234,6 +234,7 @@ private:
     void OnHorizontalAction(int action);
     void ApplyScroll(int top);
     void UpdateEditorGeometry();
+    void RefreshEditorText();
     void MoveColumnTo(int from, int to);
     int MoveTargetAt(QPoint p) const;
     bool Confirm(const QString& question);

@@ -198,6 +198,20 @@ private slots:
         QCOMPARE(t.RecordCount(), 30);
     }
 
+    void aGridGoesWithItsEditorOpen() {
+        TMemTable t;
+        FillNames(t, 3);
+        auto w = std::make_unique<TGridWindow>(&t);
+        QTest::keyClicks(w->Grid, QStringLiteral("Typed"));
+        QVERIFY(w->Grid->InplaceEditor()->hasFocus());
+        // The editor loses the focus while the grid goes; what it held is
+        // in the field, and the table lives on.
+        w.reset();
+        QCOMPARE(t.State(), dsEdit);
+        QCOMPARE(t.FieldByName("NAME").AsString(), std::string("Typed"));
+        t.Cancel();
+    }
+
     void aFailedPostKeepsTheTypingAndTheFile() {
         QTemporaryDir dir;
         const std::string path = PathIn(dir, "items.dbf");
