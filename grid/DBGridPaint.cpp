@@ -103,6 +103,9 @@ void TDBGrid::Paint(QPainter& p) {
             fCanvas.Font = Font();
             fCanvas.Brush = Color();
             fCanvas.Pen = clWindowText;
+            // Without default drawing a cell shows what its hook draws on the
+            // grid's colour, not what the screen held before.
+            if (!fDefaultDrawing) p.fillRect(cell, ToQColor(Color()));
             try {
                 DrawCell(c, r, cell, state);
             } catch (...) {

@@ -317,6 +317,57 @@ private slots:
         QCOMPARE(g.SelectedRows().Count(), 0);
     }
 
+    void hooksDrawAndHearTheColumns() {
+        TMemTable t;
+        FillNames(t, 3);
+        TGridWindow w(&t);
+        TKXDBGrid& g = *w.Grid;
+        // A column hook draws after the default drawing, on every data cell.
+        int drawn = 0;
+        g.OnDrawColumnCell = [&](TDBGrid&, TGridCanvas& canvas, const QRect& r, int dataCol,
+                                 TColumn& column, unsigned state) {
+            ++drawn;
+            QCOMPARE(column.FieldName(), g.Column(dataCol).FieldName());
+            if (dataCol == 1 && !(state & gdSelected))
+                canvas.Painter->fillRect(r.adjusted(0, 0, -r.width() / 2, 0), QColor(0, 255, 0));
+        };
+        QImage shot = Render(g);
+        QCOMPARE(drawn, 2 * 3);
+        const QRect qty = g.CellRect(2, 2);
+        CHECK_PIXEL(shot, qty.left() + 1, qty.center().y(), RGBColor(0, 255, 0));
+        CHECK_PIXEL(shot, qty.right() - 1, qty.top() + 1, clWindow);
+        // Without default drawing only the hook paints a cell's content.
+        g.SetDefaultDrawing(false);
+        g.OnDrawColumnCell = nullptr;
+        shot = Render(g);
+        const QRect name = g.CellRect(1, 2);
+        bool ink = false;
+        for (int x = name.left(); x < name.left() + name.width(); ++x)
+            for (int y = name.top(); y < name.top() + name.height(); ++y)
+                ink = ink || qGray(shot.pixel(x, y)) < 100;
+        QVERIFY(!ink);
+        g.SetDefaultDrawing(true);
+        // A cell hook's colour is the cell's.
+        g.OnGetCellParams = [](TTableView&, TColumn& c, TDBGridCellParams& p) {
+            if (c.FieldName() == "QTY") p.Background = clYellow;
+        };
+        g.viewport()->update();
+        shot = Render(g);
+        CHECK_PIXEL(shot, qty.left() + 1, qty.center().y(), clYellow);
+        g.OnGetCellParams = nullptr;
+        // Entering and leaving columns.
+        std::vector<std::string> heard;
+        g.OnColExit = [&](TDBGrid& s) {
+            heard.push_back("exit " + s.SelectedField()->FieldName());
+        };
+        g.OnColEnter = [&](TDBGrid& s) {
+            heard.push_back("enter " + s.SelectedField()->FieldName());
+        };
+        Key(g, Qt::Key_Right);
+        Key(g, Qt::Key_Right); // no further column
+        QCOMPARE(heard, (std::vector<std::string>{"exit NAME", "enter QTY"}));
+    }
+
     void fixedColumnsStayWhileTheOthersScroll() {
         TMemTable t;
         for (int i = 0; i < 12; ++i)
