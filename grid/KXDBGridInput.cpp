@@ -181,20 +181,25 @@ void TKXDBGrid::SelectRange(int distance, bool disable) {
     TDataSet* ds = DataSet();
     if (!ds || distance == 0) return;
     if (!UpdateEditorData()) return;
-    SelectedRows().SetCurrentRowSelected(true);
+    // The marks are gathered and added at once: a range over a whole table
+    // costs a sort, not an insertion into the list per record.
+    std::vector<std::string> marks;
+    marks.push_back(ds->Bookmark());
     setUpdatesEnabled(false);
     if (disable) ds->DisableControls();
     try {
         const int step = distance > 0 ? 1 : -1;
         for (int i = 0; i != distance; i += step) {
             if (ds->MoveBy(step) == 0) break;
-            SelectedRows().SetCurrentRowSelected(true);
+            marks.push_back(ds->Bookmark());
         }
     } catch (...) {
+        SelectedRows().AddAll(std::move(marks));
         if (disable) ds->EnableControls();
         setUpdatesEnabled(true);
         throw;
     }
+    SelectedRows().AddAll(std::move(marks));
     if (disable) ds->EnableControls();
     setUpdatesEnabled(true);
     viewport()->update();

@@ -454,3 +454,16 @@ TEST(DataSetViews, APostTakesWhatTheViewsHoldFirst) {
     EXPECT_EQ(t.FieldByName("ID").AsInteger(), 1);
     EXPECT_THROW(t.UpdateRecord(), EDatabaseError); // not editing
 }
+
+TEST(DataSetViews, ASourceGivenAnotherOpenDataSetTellsItsViews) {
+    TMemTable a, b;
+    MakeNumberedTable(a, 2);
+    MakeNumberedTable(b, 3);
+    TDataSource source(&a);
+    TRecordingLink link;
+    link.SetDataSource(&source);
+    link.Events.clear();
+    source.SetDataSet(&b);
+    EXPECT_EQ(link.Events, (std::vector<std::string>{"inactive", "active"}));
+    EXPECT_EQ(link.DataSet(), &b);
+}

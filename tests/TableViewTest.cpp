@@ -273,3 +273,19 @@ TEST(BookmarkListTest, ContainsTellsMarkedRecords) {
     EXPECT_FALSE(list.Contains(t.BookmarkAt(3)));
     EXPECT_FALSE(TBookmarkList().Contains(t.BookmarkAt(2)));
 }
+
+TEST(BookmarkListTest, AddAllMergesInRecordOrder) {
+    TMemTable t;
+    t.FieldDefs().Add("A", ftInteger);
+    t.Open();
+    for (int i = 0; i < 100000; ++i) t.AppendRecord({TValue::OfInt(i)});
+    TBookmarkList list(&t);
+    list.Add(t.BookmarkAt(50));
+    std::vector<std::string> range;
+    for (int r = 100000; r >= 1; --r) range.push_back(t.BookmarkAt(r)); // backwards
+    range.push_back("bogus");
+    list.AddAll(range);
+    ASSERT_EQ(list.Count(), 100000);
+    for (int i = 0; i < list.Count(); i += 9973) EXPECT_EQ(list[i], t.BookmarkAt(i + 1));
+    EXPECT_TRUE(list.Contains(t.BookmarkAt(50)));
+}
