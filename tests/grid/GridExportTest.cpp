@@ -18,6 +18,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QStyle>
 #include <QStyleFactory>
 
 #include <filesystem>
@@ -109,7 +110,8 @@ private slots:
         if (!classicPalette) {
             // Colours other than the classic scheme's: both views resolve the
             // system colours by the one resolver when they write.
-            QPalette p = QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
+            const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+            QPalette p = fusion->standardPalette();
             p.setColor(QPalette::Base, QColor(250, 248, 240));
             p.setColor(QPalette::Button, QColor(210, 220, 230));
             QApplication::setPalette(p);
