@@ -76,6 +76,8 @@ void TDataSet::Close() {
         throw;
     }
     fState = dsInactive;
+    fDisplayPhysical = -1;
+    fDisplayRecNo = 0;
     fFilter.reset();
     fOrder.clear();
     fOrder.shrink_to_fit();
@@ -305,6 +307,22 @@ void TDataSet::SetRecNo(int recNo) {
     MoveTo(static_cast<uint32_t>(recNo - 1), true);
 }
 
+int TDataSet::InsertRecNo() const {
+    if (fState != dsInsert) return 0;
+    const uint32_t n = OrderCount();
+    return static_cast<int>(fInsertPos > n ? n : fInsertPos) + 1;
+}
+
+void TDataSet::SetDisplayRecNo(int recNo) {
+    if (recNo <= 0 || !Active() || static_cast<uint32_t>(recNo) > OrderCount()) {
+        fDisplayRecNo = 0;
+        fDisplayPhysical = -1;
+        return;
+    }
+    fDisplayRecNo = recNo;
+    fDisplayPhysical = OrderAt(static_cast<uint32_t>(recNo - 1));
+}
+
 // ---- Bookmarks -------------------------------------------------------------
 
 std::string TDataSet::EncodeBookmark(uint32_t physical) {
@@ -323,6 +341,11 @@ std::string TDataSet::Bookmark() const {
     int64_t p = CurrentPhysical();
     if (fState == dsEdit) p = fEditPhysical;
     return p < 0 ? std::string() : EncodeBookmark(static_cast<uint32_t>(p));
+}
+
+std::string TDataSet::BookmarkAt(int recNo) const {
+    if (!Active() || recNo <= 0 || static_cast<uint32_t>(recNo) > OrderCount()) return {};
+    return EncodeBookmark(OrderAt(static_cast<uint32_t>(recNo - 1)));
 }
 
 bool TDataSet::BookmarkValid(const std::string& bookmark) const {
@@ -424,6 +447,10 @@ void TDataSet::GetFieldValue(int fieldNo, TValue& out) {
         InternalGetValue(static_cast<uint32_t>(fEvalPhysical), fieldNo, out);
         return;
     }
+    if (fDisplayPhysical >= 0) {
+        InternalGetValue(static_cast<uint32_t>(fDisplayPhysical), fieldNo, out);
+        return;
+    }
     if (fState == dsEdit || fState == dsInsert) {
         const TValue& v = fEditValues[static_cast<size_t>(fieldNo)];
         out.Kind = v.Kind;
@@ -510,8 +537,19 @@ void TDataSet::CheckBrowseMode() {
     if (fState == dsEdit || fState == dsInsert) Post();
 }
 
+void TDataSet::UpdateRecord() {
+    if (fState != dsEdit && fState != dsInsert)
+        throw EDatabaseError("Dataset not in edit or insert mode");
+    // Also while controls are disabled: what a view holds belongs to the
+    // record being posted.
+    auto sources = fDataSources;
+    for (TDataSource* s : sources)
+        s->NotifyDataEvent(deUpdateRecord, 0);
+}
+
 void TDataSet::Post() {
     if (fState != dsEdit && fState != dsInsert) return;
+    UpdateRecord();
     HaltReadAhead();
     if (BeforePost) BeforePost(*this);
     for (size_t i = 0; i < fFields.size(); ++i)

@@ -23,6 +23,7 @@ enum TDataEvent : int {
     deDataSetScroll,    // the cursor moved; info is the distance
     deLayoutChange,     // fields changed
     deUpdateState,      // the state changed (browse, edit, insert, inactive)
+    deUpdateRecord,     // before a post: views write what they hold unwritten
 };
 
 enum TLocateOption : unsigned { loCaseInsensitive = 1, loPartialKey = 2 };
@@ -98,11 +99,23 @@ public:
     int RecordCount() const;
     int RecNo() const; // 1-based; 0 when empty, -1 while inserting
     void SetRecNo(int recNo);
+    // While inserting, the 1-based place the new record takes in the order
+    // (RecordCount() + 1 after Append); 0 otherwise.
+    int InsertRecNo() const;
+
+    // A view that shows several records reads the others through their
+    // place, without moving the cursor or telling anyone: fields read the
+    // record at `recNo` (1..RecordCount()) until it is set back to 0, the
+    // current record (the edit buffer while editing).
+    void SetDisplayRecNo(int recNo);
+    int DisplayRecNo() const { return fDisplayRecNo; }
 
     // Bookmarks are opaque texts that name one record.
     std::string Bookmark() const;
     void SetBookmark(const std::string& bookmark); // raises when not valid
     bool BookmarkValid(const std::string& bookmark) const;
+    // The bookmark of the record at `recNo` (1..RecordCount()); empty outside.
+    std::string BookmarkAt(int recNo) const;
     // Order of two valid bookmarks in the current record order (-1, 0, 1).
     int CompareBookmarks(const std::string& a, const std::string& b) const;
 
@@ -122,6 +135,10 @@ public:
     void Cancel();
     void Refresh();
     void CheckBrowseMode(); // posts a pending edit
+    // Asks the views to write into the fields what they hold unwritten (the
+    // text typed into a grid's editor); Post does it first. A view's
+    // failure propagates and the post does not happen.
+    void UpdateRecord();
     bool Modified() const { return fModified; }
 
     // Filtering: the text is in the engine's own syntax.
@@ -254,6 +271,9 @@ private:
 
     // Filter evaluation context
     int64_t fEvalPhysical = -1;
+    // The record a view reads instead of the current one.
+    int64_t fDisplayPhysical = -1;
+    int fDisplayRecNo = 0;
 
     std::string fFilterText;
     bool fFiltered = false;

@@ -11,7 +11,16 @@ TDataSource::~TDataSource() {
 
 void TDataSource::SetDataSet(TDataSet* dataSet) {
     if (dataSet == fDataSet) return;
-    if (fDataSet) fDataSet->RemoveDataSource(this);
+    if (fDataSet) {
+        fDataSet->RemoveDataSource(this);
+        // The views let go of the old dataset first, as when it closes: one
+        // open dataset in place of another is no change to a link that only
+        // asked whether its dataset is open, and it would keep the old fields.
+        fDataSet = nullptr;
+        auto links = fLinks;
+        for (TDataLink* l : links)
+            l->UpdateActive();
+    }
     fDataSet = dataSet;
     if (fDataSet) fDataSet->AddDataSource(this);
     auto links = fLinks;
@@ -62,6 +71,8 @@ void TDataSource::NotifyDataEvent(TDataEvent event, intptr_t info) {
     case deLayoutChange:
         if (OnDataChange) OnDataChange(*this, nullptr);
         break;
+    case deUpdateRecord:
+        break;
     }
 }
 
@@ -111,6 +122,9 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
         break;
     case deLayoutChange:
         if (fActive) LayoutChanged();
+        break;
+    case deUpdateRecord:
+        if (fActive) UpdateData();
         break;
     }
 }

@@ -67,6 +67,8 @@ protected:
     virtual void RecordChanged(TField* field) { (void)field; }
     virtual void LayoutChanged() {}
     virtual void EditingChanged() {}
+    // Before a post: write what the view holds unwritten into the fields.
+    virtual void UpdateData() {}
 
 private:
     TDataSource* fDataSource = nullptr;

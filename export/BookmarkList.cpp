@@ -2,6 +2,9 @@
 
 #include "data/DataSet.h"
 
+#include <algorithm>
+#include <iterator>
+
 void TBookmarkList::SetDataSet(TDataSet* dataSet) {
     if (dataSet == fDataSet) return;
     fDataSet = dataSet;
@@ -50,4 +53,34 @@ bool TBookmarkList::CurrentRowSelected() const {
     bool found;
     Find(fDataSet->Bookmark(), found);
     return found;
+}
+
+bool TBookmarkList::Contains(const std::string& bookmark) const {
+    if (!fDataSet || fItems.empty()) return false;
+    bool found;
+    Find(bookmark, found);
+    return found;
+}
+
+void TBookmarkList::AddAll(std::vector<std::string> bookmarks) {
+    if (!fDataSet) return;
+    bookmarks.erase(
+        std::remove_if(bookmarks.begin(), bookmarks.end(),
+                       [this](const std::string& b) { return !fDataSet->BookmarkValid(b); }),
+        bookmarks.end());
+    auto before = [this](const std::string& a, const std::string& b) {
+        return fDataSet->CompareBookmarks(a, b) < 0;
+    };
+    std::sort(bookmarks.begin(), bookmarks.end(), before);
+    std::vector<std::string> merged;
+    merged.reserve(fItems.size() + bookmarks.size());
+    std::merge(std::make_move_iterator(fItems.begin()), std::make_move_iterator(fItems.end()),
+               std::make_move_iterator(bookmarks.begin()), std::make_move_iterator(bookmarks.end()),
+               std::back_inserter(merged), before);
+    merged.erase(std::unique(merged.begin(), merged.end(),
+                             [this](const std::string& a, const std::string& b) {
+                                 return fDataSet->CompareBookmarks(a, b) == 0;
+                             }),
+                 merged.end());
+    fItems = std::move(merged);
 }

@@ -16,8 +16,12 @@ public:
     // Marks the current record (or unmarks it with selected false).
     void SetCurrentRowSelected(bool selected);
     bool CurrentRowSelected() const;
+    bool Contains(const std::string& bookmark) const;
     // Adds a bookmark in record order; an invalid or repeated one is ignored.
     void Add(const std::string& bookmark);
+    // Adds many at once (a range a user marked), in record order; invalid
+    // and repeated ones are left out. Costs a sort, not a search per item.
+    void AddAll(std::vector<std::string> bookmarks);
     void Clear() { fItems.clear(); }
 
 private:

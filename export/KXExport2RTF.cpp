@@ -6,12 +6,10 @@
 #include "data/DatabaseError.h"
 #include "data/TextUtils.h"
 #include "export/Utf8Decoder.h"
-#include "export/WindowlessTableView.h"
 
 #include <array>
 #include <charconv>
 #include <sys/stat.h>
-#include <typeinfo>
 
 TKXExport2RTF::TKXExport2RTF() = default;
 
@@ -56,8 +54,7 @@ void TKXExport2RTF::TakeBackBody() {
 // uses. A view of another class may prepare cells in its own way.
 bool TKXExport2RTF::CellsFromColumns() const {
     const TTableView& grid = *Grid();
-    return !grid.OnGetCellParams &&
-           (typeid(grid) == typeid(TTableView) || typeid(grid) == typeid(TWindowlessTableView));
+    return !grid.OnGetCellParams && grid.CellsFromColumns();
 }
 
 void TKXExport2RTF::Emit(std::string_view text) {

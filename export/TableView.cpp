@@ -2,6 +2,9 @@
 
 #include "data/DataSet.h"
 #include "data/TextUtils.h"
+#include "export/WindowlessTableView.h"
+
+#include <typeinfo>
 
 // Field names need not be unique: a column knows its field as the n-th of
 // those that answer to its name, as FindField matches names.
@@ -84,6 +87,14 @@ TColumn& TTableView::AddColumn(TField& field) {
     return column;
 }
 
+void TTableView::MoveColumn(int from, int to) {
+    const int n = ColumnCount();
+    if (from < 0 || from >= n || to < 0 || to >= n || from == to) return;
+    auto column = std::move(fColumns[static_cast<size_t>(from)]);
+    fColumns.erase(fColumns.begin() + from);
+    fColumns.insert(fColumns.begin() + to, std::move(column));
+}
+
 void TTableView::ClearColumns() {
     fColumns.clear();
     fDefaultColumns = true;
@@ -140,6 +151,10 @@ void TTableView::GetCellParams(TColumn& column, TDBGridCellParams& params, const
     }
     params.ImageKind = kind;
     if (OnGetCellParams) OnGetCellParams(*this, column, params);
+}
+
+bool TTableView::CellsFromColumns() const {
+    return typeid(*this) == typeid(TTableView) || typeid(*this) == typeid(TWindowlessTableView);
 }
 
 void TTableView::ReferenceRow(std::string& bookmark, int& distance) const {

@@ -48,7 +48,8 @@ public:
 
     // The data source whose dataset the view shows; not owned.
     TDataSource* DataSource() const { return fDataSource; }
-    void SetDataSource(TDataSource* source);
+    // A view with links of its own (the grid) binds them too.
+    virtual void SetDataSource(TDataSource* source);
     TDataSet* DataSet() const { return fDataSource ? fDataSource->DataSet() : nullptr; }
 
     // Columns in display order.
@@ -59,6 +60,9 @@ public:
     // A column of this field of the view's dataset, also when another field
     // has the same name.
     TColumn& AddColumn(TField& field);
+    // Moves a column to another place. Default columns keep following the
+    // dataset: they are laid out anew when it opens again.
+    void MoveColumn(int from, int to);
     void ClearColumns();
     // One column per visible field of the dataset, every member unset.
     void BuildDefaultColumns();
@@ -103,6 +107,10 @@ public:
     // read it (only a boolean's or a null is asked for).
     virtual void GetCellParams(TColumn& column, TDBGridCellParams& params,
                                const TValue* value = nullptr);
+    // Whether GetCellParams is this class's own, which gives every cell its
+    // column's font and colour; a view of another class may prepare cells in
+    // its own way and says so by leaving this false.
+    virtual bool CellsFromColumns() const;
     // Remembers the current record and what the view shows, and goes back.
     virtual void SavePosition();
     virtual void RestorePosition();

@@ -22,6 +22,8 @@ packages=(
   # windows' designed fonts (Liberation for "MS Sans Serif", "Courier New",
   # "Impact"); without a CJK font Qt shows boxes for Chinese and Japanese
   fonts-dejavu-core fonts-liberation fonts-wqy-zenhei
+  # emoji in cells, titles and hints (the grid); fontconfig falls back to it
+  fonts-noto-color-emoji
   # the XLSX writer, and the zip library it and its tests read the workbooks back with
   libxlsxwriter-dev libminizip-dev
   # real readers of the exported documents, used by the tests

@@ -353,3 +353,117 @@ TEST(DataSetEvents, AfterOpenAndAfterClose) {
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(closed, 1);
 }
+
+TEST(DataSetViews, ReadRecordsByTheirPlaceWithoutMovingTheCursor) {
+    TMemTable t;
+    MakeNumberedTable(t, 5);
+    t.SetSort("ID DESC");
+    t.SetRecNo(2);
+    TDataSource source(&t);
+    TRecordingLink link;
+    link.SetDataSource(&source);
+    link.Events.clear();
+    t.SetDisplayRecNo(5);
+    EXPECT_EQ(t.DisplayRecNo(), 5);
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 1);
+    EXPECT_EQ(t.RecNo(), 2);
+    EXPECT_TRUE(link.Events.empty());
+    const std::string fifth = t.BookmarkAt(5);
+    t.Last();
+    EXPECT_EQ(fifth, t.Bookmark());
+    t.SetRecNo(2);
+    t.SetDisplayRecNo(0);
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 4);
+    // Outside the order: the current record again.
+    t.SetDisplayRecNo(6);
+    EXPECT_EQ(t.DisplayRecNo(), 0);
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 4);
+    EXPECT_EQ(t.BookmarkAt(0), std::string());
+    EXPECT_EQ(t.BookmarkAt(6), std::string());
+    // While editing, the current record's place still shows the stored
+    // values; place 0 shows the edit buffer.
+    t.Edit();
+    t.FieldByName("Name").SetAsString("edited");
+    t.SetDisplayRecNo(2);
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "N4");
+    t.SetDisplayRecNo(0);
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "edited");
+    t.Cancel();
+    // Closing forgets the place.
+    t.SetDisplayRecNo(3);
+    t.Close();
+    t.Open();
+    EXPECT_EQ(t.DisplayRecNo(), 0);
+}
+
+TEST(DataSetViews, TellWhereAnInsertedRecordStands) {
+    TMemTable t;
+    MakeNumberedTable(t, 4);
+    EXPECT_EQ(t.InsertRecNo(), 0);
+    t.SetRecNo(3);
+    t.Insert();
+    EXPECT_EQ(t.InsertRecNo(), 3);
+    t.Cancel();
+    t.Append();
+    EXPECT_EQ(t.InsertRecNo(), 5);
+    t.Cancel();
+}
+
+// A view holding an unwritten text, as a grid's editor does.
+class TEditorLink : public TDataLink {
+public:
+    std::string Pending;
+    int Asked = 0;
+
+protected:
+    void UpdateData() override {
+        ++Asked;
+        if (!Pending.empty()) DataSet()->FieldByName("Name").SetAsString(Pending);
+        Pending.clear();
+    }
+};
+
+TEST(DataSetViews, APostTakesWhatTheViewsHoldFirst) {
+    TMemTable t;
+    MakeNumberedTable(t, 2);
+    TDataSource source(&t);
+    TEditorLink view;
+    view.SetDataSource(&source);
+    t.Edit();
+    view.Pending = "typed";
+    t.DisableControls(); // the views still hand over what they hold
+    t.Post();
+    t.EnableControls();
+    EXPECT_EQ(view.Asked, 1);
+    EXPECT_EQ(t.FieldByName("Name").AsString(), "typed");
+    // A view that fails stops the post; the record stays in edit.
+    t.Edit();
+    t.FieldByName("ID").SetAsInteger(7);
+    view.Pending = "x";
+    EXPECT_THROW(
+        {
+            struct TFailing : TDataLink {
+                void UpdateData() override { throw EDatabaseError("not a number"); }
+            } bad;
+            bad.SetDataSource(&source);
+            t.Post();
+        },
+        EDatabaseError);
+    EXPECT_EQ(t.State(), dsEdit);
+    t.Cancel();
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 1);
+    EXPECT_THROW(t.UpdateRecord(), EDatabaseError); // not editing
+}
+
+TEST(DataSetViews, ASourceGivenAnotherOpenDataSetTellsItsViews) {
+    TMemTable a, b;
+    MakeNumberedTable(a, 2);
+    MakeNumberedTable(b, 3);
+    TDataSource source(&a);
+    TRecordingLink link;
+    link.SetDataSource(&source);
+    link.Events.clear();
+    source.SetDataSet(&b);
+    EXPECT_EQ(link.Events, (std::vector<std::string>{"inactive", "active"}));
+    EXPECT_EQ(link.DataSet(), &b);
+}

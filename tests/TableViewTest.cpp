@@ -238,3 +238,54 @@ TEST(Colors, SystemColorsResolveToTheClassicSchemeWithoutAWindowSystem) {
     SetSystemColorResolver(nullptr);
     EXPECT_EQ(ColorToRGB(clWindow), RGBColor(255, 255, 255));
 }
+
+TEST(TableViewColumns, MoveKeepsDefaultsFollowingTheDataSet) {
+    TMemTable t;
+    t.FieldDefs().Add("A", ftString, 4);
+    t.FieldDefs().Add("B", ftString, 4);
+    t.FieldDefs().Add("C", ftString, 4);
+    t.Open();
+    TDataSource source(&t);
+    TWindowlessTableView view(&source);
+    view.MoveColumn(0, 2);
+    EXPECT_EQ(view.Column(0).FieldName(), "B");
+    EXPECT_EQ(view.Column(2).FieldName(), "A");
+    EXPECT_EQ(view.FindColumn("A"), 2);
+    view.MoveColumn(0, 9); // out of range: nothing
+    EXPECT_EQ(view.Column(0).FieldName(), "B");
+    t.Close();
+    t.Open();
+    EXPECT_EQ(view.Column(0).FieldName(), "A");
+}
+
+TEST(BookmarkListTest, ContainsTellsMarkedRecords) {
+    TMemTable t;
+    t.FieldDefs().Add("A", ftInteger);
+    t.Open();
+    for (int i = 0; i < 5; ++i)
+        t.AppendRecord({TValue::OfInt(i)});
+    TBookmarkList list(&t);
+    EXPECT_FALSE(list.Contains(t.BookmarkAt(2)));
+    list.Add(t.BookmarkAt(2));
+    list.Add(t.BookmarkAt(4));
+    EXPECT_TRUE(list.Contains(t.BookmarkAt(2)));
+    EXPECT_TRUE(list.Contains(t.BookmarkAt(4)));
+    EXPECT_FALSE(list.Contains(t.BookmarkAt(3)));
+    EXPECT_FALSE(TBookmarkList().Contains(t.BookmarkAt(2)));
+}
+
+TEST(BookmarkListTest, AddAllMergesInRecordOrder) {
+    TMemTable t;
+    t.FieldDefs().Add("A", ftInteger);
+    t.Open();
+    for (int i = 0; i < 100000; ++i) t.AppendRecord({TValue::OfInt(i)});
+    TBookmarkList list(&t);
+    list.Add(t.BookmarkAt(50));
+    std::vector<std::string> range;
+    for (int r = 100000; r >= 1; --r) range.push_back(t.BookmarkAt(r)); // backwards
+    range.push_back("bogus");
+    list.AddAll(range);
+    ASSERT_EQ(list.Count(), 100000);
+    for (int i = 0; i < list.Count(); i += 9973) EXPECT_EQ(list[i], t.BookmarkAt(i + 1));
+    EXPECT_TRUE(list.Contains(t.BookmarkAt(50)));
+}
