@@ -15,10 +15,10 @@ std::string VersionText() {
 
 std::string HelpText(const TProgramFiles& files, const std::string& settingsFile) {
     std::string text =
-        "Usage: tabulx TABLE-FILE\n"
-        "       tabulx -ado TABLE-FILE\n"
+        "Usage: tabulx [-codepage=PAGE] TABLE-FILE\n"
+        "       tabulx -ado [-codepage=PAGE] TABLE-FILE\n"
         "       tabulx -export TABLE-FILE DESTINATION-FILE [-exporttype=TYPE]\n"
-        "              [-separator=TEXT|#CODE] [-ado] [-closeafter]\n"
+        "              [-separator=TEXT|#CODE] [-codepage=PAGE] [-ado] [-closeafter]\n"
         "       tabulx --help | --version\n"
         "Opens a dBase (.dbf), Paradox (.db) or delimited text table (.txt, .csv, .asc,\n"
         ".tab) and shows it; with -export, writes it to DESTINATION-FILE as delimited\n"
@@ -33,6 +33,10 @@ std::string HelpText(const TProgramFiles& files, const std::string& settingsFile
         "                     character of TEXT (it arrives in lower case)\n"
         "  -separator=#CODE   the character with that code: #59 is ';', #9 a tab;\n"
         "                     codes below 256 are windows-1252's, others Unicode's\n"
+        "  -codepage=PAGE     read the table's text in that code page, whatever the\n"
+        "                     table names: a number (866) or a name (cp850,\n"
+        "                     windows-1251, utf-8); auto, the default, lets the\n"
+        "                     table decide\n"
         "  -ado               open the table through the connection-string engine\n"
         "  -closeafter        after a successful export, end without its message\n"
         "  --help             show this help and end\n"

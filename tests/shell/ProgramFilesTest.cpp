@@ -123,6 +123,9 @@ TEST_F(TProgramFilesTest, TheHelpNamesTheFilesThatAreThere) {
         all.find("\nHelp page:     " + (Dir / "usr/share/tabulon/help/index.html").string() + "\n"),
         std::string::npos)
         << all;
+    // Every option the command line accepts is explained.
+    for (const char* option : {"-export", "-exporttype=", "-separator=", "-codepage=", "-ado", "-closeafter"})
+        EXPECT_NE(none.find(std::string("\n  ") + option), std::string::npos) << option;
     // Terminal-wide lines.
     size_t start = 0;
     for (size_t end; (end = none.find('\n', start)) != std::string::npos; start = end + 1)
