@@ -469,9 +469,13 @@ void TDataSet::GetFieldValue(int fieldNo, TValue& out) {
 }
 
 bool TDataSet::FieldIsNull(int fieldNo) {
-    TValue& v = fNullProbe;
-    GetFieldValue(fieldNo, v);
-    return v.IsNull();
+    if (fieldNo < 0 || fieldNo >= static_cast<int>(fFields.size())) return true;
+    if (fEvalPhysical >= 0)
+        return InternalValueIsNull(static_cast<uint32_t>(fEvalPhysical), fieldNo, fNullProbe);
+    if (fState == dsEdit || fState == dsInsert)
+        return fEditValues[static_cast<size_t>(fieldNo)].IsNull();
+    const int64_t p = CurrentPhysical();
+    return p < 0 || InternalValueIsNull(static_cast<uint32_t>(p), fieldNo, fNullProbe);
 }
 
 void TDataSet::SetFieldValue(TField& field, const TValue& v) {

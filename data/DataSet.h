@@ -2,6 +2,7 @@
 
 #include "Field.h"
 #include "FieldDefs.h"
+#include "TableWarnings.h"
 #include "Value.h"
 
 #include <cstdint>
@@ -82,6 +83,10 @@ public:
     // Reads the field and index definitions again from the table.
     virtual void UpdateFieldDefs();
     virtual void UpdateIndexDefs();
+    // What the storage noticed about the open table that did not keep it
+    // from being read (a header that lies, a missing or damaged memo file);
+    // null where the storage has nothing to say.
+    virtual const TTableWarnings* Warnings() const { return nullptr; }
     int FieldCount() const { return static_cast<int>(fFields.size()); }
     TField& Fields(int i) const { return *fFields.at(static_cast<size_t>(i)); }
     TField* FindField(const std::string& name) const; // case-insensitive
@@ -193,6 +198,12 @@ protected:
     // flags compactly does it faster than a call per record.
     virtual void InternalAppendLive(std::vector<uint32_t>& order) const;
     virtual void InternalGetValue(uint32_t rec, int fieldNo, TValue& out) = 0;
+    // Whether a value is null; a storage that can tell without reading the
+    // whole value (a memo) overrides it. `scratch` is for reading it.
+    virtual bool InternalValueIsNull(uint32_t rec, int fieldNo, TValue& scratch) {
+        InternalGetValue(rec, fieldNo, scratch);
+        return scratch.IsNull();
+    }
     // For fields where InternalReadsConcurrently says so: InternalGetValue
     // callable from another thread beside this one's reads, while the
     // content does not change.

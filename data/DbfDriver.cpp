@@ -24,10 +24,12 @@ struct TDbfDriver::TState {
     TDbfHeader Header;
     TDbfRecordCodec Codec;
     TDbfMemoFile Memo;
+    std::string MemoProblem; // why the memo file cannot be read; empty when it can
     std::string CpgPath;
     bool UnknownLanguage = false;
     uint32_t Deleted = 0;
     std::vector<uint64_t> DeletedBits; // one bit a record; empty when none is deleted
+    std::vector<std::string> Notes;    // warnings about the table
     struct stat Stat {};
 
     const uint8_t* Record(uint32_t rec) const {
@@ -97,17 +99,34 @@ std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
              std::to_string(codePage) + ", is not supported on this system");
     s->Codec.Init(h, codePage);
 
+    if (h.StoredRecordLength != h.RecordLength)
+        s->Notes.push_back("its header gives records of " + std::to_string(h.StoredRecordLength) +
+                           " bytes, but its fields take " + std::to_string(h.RecordLength) +
+                           " and the file holds records of that length; they are read so");
+
+    // Without its memo file the table still shows everything else; the
+    // memos read as unavailable.
     if (h.HasMemoFields()) {
         const bool fox = h.IsFox();
         std::string memo = FindSideFile(fPath, fox ? ".fpt" : ".dbt", true);
-        if (memo.empty())
-            Fail("its memo file \"" +
-                 fs::path(SideFileName(fPath, fox ? ".fpt" : ".dbt")).filename().string() +
-                 "\" is missing");
-        s->Memo.Open(memo, fox                                        ? mkFpt
-                           : (h.Version == 0x83 || h.Version == 0x03) ? mkDbt3
-                                                                      : mkDbt4);
-        s->Codec.SetMemo(&s->Memo);
+        if (memo.empty()) {
+            s->MemoProblem =
+                "its memo file \"" +
+                fs::path(SideFileName(fPath, fox ? ".fpt" : ".dbt")).filename().string() +
+                "\" is missing";
+        } else {
+            try {
+                s->Memo.Open(memo, fox                                        ? mkFpt
+                                   : (h.Version == 0x83 || h.Version == 0x03) ? mkDbt3
+                                                                              : mkDbt4);
+                s->Codec.SetMemo(&s->Memo);
+            } catch (const EDatabaseError& e) {
+                s->MemoProblem = std::string("its memo file cannot be read (") + e.what() + ")";
+            }
+        }
+        if (!s->MemoProblem.empty())
+            s->Notes.push_back(s->MemoProblem + "; its memo values read as " +
+                               std::string(UnavailableText));
     }
 
     // The one pass over the records that opening makes: the deleted flags,
@@ -231,6 +250,9 @@ std::string TDbfDriver::ComputeReadOnlyReason() const {
     if (!h.WritableVariant())
         return "tables of this kind (version byte " + Hex(h.Version) + ") are read-only here";
     if (h.IncompleteTransaction) return "the table is marked as being in an unfinished transaction";
+    if (h.StoredRecordLength != h.RecordLength)
+        return "its header's record length disagrees with its records";
+    if (!s.MemoProblem.empty()) return s.MemoProblem;
     if (s.Codec.HasUnknownTypes())
         return "the table has fields of a type this program does not know";
     if (s.UnknownLanguage)
@@ -253,6 +275,8 @@ void TDbfDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDefs& i
     try {
         fState = Load();
         fLock.LockShared(fPath);
+        for (const std::string& note : fState->Notes)
+            Warn(note);
         for (const TDbfColumn& c : fState->Codec.Columns()) {
             TFieldDef& def = fields.Add(c.Name, c.DataType, c.Size);
             def.Precision = c.Precision;
@@ -268,6 +292,7 @@ void TDbfDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDefs& i
 
 void TDbfDriver::Close() {
     fState.reset();
+    fWarnings.Clear();
     fLock.Unlock();
     fIndexFiles.clear();
     fReadOnlyReason.clear();
@@ -360,7 +385,36 @@ void TDbfDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
     if (rec >= fState->Header.RecordCount || fieldNo < 0 ||
         static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
         NoSuchValue(rec + 1, fieldNo + 1);
-    fState->Codec.Decode(fState->Record(rec), static_cast<size_t>(fieldNo), out);
+    if (!DecodeOrPlaceholder(fState->Record(rec), static_cast<size_t>(fieldNo), out) &&
+        fState->MemoProblem.empty()) // a missing memo file was told of once
+        Warn("the memo of field '" + fState->Codec.Columns()[static_cast<size_t>(fieldNo)].Name +
+             "' in record " + std::to_string(rec + 1) + " cannot be read (" + fProblem +
+             "); it reads as " + std::string(UnavailableText));
+}
+
+// Only memos raise when decoded: a damaged one gives the placeholder, so
+// that one bad block does not stop the reading of the rest.
+bool TDbfDriver::DecodeOrPlaceholder(const uint8_t* record, size_t column, TValue& out) {
+    try {
+        fState->Codec.Decode(record, column, out);
+        return true;
+    } catch (const EDatabaseError& e) {
+        fProblem = e.what();
+    }
+    if (fState->Codec.Columns()[column].Kind == dkMemoText)
+        out.SetText(UnavailableText);
+    else
+        out.SetBytes(UnavailableText);
+    return false;
+}
+
+bool TDbfDriver::IsNull(uint32_t rec, int fieldNo, TValue& scratch) {
+    if (fState && rec < fState->Header.RecordCount && fieldNo >= 0 &&
+        static_cast<size_t>(fieldNo) < fState->Codec.ColumnCount() &&
+        fState->Codec.IsMemo(static_cast<size_t>(fieldNo)))
+        return fState->Codec.MemoIsNull(fState->Record(rec), static_cast<size_t>(fieldNo));
+    GetValue(rec, fieldNo, scratch);
+    return scratch.IsNull();
 }
 
 bool TDbfDriver::ReadsConcurrently(int fieldNo) const {
@@ -394,6 +448,8 @@ void TDbfDriver::Refresh() {
                              "\" was changed by another program; open it again");
     fState = std::move(fresh);
     fLock.LockShared(fPath);
+    for (const std::string& note : fState->Notes)
+        Warn(note);
     fReadOnlyReason = ComputeReadOnlyReason();
 }
 
@@ -494,8 +550,9 @@ uint32_t TDbfDriver::Post(int64_t rec, const std::vector<TValue>& values) {
                 continue;
             }
             if (!inserting) {
-                // Unchanged values keep their bytes as another program wrote them.
-                codec.Decode(fRecord.data(), i, fOld);
+                // Unchanged values keep their bytes as another program wrote
+                // them; so does a damaged memo that was left as it read.
+                DecodeOrPlaceholder(fRecord.data(), i, fOld);
                 if (fOld == values[i]) continue;
             } else if (values[i].IsNull()) {
                 continue;

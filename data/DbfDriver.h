@@ -23,8 +23,13 @@ class TAtomicFile;
 //
 // A header that claims more records than the file holds is an error (the
 // file is truncated or the header lies); bytes after the last record are
-// ignored. A damaged .mdx or .ndx leaves the table open without that
-// file's index definitions. Field kinds: see MakeDbfColumn.
+// ignored. A header whose record length the file disproves is read by the
+// length the file proves (see TDbfHeader), with a warning. A damaged .mdx
+// or .ndx leaves the table open without that file's index definitions. A
+// missing or unreadable memo file leaves it open too, with a warning, and
+// its memos read as UnavailableText; so does a damaged memo value, with a
+// warning that names its record. Whether a memo is null is told without
+// reading it. Field kinds: see MakeDbfColumn. dBase II tables are read.
 //
 // Writing: new memo values are appended to the memo file behind its end
 // (the old table refers to nothing there); the .dbf is written whole
@@ -36,8 +41,9 @@ class TAtomicFile;
 // code page cannot hold, or that is longer than the field, is refused.
 // Tables are read-only when they have index files (which this program
 // would not keep up to date), fields of unknown types, an unknown
-// language driver, a kind this program does not write, or files that
-// cannot be written.
+// language driver, a kind this program does not write, a record length
+// that had to be mended, no memo file to read, or files that cannot be
+// written.
 class TDbfDriver : public TFileTableDriver {
 public:
     TDbfDriver();
@@ -51,6 +57,7 @@ public:
     bool AllLive() const override;
     void AppendLive(std::vector<uint32_t>& order) const override;
     void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
+    bool IsNull(uint32_t rec, int fieldNo, TValue& scratch) override;
     bool ReadsConcurrently(int fieldNo) const override;
     void GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const override;
     bool GetDigitsConcurrently(uint32_t rec, int fieldNo, std::string_view& digits) const override;
@@ -71,6 +78,9 @@ public:
 private:
     struct TState;
     std::unique_ptr<TState> Load() const;
+    // Decodes a value; a memo that cannot be read gives UnavailableText
+    // and false, with the reason in fProblem.
+    bool DecodeOrPlaceholder(const uint8_t* record, size_t column, TValue& out);
     void FindIndexes(const TFieldDefs& fields, TIndexDefs& indexes);
     std::string NewHeader(const TState& s, uint32_t count) const;
     void WriteTable(std::string header, int64_t rec, const uint8_t* record, TDbfMemoAppender* memo);
@@ -82,4 +92,5 @@ private:
     std::vector<std::string> fIndexFiles;
     std::vector<uint8_t> fRecord;
     TValue fOld;
+    std::string fProblem;
 };

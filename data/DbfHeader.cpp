@@ -3,6 +3,8 @@
 #include "data/DatabaseError.h"
 #include "data/DbfBytes.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -18,6 +20,7 @@ std::string Hex(unsigned v) {
 
 bool KnownVersion(uint8_t v) {
     switch (v) {
+    case 0x02:
     case 0x03:
     case 0x04:
     case 0x05:
@@ -82,17 +85,19 @@ uint32_t FixedLength(char type, TDbfVariant variant) {
     }
 }
 
-// Reads the descriptors of one layout; returns an empty text when they make
-// sense, else what is wrong. `exact` asks that the record length be exactly
-// the fields' sum (used to tell the two layouts apart).
-std::string ReadDescriptors(TDbfHeader& h, const uint8_t* data, bool exact) {
+// Reads the descriptors of one layout and lays the fields out in the
+// record; returns an empty text when they make sense, else what is wrong.
+// `need` gets the record length the fields take (with the deleted flag).
+std::string ReadDescriptors(TDbfHeader& h, const uint8_t* data, uint64_t& need) {
     h.Fields.clear();
     h.NullFlagsField = -1;
+    const bool level2 = h.Variant == dvDBase2;
     const size_t descSize = h.DescriptorSize();
     const size_t nameSize = h.Level7 ? 32 : 11;
+    const size_t most = level2 ? 32 : SIZE_MAX; // dBase II has room for 32 descriptors
     size_t pos = h.FirstDescriptor();
     bool terminated = false;
-    while (pos < h.HeaderLength) {
+    while (pos < h.HeaderLength && h.Fields.size() < most) {
         if (data[pos] == 0x0D) {
             terminated = true;
             break;
@@ -115,6 +120,10 @@ std::string ReadDescriptors(TDbfHeader& h, const uint8_t* data, bool exact) {
             f.Length = d[33];
             f.Decimals = d[34];
             f.AutoIncNext = DbfLe32(d + 40);
+        } else if (level2) {
+            f.Type = static_cast<char>(d[11]);
+            f.Length = d[12];
+            f.Decimals = d[15];
         } else {
             f.Type = static_cast<char>(d[11]);
             f.Length = d[16];
@@ -129,7 +138,6 @@ std::string ReadDescriptors(TDbfHeader& h, const uint8_t* data, bool exact) {
         h.Fields.push_back(std::move(f));
         pos += descSize;
     }
-    if (h.Fields.empty()) return "the header declares no fields";
     if (terminated && pos + 1 > h.HeaderLength) return "the header is too short";
 
     auto sum = [&](bool longChar) {
@@ -144,14 +152,14 @@ std::string ReadDescriptors(TDbfHeader& h, const uint8_t* data, bool exact) {
     // Clipper and Harbour keep the high byte of long character fields in
     // the decimals byte.
     bool longChar = false;
-    uint64_t total = sum(false);
-    if (total != h.RecordLength && h.Variant != dvVisualFoxPro && sum(true) == h.RecordLength) {
+    need = sum(false);
+    if (need != h.StoredRecordLength && h.Variant != dvVisualFoxPro && !level2 &&
+        sum(true) == h.StoredRecordLength) {
         longChar = true;
-        total = h.RecordLength;
+        need = h.StoredRecordLength;
     }
-    if (total > h.RecordLength || (exact && total != h.RecordLength))
-        return "the record length (" + std::to_string(h.RecordLength) +
-               " bytes) does not match its fields (" + std::to_string(total) + " bytes)";
+    if (need > 0xFFFF)
+        return "its fields take " + std::to_string(need) + " bytes, more than a record can hold";
 
     uint32_t offset = 1;
     for (TDbfFieldDesc& f : h.Fields) {
@@ -177,6 +185,72 @@ std::string ReadDescriptors(TDbfHeader& h, const uint8_t* data, bool exact) {
             h.NullFlagsField = static_cast<int>(&f - h.Fields.data());
     }
     return std::string();
+}
+
+// The distance between records: the header's record length when the
+// fields fit in it and the file holds the records the header counts; else
+// the fields' own length when the file's size proves it (the counted
+// records end where the file does, or one end mark before). Returns what
+// is wrong when neither fits.
+std::string ChooseRecordLength(TDbfHeader& h, size_t size, uint64_t need) {
+    const uint64_t stored = h.StoredRecordLength;
+    const uint64_t count = h.RecordCount;
+    const uint64_t data = size - h.HeaderLength;
+    auto holds = [&](uint64_t length) { return length >= 1 && count * length <= data; };
+    if (stored >= need && holds(stored)) {
+        h.RecordLength = static_cast<uint16_t>(stored);
+        return std::string();
+    }
+    if (holds(need) && data - count * need <= 1) {
+        h.RecordLength = static_cast<uint16_t>(need);
+        return std::string();
+    }
+    if (stored < need)
+        return "the record length (" + std::to_string(stored) +
+               " bytes) does not match its fields (" + std::to_string(need) + " bytes)";
+    return "the header declares " + std::to_string(count) + " records of " +
+           std::to_string(stored) + " bytes, but the file holds only " +
+           std::to_string(data / stored) + " (the file is truncated or its header is wrong)";
+}
+
+// The older layout of dBase II: the record count in 16 bits at 1, the
+// date at 3 (month, day, year), the record length at 6, then up to 32
+// descriptors of 16 bytes and a 0x0D after the last. The records start
+// after the full 32 descriptors, or, with some writers, right after the
+// terminator: the one the file's size agrees with.
+TDbfHeader ParseLevel2(const uint8_t* data, size_t size, const std::string& path) {
+    if (size < 8 + 16 + 1)
+        Bad(path,
+            "the file is too short for a dBase II table (" + std::to_string(size) + " bytes)");
+    TDbfHeader h;
+    h.Version = data[0];
+    h.Variant = dvDBase2;
+    h.RecordCount = DbfLe16(data + 1);
+    h.UpdateMonth = data[3];
+    h.UpdateDay = data[4];
+    h.UpdateYear = data[5];
+    h.StoredRecordLength = DbfLe16(data + 6);
+    constexpr size_t Full = 8 + 32 * 16 + 1;
+    h.HeaderLength = static_cast<uint16_t>(std::min(size, Full));
+    uint64_t need = 0;
+    std::string problem = ReadDescriptors(h, data, need);
+    if (!problem.empty()) Bad(path, problem);
+    const size_t compact = 8 + 16 * h.Fields.size() + 1;
+    std::string fullProblem = "the header (" + std::to_string(Full) +
+                              " bytes) is beyond the end of the file (" + std::to_string(size) +
+                              " bytes)";
+    if (size >= Full) {
+        h.HeaderLength = static_cast<uint16_t>(Full);
+        fullProblem = ChooseRecordLength(h, size, need);
+        if (fullProblem.empty() && h.RecordLength == h.StoredRecordLength) return h;
+    }
+    TDbfHeader atTerminator = h;
+    atTerminator.HeaderLength = static_cast<uint16_t>(compact);
+    if (compact < Full && ChooseRecordLength(atTerminator, size, need).empty() &&
+        (atTerminator.RecordLength == atTerminator.StoredRecordLength || !fullProblem.empty()))
+        return atTerminator;
+    if (!fullProblem.empty()) Bad(path, fullProblem);
+    return h;
 }
 
 // Visual FoxPro keeps the null flags and the "shorter than the field"
@@ -238,6 +312,8 @@ bool TDbfHeader::WritableVariant() const {
 
 uint8_t TDbfHeader::VersionByte(TDbfVariant variant, bool withMemo) {
     switch (variant) {
+    case dvDBase2:
+        return 0x02;
     case dvDBase3:
         return withMemo ? 0x83 : 0x03;
     case dvDBase4:
@@ -256,10 +332,11 @@ uint8_t TDbfHeader::VersionByte(TDbfVariant variant, bool withMemo) {
 
 TDbfHeader TDbfHeader::Parse(const uint8_t* data, size_t size, const std::string& path) {
     if (size == 0) Bad(path, "the file is empty");
+    if (!KnownVersion(data[0]))
+        Bad(path, "this is not a dBase table (unknown version byte " + Hex(data[0]) + ")");
+    if (data[0] == 0x02) return ParseLevel2(data, size, path);
     TDbfHeader h;
     h.Version = data[0];
-    if (!KnownVersion(h.Version))
-        Bad(path, "this is not a dBase table (unknown version byte " + Hex(h.Version) + ")");
     if (size < 32)
         Bad(path, "the file is too short for a dBase table (" + std::to_string(size) + " bytes)");
     h.UpdateYear = data[1];
@@ -267,7 +344,7 @@ TDbfHeader TDbfHeader::Parse(const uint8_t* data, size_t size, const std::string
     h.UpdateDay = data[3];
     h.RecordCount = DbfLe32(data + 4);
     h.HeaderLength = DbfLe16(data + 8);
-    h.RecordLength = DbfLe16(data + 10);
+    h.StoredRecordLength = DbfLe16(data + 10);
     h.IncompleteTransaction = data[14] == 1;
     h.TableFlags = data[28];
     h.LanguageId = data[29];
@@ -276,22 +353,26 @@ TDbfHeader TDbfHeader::Parse(const uint8_t* data, size_t size, const std::string
                       " bytes) is beyond the end of the file (" + std::to_string(size) + " bytes)");
     if (h.HeaderLength < 33)
         Bad(path, "the header length (" + std::to_string(h.HeaderLength) + " bytes) is too short");
-    if (h.RecordLength < 2)
-        Bad(path, "the record length (" + std::to_string(h.RecordLength) + " bytes) is too short");
 
+    // Level 7 headers are told from the others by their descriptors making
+    // sense as 48-byte ones, down to the record length.
     std::string problem;
+    uint64_t need = 0;
     bool done = false;
-    if ((h.Version & 7) == 4 && h.HeaderLength >= 68 + 48 + 1) {
+    if ((h.Version & 7) == 4 && h.HeaderLength >= 68 + 1) {
         h.Level7 = true;
         h.Variant = dvDBase7;
-        problem = ReadDescriptors(h, data, true);
-        done = problem.empty();
+        problem = ReadDescriptors(h, data, need);
+        if (problem.empty()) problem = ChooseRecordLength(h, size, need);
+        done = problem.empty() && (need == h.StoredRecordLength || h.RecordLength == need);
+        if (problem.empty() && !done) problem = "its fields do not fill its records";
     }
     if (!done) {
         std::string level7Problem = problem;
         h.Level7 = false;
         h.Variant = VariantOf(h.Version, false);
-        problem = ReadDescriptors(h, data, false);
+        problem = ReadDescriptors(h, data, need);
+        if (problem.empty()) problem = ChooseRecordLength(h, size, need);
         if (!problem.empty() && !level7Problem.empty() && h.Version == 0x8C)
             problem = level7Problem;
         if (!problem.empty()) Bad(path, problem);
@@ -303,17 +384,11 @@ TDbfHeader TDbfHeader::Parse(const uint8_t* data, size_t size, const std::string
         Bad(path, "the table is encrypted");
     problem = AssignNullBits(h);
     if (!problem.empty()) Bad(path, problem);
-
-    uint64_t available = (size - h.HeaderLength) / h.RecordLength;
-    if (h.RecordCount > available)
-        Bad(path, "the header declares " + std::to_string(h.RecordCount) + " records of " +
-                      std::to_string(h.RecordLength) + " bytes, but the file holds only " +
-                      std::to_string(available) +
-                      " (the file is truncated or its header is wrong)");
     return h;
 }
 
 std::string TDbfHeader::Build() {
+    if (Variant == dvDBase2) throw EDatabaseError("dBase II tables are not written");
     const size_t descSize = DescriptorSize();
     size_t length = FirstDescriptor() + Fields.size() * descSize + 1;
     if (Variant == dvVisualFoxPro) length += 263;
@@ -327,7 +402,7 @@ std::string TDbfHeader::Build() {
     if (offset > 0xFFFF)
         throw EDatabaseError("The fields of a dBase record hold at most 65535 bytes");
     HeaderLength = static_cast<uint16_t>(length);
-    RecordLength = static_cast<uint16_t>(offset);
+    RecordLength = StoredRecordLength = static_cast<uint16_t>(offset);
     NullFlagsField = -1;
     for (size_t i = 0; i < Fields.size(); ++i)
         if (Fields[i].Type == '0' && NullFlagsField < 0) NullFlagsField = static_cast<int>(i);

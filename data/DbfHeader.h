@@ -7,6 +7,7 @@
 
 // The dBase family, as far as reading and writing differ between members.
 enum TDbfVariant : int {
+    dvDBase2,       // dBase II (0x02): 8-byte table header, 16-byte descriptors; read only
     dvDBase3,       // dBase III / III+ (0x03, 0x83 with .dbt)
     dvDBase4,       // dBase IV (0x8B with .dbt; the SQL kinds 0x43, 0x63, 0xCB)
     dvDBase5,       // dBase 5 (0x05; written as dBase IV, which level 5 files are)
@@ -41,6 +42,13 @@ struct TDbfFieldDesc {
 // The header of a .dbf file, checked against the file it came from: every
 // length, offset and count in it fits the file, so that readers may index
 // records and fields without further checks.
+//
+// The records are read by the header's record length when the fields fit
+// in it and the file holds the records it counts. Some writers store a
+// record length that is not the one they wrote the records by; when the
+// file's size proves the fields' own length instead (the records it counts
+// fill the file to its end mark), the records are read by that one and
+// StoredRecordLength keeps what the header said.
 class TDbfHeader {
 public:
     // Raises EDatabaseError naming `path` and what is wrong.
@@ -52,7 +60,8 @@ public:
     uint8_t UpdateYear = 0, UpdateMonth = 0, UpdateDay = 0;
     uint32_t RecordCount = 0;
     uint16_t HeaderLength = 0;
-    uint16_t RecordLength = 0;
+    uint16_t RecordLength = 0;       // the distance between records in the file
+    uint16_t StoredRecordLength = 0; // the header's own record length
     uint8_t TableFlags = 0;   // byte 28: production .mdx (dBase), .cdx / memo / .dbc (FoxPro)
     uint8_t LanguageId = 0;   // byte 29
     std::string LanguageName; // level 7 only
@@ -69,8 +78,8 @@ public:
     }
 
     // The descriptor size and where the descriptors start, by layout.
-    size_t DescriptorSize() const { return Level7 ? 48 : 32; }
-    size_t FirstDescriptor() const { return Level7 ? 68 : 32; }
+    size_t DescriptorSize() const { return Level7 ? 48 : Variant == dvDBase2 ? 16 : 32; }
+    size_t FirstDescriptor() const { return Level7 ? 68 : Variant == dvDBase2 ? 8 : 32; }
 
     // Whether a field type stores its value in the memo file.
     static bool IsMemoType(char type, TDbfVariant variant);
@@ -79,5 +88,6 @@ public:
     // Serialises a header for a new table (with the terminator and, for
     // Visual FoxPro, the empty backlink). Offsets, HeaderLength and
     // RecordLength are computed here; Fields' NullBit values are assigned.
+    // dBase II headers are not written.
     std::string Build();
 };

@@ -97,6 +97,20 @@ std::string_view TDbfMemoFile::View(uint32_t block) const {
     return std::string_view(base + off, static_cast<size_t>(end - off));
 }
 
+bool TDbfMemoFile::EmptyAt(uint32_t block) const noexcept {
+    const uint8_t* d = fMap.Data();
+    const uint64_t size = fMap.Size();
+    if (!d || block < FirstBlock(fKind, fBlockSize)) return false;
+    const uint64_t off = static_cast<uint64_t>(block) * fBlockSize;
+    if (off >= size) return false;
+    fMap.Passing(off);
+    if (fKind == mkFpt) return size - off >= 8 && DbfBe32(d + off + 4) == 0;
+    if (fKind == mkDbt4 && size - off >= 8 && d[off] == 0xFF && d[off + 1] == 0xFF &&
+        d[off + 2] == 0x08 && d[off + 3] == 0x00)
+        return DbfLe32(d + off + 4) == 8;
+    return d[off] == 0x1A;
+}
+
 std::string TDbfMemoFile::Header(TDbfMemoKind kind, uint32_t blockSize, uint32_t nextFree,
                                  std::string_view tableName) {
     std::string h(kind == mkFpt ? 512 : std::max<uint32_t>(blockSize, 512), '\0');

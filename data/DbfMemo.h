@@ -43,6 +43,9 @@ public:
     // (valid until the file is closed). Raises naming the file and the block
     // when the block or its length lies outside the file.
     std::string_view View(uint32_t block) const;
+    // Whether the value at `block` is empty, from the block's header alone;
+    // false also when the block cannot be read (View says why).
+    bool EmptyAt(uint32_t block) const noexcept;
 
     static uint32_t DefaultBlockSize(TDbfMemoKind kind) { return kind == mkFpt ? 64 : 512; }
     // The first block a value may take (the header takes the ones before).

@@ -264,6 +264,31 @@ void TDbfRecordCodec::ReadText(std::string_view bytes, TValue& out) const {
     }
 }
 
+bool TDbfRecordCodec::MemoBlock(const TDbfColumn& c, const uint8_t* p, uint32_t& block) {
+    if (c.BinaryPointer) {
+        block = DbfLe32(p);
+        return true;
+    }
+    uint64_t b = 0;
+    for (char ch : TrimBlanks(p, c.Length)) {
+        if (ch < '0' || ch > '9') {
+            b = 0; // not a number: no memo, as the classic engines read it
+            break;
+        }
+        b = b * 10 + static_cast<uint64_t>(ch - '0');
+    }
+    block = static_cast<uint32_t>(b);
+    return b <= 0xFFFFFFFFu;
+}
+
+bool TDbfRecordCodec::MemoIsNull(const uint8_t* record, size_t column) const {
+    const TDbfColumn& c = fColumns[column];
+    if (c.NullBit >= 0 && NullBitSet(record, c.NullBit)) return true;
+    uint32_t block = 0;
+    if (!MemoBlock(c, record + c.Offset, block)) return false;
+    return block == 0 || (fMemo && fMemo->EmptyAt(block));
+}
+
 bool TDbfRecordCodec::DecodesConcurrently(size_t column) const {
     if (column >= fColumns.size()) return false;
     switch (fColumns[column].Kind) {
@@ -389,27 +414,14 @@ void TDbfRecordCodec::Decode(const uint8_t* record, size_t column, TValue& out) 
     case dkMemoText:
     case dkMemoBinary: {
         uint32_t block = 0;
-        if (c.BinaryPointer) {
-            block = DbfLe32(p);
-        } else {
-            std::string_view t = TrimBlanks(p, c.Length);
-            uint64_t b = 0;
-            for (char ch : t) {
-                if (ch < '0' || ch > '9') {
-                    b = 0;
-                    break;
-                }
-                b = b * 10 + static_cast<uint64_t>(ch - '0');
-            }
-            if (b > 0xFFFFFFFFu)
-                throw EDatabaseError("Field " + c.Name + ": memo block " + std::string(t) +
-                                     " is out of range");
-            block = static_cast<uint32_t>(b);
-        }
-        if (block == 0 || !fMemo) {
+        if (!MemoBlock(c, p, block))
+            throw EDatabaseError("Field " + c.Name + ": memo block " +
+                                 std::string(TrimBlanks(p, c.Length)) + " is out of range");
+        if (block == 0) {
             out.SetNull();
             return;
         }
+        if (!fMemo) throw EDatabaseError("Field " + c.Name + ": the table has no memo file");
         std::string_view bytes = fMemo->View(block);
         if (bytes.empty())
             out.SetNull();

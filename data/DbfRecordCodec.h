@@ -27,8 +27,17 @@ public:
     int CodePage() const { return fCodePage ? fCodePage->Number() : 0; }
     void SetMemo(const TDbfMemoFile* memo) { fMemo = memo; }
 
-    // Reads one value of a record (RecordLength bytes at `record`).
+    // Reads one value of a record (RecordLength bytes at `record`). Raises
+    // EDatabaseError for a memo that cannot be read: its block is damaged,
+    // or the table has no memo file (SetMemo(nullptr)).
     void Decode(const uint8_t* record, size_t column, TValue& out) const;
+    // Whether a memo is null, from its block number and the block's header
+    // alone: the value is not read, and nothing raises. A memo whose block
+    // cannot be read is not null (Decode says why).
+    bool MemoIsNull(const uint8_t* record, size_t column) const;
+    bool IsMemo(size_t column) const {
+        return fColumns[column].Kind == dkMemoText || fColumns[column].Kind == dkMemoBinary;
+    }
     // Whether Decode of the column may run on two threads at once: not for
     // memos (their file keeps a read position) nor for text in a code page
     // that needs a converter (which keeps state).
@@ -56,6 +65,8 @@ private:
     void StoreMemo(uint8_t* record, const TDbfColumn& c, std::string_view bytes,
                    TDbfMemoSink* memo);
     void ReadText(std::string_view bytes, TValue& out) const;
+    // The memo block number a field holds; false when it is out of range.
+    static bool MemoBlock(const TDbfColumn& c, const uint8_t* field, uint32_t& block);
 
     struct THighByte {
         char Bytes[4];

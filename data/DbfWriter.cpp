@@ -72,6 +72,8 @@ bool TypeAllowed(char type, TDbfVariant v) {
 
 std::string VariantName(TDbfVariant v) {
     switch (v) {
+    case dvDBase2:
+        return "dBase II";
     case dvDBase3:
         return "dBase III";
     case dvDBase4:
@@ -93,6 +95,7 @@ TDbfWriter::TDbfWriter(std::string path, TDbfVariant variant, std::vector<TDbfFi
                        int codePage)
     : fPath(std::move(path)), fVariant(variant), fSpecs(std::move(fields)), fCodePage(codePage) {
     if (fSpecs.empty()) throw EDatabaseError("A dBase table needs at least one field");
+    if (variant == dvDBase2) throw EDatabaseError("dBase II tables are read, not written");
     if (!TCodePage::Supported(codePage))
         throw EDatabaseError("Code page " + std::to_string(codePage) + " is not supported");
     TCodePage cp(codePage);

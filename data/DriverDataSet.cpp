@@ -82,6 +82,10 @@ void TDriverDataSet::InternalGetValue(uint32_t rec, int fieldNo, TValue& out) {
     fDriver->GetValue(rec, fieldNo, out);
 }
 
+bool TDriverDataSet::InternalValueIsNull(uint32_t rec, int fieldNo, TValue& scratch) {
+    return !fDriver || fDriver->IsNull(rec, fieldNo, scratch);
+}
+
 bool TDriverDataSet::InternalReadsConcurrently(int fieldNo) const {
     return fDriver && fDriver->ReadsConcurrently(fieldNo);
 }

@@ -19,6 +19,9 @@ public:
     std::string TableFileNamedBy(const std::string& path) const override {
         return fDriver ? fDriver->FileNamedBy(path) : std::string();
     }
+    const TTableWarnings* Warnings() const override {
+        return fDriver ? &fDriver->Warnings() : nullptr;
+    }
 
     // The code page the table's text is read and written in, whatever the
     // table names; 0 (the default): the table's own marks, or else its
@@ -53,6 +56,7 @@ protected:
     bool InternalAllLive() const override;
     void InternalAppendLive(std::vector<uint32_t>& order) const override;
     void InternalGetValue(uint32_t rec, int fieldNo, TValue& out) override;
+    bool InternalValueIsNull(uint32_t rec, int fieldNo, TValue& scratch) override;
     bool InternalReadsConcurrently(int fieldNo) const override;
     void InternalGetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const override;
     bool InternalGetDigitsConcurrently(uint32_t rec, int fieldNo,

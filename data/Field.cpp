@@ -38,6 +38,16 @@ void TField::GetDisplayText(std::string& out) const {
         OnGetText(const_cast<TField&>(*this), out, true);
         return;
     }
+    if (IsBlob()) {
+        // A BLOB shows its kind and whether a value is there, which the
+        // storage tells without reading the value (large, or unreadable).
+        if (fDataSet.FieldIsNull(fFieldNo))
+            fScratch.SetNull();
+        else
+            fScratch.SetBytes(std::string_view());
+        FormatValue(fScratch, out, true);
+        return;
+    }
     fDataSet.GetFieldValue(fFieldNo, fScratch);
     if (fTextAsIs && fScratch.Kind == TValueKind::Text)
         out.swap(fScratch.Text); // the scratch keeps out's buffer for the next read

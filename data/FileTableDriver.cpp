@@ -9,6 +9,10 @@ void TFileTableDriver::Fail(const std::string& what) const {
     throw EDatabaseError("Cannot open table \"" + fPath + "\": " + what);
 }
 
+void TFileTableDriver::Warn(const std::string& what) {
+    fWarnings.Add("Table \"" + fPath + "\": " + what);
+}
+
 void TFileTableDriver::NoSuchValue(int64_t recNo, int64_t fieldNo) const {
     throw EDatabaseError("Table \"" + fPath + "\" has no record " + std::to_string(recNo) +
                          " or no field " + std::to_string(fieldNo));

@@ -22,6 +22,8 @@ protected:
 
     // Raises "Cannot open table ...", naming the file.
     [[noreturn]] void Fail(const std::string& what) const;
+    // Adds a warning about the table, naming the file.
+    void Warn(const std::string& what);
     // The errors of a call that names a record or field that is not there,
     // or a count of values that is not the count of fields; numbers count
     // from 1.

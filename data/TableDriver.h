@@ -1,11 +1,13 @@
 #pragma once
 
 #include "data/FieldDefs.h"
+#include "data/TableWarnings.h"
 #include "data/Value.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One table file format (dBase, Paradox, delimited text) behind the two
@@ -37,6 +39,16 @@ public:
     }
     // Decodes one value of one record; the record is read only now.
     virtual void GetValue(uint32_t rec, int fieldNo, TValue& out) = 0;
+    // Whether a value is null. A driver that can tell without reading the
+    // whole value (a memo by its block number) says so here; `scratch` is
+    // for the others.
+    virtual bool IsNull(uint32_t rec, int fieldNo, TValue& scratch) {
+        GetValue(rec, fieldNo, scratch);
+        return scratch.IsNull();
+    }
+    // What a memo or blob value reads as when it cannot be read (its file is
+    // missing or damaged); a warning says why.
+    static constexpr std::string_view UnavailableText = "(unavailable)";
     // Whether GetValueConcurrently may be called for the field from another
     // thread beside GetValue (no change to the table meanwhile).
     virtual bool ReadsConcurrently(int fieldNo) const {
@@ -84,6 +96,13 @@ public:
     // marks or else its bytes decide. Takes effect at the next Open.
     void SetForcedCodePage(int codePage) { fForcedCodePage = codePage; }
     int ForcedCodePage() const { return fForcedCodePage; }
+
+    // What the driver noticed about the open table that did not keep it
+    // from being read: found when it opened, and while values are read.
+    const TTableWarnings& Warnings() const { return fWarnings; }
+
+protected:
+    TTableWarnings fWarnings;
 
 private:
     int fForcedCodePage = 0;

@@ -11,6 +11,19 @@ bool FileExists(const std::string& name) {
     std::error_code ec;
     return !name.empty() && std::filesystem::is_regular_file(name, ec);
 }
+
+// Shows the current table's warnings that the sink has not seen yet;
+// `shown` counts those it has.
+void ShowNewWarnings(const TShellState& state, TMessageSink& sink, size_t& shown, bool& more) {
+    const TTableWarnings* w = state.CurrentDataSet ? state.CurrentDataSet->Warnings() : nullptr;
+    if (!w) return;
+    for (; shown < w->List().size(); ++shown)
+        sink.ShowWarning(w->List()[shown]);
+    if (w->More() && !more) {
+        more = true;
+        sink.ShowWarning("(more warnings about the table are not shown)");
+    }
+}
 } // namespace
 
 TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std::string>& params,
@@ -42,6 +55,8 @@ TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std:
         }
     } openSink(sink);
 
+    size_t shownWarnings = 0;
+    bool moreWarnings = false;
     try {
         bool saved = state.Settings.AlwaysTryADO;
         state.Settings.AlwaysTryADO = cl.Ado;
@@ -56,6 +71,7 @@ TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std:
             result.Failed = true;
             return result;
         }
+        ShowNewWarnings(state, sink, shownWarnings, moreWarnings);
         if (!cl.Export) return result;
 
         std::string dest = std::string(Trim(cl.Destination));
@@ -70,7 +86,14 @@ TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std:
         state.Settings.FormatType = FormatTypeOfName(format);
         if (state.Settings.FormatType == fmtText && cl.HasSeparator)
             state.Settings.Separator = cl.Separator;
-        int written = RunExport(state, cl.Destination);
+        int written;
+        try {
+            written = RunExport(state, cl.Destination);
+        } catch (...) {
+            ShowNewWarnings(state, sink, shownWarnings, moreWarnings);
+            throw;
+        }
+        ShowNewWarnings(state, sink, shownWarnings, moreWarnings);
         if (cl.CloseAfter)
             result.CloseAfter = true;
         else

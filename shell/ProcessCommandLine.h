@@ -13,6 +13,9 @@ class TMessageSink : public TOpenReporter {
 public:
     virtual void ShowInfo(const std::string& text) = 0;
     virtual void ShowError(const std::string& text) = 0;
+    // What the table's driver noticed that did not stop the work (a header
+    // that lies, a missing memo file, a damaged value).
+    virtual void ShowWarning(const std::string& text) { ShowInfo(text); }
     void ShowOpenError(const std::string& message) override { ShowError(message); }
 };
 
@@ -23,6 +26,7 @@ struct TCommandLineResult {
 };
 
 // Opens the table the parameters name and, in export mode, exports it.
-// Errors of the open and of the export are reported through the sink.
+// Errors of the open and of the export are reported through the sink, and
+// so are the table's warnings: those of the open, then those of the export.
 TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std::string>& params,
                                       TMessageSink& sink);

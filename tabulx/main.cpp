@@ -49,6 +49,10 @@ public:
     void ShowError(const std::string& text) override {
         std::fprintf(stderr, "tabulx: %s\n", ForTerminal(text).c_str());
     }
+    // On standard error too: standard output may be the document.
+    void ShowWarning(const std::string& text) override {
+        std::fprintf(stderr, "tabulx: warning: %s\n", ForTerminal(text).c_str());
+    }
 };
 
 // Export progress on standard error, on one line, when it is a terminal.

@@ -1,5 +1,14 @@
 #include "DbfTestSupport.h"
 
+#include "data/DataSource.h"
+#include "data/DbfBytes.h"
+#include "export/KXExport2HTML.h"
+#include "export/KXExport2RTF.h"
+#include "export/KXExport2Text.h"
+#include "export/KXExport2XLS.h"
+#include "export/KXExport2XML.h"
+#include "export/WindowlessTableView.h"
+
 #include <fcntl.h>
 #include <random>
 #include <unistd.h>
@@ -93,12 +102,6 @@ TEST(DbfBadInput, LyingHeaders) {
     Put16(s, 8, headerLength - 40);
     ExpectOpenError(dir, s, "runs past the end of the header");
     s = good;
-    Put16(s, 10, recordLength - 1);
-    ExpectOpenError(dir, s, "record length");
-    s = good;
-    Put16(s, 10, 0);
-    ExpectOpenError(dir, s, "record length");
-    s = good;
     s[32 + 2 * 32 + 16] = 7; // D of 7 characters
     ExpectOpenError(dir, s, "field D of type D has length 7");
     s = good;
@@ -108,38 +111,191 @@ TEST(DbfBadInput, LyingHeaders) {
     s[32] = 0; // a field without a name
     ExpectOpenError(dir, s, "has no name");
     s = good;
-    s[32] = 0x0D; // terminator before the first field
-    ExpectOpenError(dir, s, "no fields");
-    s = good;
     s[15] = 1;
     ExpectOpenError(dir, s, "encrypted");
 }
 
-TEST(DbfBadInput, BrokenMemoFiles) {
+// The records are read by the length the file proves when the header's
+// own disagrees with it; a file that proves neither is an error.
+TEST(DbfBadInput, ARecordLengthTheFileDisprovesIsReadByTheOneItProves) {
+    TTempDir dir;
+    const std::string path = MakeSample(dir);
+    const std::string good = ReadBytes(path);
+    const unsigned recordLength = DbfLe16(good.data() + 10);
+    for (unsigned lie : {recordLength - 1, recordLength + 3, 0u, 1u}) {
+        SCOPED_TRACE(lie);
+        std::string s = good;
+        Put16(s, 10, lie);
+        WriteBytes(path, s);
+        {
+            TOpenTable t(path);
+            EXPECT_EQ(t.Driver.Header().RecordLength, recordLength);
+            EXPECT_EQ(t.Driver.Header().StoredRecordLength, lie);
+            EXPECT_EQ(t.Get(1, 0).Text, "two");
+            EXPECT_EQ(t.Get(1, 1), Num(-2));
+            EXPECT_EQ(t.Get(1, 3).Text, "memo two");
+            ASSERT_EQ(t.Driver.Warnings().List().size(), 1u);
+            const std::string& w = t.Driver.Warnings().List()[0];
+            EXPECT_NE(w.find("\"" + path + "\""), std::string::npos) << w;
+            EXPECT_NE(w.find(" " + std::to_string(lie) + " bytes"), std::string::npos) << w;
+            EXPECT_NE(w.find(" " + std::to_string(recordLength) + " "), std::string::npos) << w;
+            // Writing would keep the lie in the header: the table is read-only.
+            EXPECT_NE(t.Driver.ReadOnlyReason().find("record length"), std::string::npos);
+        }
+        EXPECT_EQ(ReadBytes(path), s);
+    }
+
+    // Records padded beyond their fields, as the header says: read by the
+    // header's length, without a warning.
+    const size_t headerLength = DbfLe16(good.data() + 8);
+    std::string padded = good.substr(0, headerLength);
+    Put16(padded, 10, recordLength + 2);
+    for (size_t r = 0; r < 2; ++r)
+        padded += good.substr(headerLength + r * recordLength, recordLength) + "xy";
+    padded += "\x1A";
+    WriteBytes(path, padded);
+    {
+        TOpenTable t(path);
+        EXPECT_EQ(t.Driver.Header().RecordLength, recordLength + 2);
+        EXPECT_EQ(t.Get(1, 0).Text, "two");
+        EXPECT_TRUE(t.Driver.Warnings().List().empty());
+    }
+
+    // The file proves neither length.
+    std::string s = good;
+    Put16(s, 10, recordLength + 3);
+    ExpectOpenError(dir, s.substr(0, s.size() - 5), "truncated");
+    s = good;
+    Put16(s, 10, recordLength - 1);
+    ExpectOpenError(dir, s.substr(0, s.size() - 5), "does not match its fields");
+}
+
+// A table whose header lists no fields is a table of records without
+// columns: it opens, and its records keep their deleted flags.
+TEST(DbfBadInput, ATableWithoutFieldsOpensWithNoColumns) {
+    TTempDir dir;
+    for (TDbfVariant v : {dvDBase3, dvDBase7}) {
+        SCOPED_TRACE(v);
+        const std::string good = ReadBytes(MakeSample(dir, v));
+        const size_t first = v == dvDBase7 ? 68 : 32;
+        std::string s = good.substr(0, first) + "\x0D";
+        Put32(s, 4, 3);
+        Put16(s, 8, static_cast<unsigned>(first + 1));
+        Put16(s, 10, 1);
+        s += std::string(" * \x1A", 4);
+        const std::string path = dir / "none.dbf";
+        WriteBytes(path, s);
+        TOpenTable t(path);
+        EXPECT_EQ(t.Fields.Count(), 0);
+        EXPECT_EQ(t.Driver.RecordCount(), 3u);
+        EXPECT_EQ(t.Driver.DeletedCount(), 1u);
+        EXPECT_FALSE(t.Driver.RecordLive(1));
+        EXPECT_TRUE(t.Driver.Warnings().List().empty());
+        TDbfTestDataSet ds(path);
+        ds.Open();
+        EXPECT_EQ(ds.FieldCount(), 0);
+        EXPECT_EQ(ds.RecordCount(), 2);
+        ds.Last();
+        EXPECT_EQ(ds.RecNo(), 2);
+    }
+}
+
+// Without its memo file, or with one whose header cannot be read, the table
+// opens: its memos read as unavailable, a warning says why, and it cannot
+// be changed.
+TEST(DbfBadInput, AMissingOrUnreadableMemoFileLeavesTheRestReadable) {
+    TTempDir dir;
+    const std::string path = dir / "s.dbf";
+    TDbfWriter::Write(path, dvDBase3, {F("NAME", 'C', 8), F("M", 'M')},
+                      {{Text("one"), Text("memo one")}, {Text("two"), Null()}});
+    const std::string memo = dir / "s.dbt";
+    const std::string dbt = ReadBytes(memo);
+    std::filesystem::rename(memo, dir / "elsewhere.dbt");
+    for (const std::string& reason : {std::string("missing"), std::string("too short")}) {
+        SCOPED_TRACE(reason);
+        if (reason == "too short") WriteBytes(memo, dbt.substr(0, 2));
+        {
+            TOpenTable t(path);
+            EXPECT_EQ(t.Get(0, 0).Text, "one");
+            EXPECT_EQ(t.Get(0, 1), Text("(unavailable)"));
+            EXPECT_TRUE(t.Get(1, 1).IsNull()) << "no memo stays no memo";
+            ASSERT_EQ(t.Driver.Warnings().List().size(), 1u)
+                << "one warning for the file, none a cell";
+            const std::string& w = t.Driver.Warnings().List()[0];
+            EXPECT_NE(w.find("s.dbt"), std::string::npos) << w;
+            EXPECT_NE(w.find(reason), std::string::npos) << w;
+            EXPECT_NE(w.find("(unavailable)"), std::string::npos) << w;
+            EXPECT_NE(t.Driver.ReadOnlyReason().find("s.dbt"), std::string::npos);
+            EXPECT_NE(ErrorOf([&] {
+                          t.Driver.Post(0, {Text("x"), Text("y")});
+                      }).find("s.dbt"),
+                      std::string::npos);
+        }
+        TDbfTestDataSet ds(path);
+        ds.Open();
+        EXPECT_FALSE(ds.FieldByName("M").IsNull());
+        EXPECT_EQ(ds.FieldByName("M").DisplayText(), "(MEMO)");
+        ds.Next();
+        EXPECT_EQ(ds.FieldByName("M").DisplayText(), "(Memo)");
+        EXPECT_EQ(ds.Warnings(), &ds.Dbf().Warnings());
+        EXPECT_EQ(ds.Dbf().Warnings().List().size(), 1u);
+    }
+
+    // A FoxPro memo file whose block size is 0.
+    const std::string fox = MakeSample(dir, dvVisualFoxPro);
+    std::string fpt = ReadBytes(dir / "s.fpt");
+    fpt[6] = fpt[7] = 0;
+    WriteBytes(dir / "s.fpt", fpt);
+    TOpenTable t(fox);
+    EXPECT_EQ(t.Get(1, 0).Text, "two");
+    EXPECT_EQ(t.Get(1, 3), Text("(unavailable)"));
+    ASSERT_EQ(t.Driver.Warnings().List().size(), 1u);
+    EXPECT_NE(t.Driver.Warnings().List()[0].find("block size is 0"), std::string::npos);
+}
+
+// A damaged memo value reads as unavailable with a warning naming its
+// record; the other values, memos included, read as they are. Whether it
+// is null is told without reading it, so without a warning.
+TEST(DbfBadInput, ADamagedMemoReadsAsUnavailableWithAWarningNamingItsRecord) {
     TTempDir dir;
     std::string path = MakeSample(dir);
     std::string memo = dir / "s.dbt";
     const std::string dbt = ReadBytes(memo);
-
-    std::filesystem::rename(memo, dir / "elsewhere.dbt");
-    std::string err = ErrorOf([&] { TOpenTable t(path); });
-    EXPECT_NE(err.find("s.dbt"), std::string::npos) << err;
-    EXPECT_NE(err.find("missing"), std::string::npos) << err;
-    std::filesystem::rename(dir / "elsewhere.dbt", memo);
-
-    WriteBytes(memo, dbt.substr(0, 2));
-    EXPECT_NE(ErrorOf([&] { TOpenTable t(path); }).find("too short"), std::string::npos);
-
     // Cut after the first value: the second record's block is gone.
     WriteBytes(memo, dbt.substr(0, 1024));
     {
-        TOpenTable t(path);
-        EXPECT_EQ(t.Get(0, 3).Text, "memo one");
-        err = ErrorOf([&] { t.Get(1, 3); });
-        EXPECT_NE(err.find("\"" + memo + "\""), std::string::npos) << err;
-        EXPECT_NE(err.find("block 2 lies beyond the end"), std::string::npos) << err;
+        TDbfTestDataSet ds(path);
+        ds.Open();
+        ds.Last();
+        EXPECT_FALSE(ds.FieldByName("M").IsNull());
+        EXPECT_EQ(ds.FieldByName("M").DisplayText(), "(MEMO)");
+        EXPECT_TRUE(ds.Dbf().Warnings().List().empty());
+        EXPECT_EQ(ds.FieldByName("M").AsString(), "(unavailable)");
+        EXPECT_EQ(ds.FieldByName("NAME").AsString(), "two");
+        ASSERT_EQ(ds.Dbf().Warnings().List().size(), 1u);
+        const std::string w = ds.Dbf().Warnings().List()[0];
+        EXPECT_NE(w.find("\"" + path + "\""), std::string::npos) << w;
+        EXPECT_NE(w.find("field 'M' in record 2"), std::string::npos) << w;
+        EXPECT_NE(w.find("block 2 lies beyond the end"), std::string::npos) << w;
+        // Read again: the same warning is not repeated.
+        EXPECT_EQ(ds.FieldByName("M").AsString(), "(unavailable)");
+        EXPECT_EQ(ds.Dbf().Warnings().List().size(), 1u);
+        ds.First();
+        EXPECT_EQ(ds.FieldByName("M").AsString(), "memo one");
+
+        // An edit that leaves the memo as it read keeps its bytes.
+        ds.Last();
+        ds.Edit();
+        ds.FieldByName("NAME").SetAsString("zwei");
+        ds.Post();
     }
-    WriteBytes(memo, dbt);
+    {
+        TOpenTable t(path);
+        EXPECT_EQ(t.Get(1, 0).Text, "zwei");
+        EXPECT_EQ(t.Get(1, 3), Text("(unavailable)"));
+        WriteBytes(memo, dbt);
+        EXPECT_EQ(TOpenTable(path).Get(1, 3).Text, "memo two");
+    }
 
     // A record pointing at the header block, or at a number past 32 bits.
     std::string bytes = ReadBytes(path);
@@ -151,7 +307,55 @@ TEST(DbfBadInput, BrokenMemoFiles) {
     std::filesystem::copy_file(memo, dir / "p.dbt");
     TOpenTable t(dir / "p.dbf");
     EXPECT_TRUE(t.Get(0, 3).IsNull());
-    EXPECT_NE(ErrorOf([&] { t.Get(1, 3); }).find("out of range"), std::string::npos);
+    EXPECT_EQ(t.Get(1, 3), Text("(unavailable)"));
+    ASSERT_EQ(t.Driver.Warnings().List().size(), 1u);
+    EXPECT_NE(t.Driver.Warnings().List()[0].find("out of range"), std::string::npos);
+}
+
+// One damaged memo does not stop an export. Without memo text it is not
+// even read; with it, its cell shows the placeholder, a warning names the
+// record, and the rest is exported.
+TEST(DbfBadInput, ADamagedMemoDoesNotStopAnExport) {
+    TTempDir dir;
+    const std::string path = MakeSample(dir);
+    WriteBytes(dir / "s.dbt", ReadBytes(dir / "s.dbt").substr(0, 1024));
+    TDbfTestDataSet ds(path);
+    ds.Open();
+    TDataSource source(&ds);
+    TWindowlessTableView view;
+    view.Bind(&source);
+    TKXExport2Text text;
+    TKXExport2HTML html;
+    TKXExport2XML xml;
+    TKXExport2RTF rtf;
+    TKXExport2XLS xls;
+    const std::vector<TKXExport*> writers = {&text, &html, &xml, &rtf, &xls};
+    const TTableWarnings& warnings = ds.Dbf().Warnings();
+    for (bool memoText : {false, true}) {
+        for (size_t i = 0; i < writers.size(); ++i) {
+            SCOPED_TRACE(std::string(memoText ? "with" : "without") + " memo text, writer " +
+                         std::to_string(i));
+            TKXExport& writer = *writers[i];
+            writer.SetGrid(&view);
+            writer.BuildMappings();
+            writer.SetIncludeMemo(memoText);
+            TMemoryStream out;
+            ASSERT_NO_THROW(writer.ExportToStream(out));
+            EXPECT_EQ(writer.WrittenCount(), 2);
+            if (&writer == &text) {
+                EXPECT_NE(out.Data().find(memoText ? "memo one\r\n" : "(MEMO)\r\n"),
+                          std::string::npos);
+                EXPECT_NE(out.Data().find(memoText ? "\t(unavailable)\r\n" : "\t(MEMO)\r\n"),
+                          std::string::npos)
+                    << out.Data();
+            }
+            if (!memoText) {
+                EXPECT_TRUE(warnings.List().empty()) << "the memo was read";
+            }
+        }
+    }
+    ASSERT_EQ(warnings.List().size(), 1u);
+    EXPECT_NE(warnings.List()[0].find("record 2"), std::string::npos);
 }
 
 TEST(DbfBadInput, BrokenFoxProMemoLengths) {
@@ -162,13 +366,12 @@ TEST(DbfBadInput, BrokenFoxProMemoLengths) {
     fpt[512 + 4] = 0x7F;
     WriteBytes(dir / "s.fpt", fpt);
     TOpenTable t(path);
-    std::string err = ErrorOf([&] { t.Get(0, 3); });
-    EXPECT_NE(err.find("s.fpt"), std::string::npos) << err;
-    EXPECT_NE(err.find("claims"), std::string::npos) << err;
+    EXPECT_EQ(t.Get(0, 3), Text("(unavailable)"));
+    ASSERT_EQ(t.Driver.Warnings().List().size(), 1u);
+    const std::string& w = t.Driver.Warnings().List()[0];
+    EXPECT_NE(w.find("s.fpt"), std::string::npos) << w;
+    EXPECT_NE(w.find("claims"), std::string::npos) << w;
     EXPECT_EQ(t.Get(1, 3).Text, "memo two");
-    fpt[6] = fpt[7] = 0; // block size 0
-    WriteBytes(dir / "s.fpt", fpt);
-    EXPECT_NE(ErrorOf([&] { TOpenTable u(path); }).find("block size is 0"), std::string::npos);
 }
 
 TEST(DbfBadInput, NullFlagsTooShortForTheirFields) {

@@ -307,3 +307,32 @@ TEST_F(THtmlXmlReader, XmlOfHostileFieldNamesReadsBackInEveryParser) {
         EXPECT_EQ(got, expected) << r.Output;
     }
 }
+
+// A table without fields (a dBase header may list none) gives documents
+// without columns that the parsers still read.
+TEST_F(THtmlXmlReader, ATableWithoutFieldsGivesDocumentsTheParsersRead) {
+    Table.Open();
+    Table.AppendRecord({});
+    Table.AppendRecord({});
+    View.Bind(&Source);
+    TKXExport2HTML html;
+    html.SetGrid(&View);
+    html.BuildMappings();
+    const auto htm = Dir / "none.htm";
+    html.ExportToFile(htm.string());
+    TRunResult r = RunPython("parse_html.py", {htm.string()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Output << "\n" << ReadFile(htm);
+    EXPECT_EQ(Lines(r.Output, "row").size(), 2u) << r.Output;
+    for (int scheme : {0, 1}) {
+        TKXExport2XML xml;
+        xml.SetGrid(&View);
+        xml.BuildMappings();
+        xml.SetXMLScheme(scheme);
+        const auto path = Dir / "none.xml";
+        xml.ExportToFile(path.string());
+        r = RunPython("parse_xml.py", {path.string()});
+        ASSERT_EQ(r.ExitCode, 0) << r.Output << "\n" << ReadFile(path);
+        EXPECT_TRUE(Lines(r.Output, "field").empty());
+        EXPECT_EQ(Lines(r.Output, scheme ? "row" : "record").size(), 2u) << r.Output;
+    }
+}

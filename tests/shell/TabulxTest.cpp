@@ -207,6 +207,63 @@ TEST_F(TTabulxFixture, OpeningWithoutExportReportsTheTable) {
     EXPECT_NE(none.Err.find("usage"), std::string::npos);
 }
 
+// What the table's driver warns about goes to standard error, and the
+// export goes on: a missing memo file, a damaged memo with memo text
+// wanted.
+TEST_F(TTabulxFixture, WarningsAboutTheTableGoToStandardError) {
+    fs::rename(Dir / "orders.dbt", Dir / "away.dbt");
+    TRun missing = Tabulx({"-export", P("orders.dbf"), P("orders.txt")});
+    EXPECT_EQ(missing.Status, 0) << missing.Err;
+    EXPECT_EQ(missing.Out, "250 records have been copied.\n");
+    EXPECT_EQ(missing.Err, "tabulx: warning: Table \"" + P("orders.dbf") +
+                               "\": its memo file \"orders.dbt\" is missing; its memo values read "
+                               "as (unavailable)\n");
+    std::string doc = Slurp(Dir / "orders.txt");
+    EXPECT_NE(doc.find("\r\n1\tN1\t(MEMO)\r\n2\tZoë, Ærø\t(Memo)\r\n"), std::string::npos);
+    // Opening alone says it too.
+    TRun open = Tabulx({P("orders.dbf")});
+    EXPECT_EQ(open.Status, 0);
+    EXPECT_EQ(open.Err, missing.Err);
+
+    // The memo file cut after the first value, memo text wanted.
+    std::string dbt = Slurp(Dir / "away.dbt");
+    std::ofstream(Dir / "orders.dbt", std::ios::binary) << dbt.substr(0, 1024);
+    fs::create_directories(Dir / "config" / "Kessmark");
+    std::ofstream(Dir / "config" / "Kessmark" / "Tabulon.conf")
+        << "[Settings]\nIncludeMemoData=1\n";
+    TRun damaged = Tabulx({"-export", P("orders.dbf"), P("orders.txt")});
+    EXPECT_EQ(damaged.Status, 0) << damaged.Err;
+    EXPECT_EQ(damaged.Out, "250 records have been copied.\n");
+    EXPECT_NE(damaged.Err.find("tabulx: warning: Table \"" + P("orders.dbf") +
+                               "\": the memo of field 'NOTE' in record 3 cannot be read"),
+              std::string::npos)
+        << damaged.Err;
+    doc = Slurp(Dir / "orders.txt");
+    EXPECT_NE(doc.find("\r\n1\tN1\tmemo\r\n2\tZoë, Ærø\t\r\n3\tN3\t(unavailable)\r\n"),
+              std::string::npos);
+    EXPECT_NE(doc.find("\r\n249\tN249\t(unavailable)\r\n250\tN250\t\r\n"), std::string::npos);
+    // A hundred warnings, then a note that there are more.
+    EXPECT_NE(damaged.Err.find("(more warnings about the table are not shown)"), std::string::npos);
+}
+
+// A table without fields exports as documents without columns.
+TEST_F(TTabulxFixture, ATableWithoutFieldsExportsEveryFormat) {
+    std::string table = Slurp(Dir / "orders.dbf").substr(0, 32) + "\x0D";
+    table[4] = 2, table[5] = table[6] = table[7] = 0; // two records
+    table[8] = 33, table[9] = 0;                      // header length
+    table[10] = 1, table[11] = 0;                     // record length
+    table += "  \x1A";
+    std::ofstream(P("none.dbf"), std::ios::binary) << table;
+    for (const char* ext : {"txt", "htm", "xml", "rtf", "xls"}) {
+        SCOPED_TRACE(ext);
+        TRun r = Tabulx({"-export", P("none.dbf"), P("none.") + ext});
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out, "2 records have been copied.\n");
+        EXPECT_EQ(r.Err, "");
+    }
+    EXPECT_EQ(Slurp(Dir / "none.txt"), "\r\n\r\n\r\n");
+}
+
 TEST_F(TTabulxFixture, EachFormatFromTheTypeOrTheExtension) {
     struct TCase {
         const char* Dest;
