@@ -192,16 +192,17 @@ std::string ReadDescriptors(TDbfHeader& h, const uint8_t* data, uint64_t& need) 
 // the fields' own length when the file's size proves it (the counted
 // records end where the file does, or one end mark before). Returns what
 // is wrong when neither fits.
-std::string ChooseRecordLength(TDbfHeader& h, size_t size, uint64_t need) {
+std::string ChooseRecordLength(TDbfHeader& h, size_t size, uint64_t need, bool exact = false) {
     const uint64_t stored = h.StoredRecordLength;
     const uint64_t count = h.RecordCount;
     const uint64_t data = size - h.HeaderLength;
     auto holds = [&](uint64_t length) { return length >= 1 && count * length <= data; };
-    if (stored >= need && holds(stored)) {
+    auto proves = [&](uint64_t length) { return holds(length) && data - count * length <= 1; };
+    if (stored >= need && (exact ? proves(stored) : holds(stored))) {
         h.RecordLength = static_cast<uint16_t>(stored);
         return std::string();
     }
-    if (holds(need) && data - count * need <= 1) {
+    if (proves(need)) {
         h.RecordLength = static_cast<uint16_t>(need);
         return std::string();
     }
@@ -209,8 +210,9 @@ std::string ChooseRecordLength(TDbfHeader& h, size_t size, uint64_t need) {
         return "the record length (" + std::to_string(stored) +
                " bytes) does not match its fields (" + std::to_string(need) + " bytes)";
     return "the header declares " + std::to_string(count) + " records of " +
-           std::to_string(stored) + " bytes, but the file holds only " +
-           std::to_string(data / stored) + " (the file is truncated or its header is wrong)";
+           std::to_string(stored) + " bytes, but the file holds " +
+           (exact && holds(stored) ? "more" : "only " + std::to_string(data / stored)) +
+           " (the file is truncated or its header is wrong)";
 }
 
 // The older layout of dBase II: the record count in 16 bits at 1, the
@@ -235,21 +237,23 @@ TDbfHeader ParseLevel2(const uint8_t* data, size_t size, const std::string& path
     uint64_t need = 0;
     std::string problem = ReadDescriptors(h, data, need);
     if (!problem.empty()) Bad(path, problem);
+    // The file's size decides where the records start; without a proof,
+    // after the room for 32 descriptors.
     const size_t compact = 8 + 16 * h.Fields.size() + 1;
-    std::string fullProblem = "the header (" + std::to_string(Full) +
-                              " bytes) is beyond the end of the file (" + std::to_string(size) +
-                              " bytes)";
-    if (size >= Full) {
-        h.HeaderLength = static_cast<uint16_t>(Full);
-        fullProblem = ChooseRecordLength(h, size, need);
-        if (fullProblem.empty() && h.RecordLength == h.StoredRecordLength) return h;
+    for (size_t start : {Full, compact}) {
+        if (start > size || (start == compact && compact == Full)) continue;
+        TDbfHeader at = h;
+        at.HeaderLength = static_cast<uint16_t>(start);
+        if (ChooseRecordLength(at, size, need, true).empty()) return at;
     }
-    TDbfHeader atTerminator = h;
-    atTerminator.HeaderLength = static_cast<uint16_t>(compact);
-    if (compact < Full && ChooseRecordLength(atTerminator, size, need).empty() &&
-        (atTerminator.RecordLength == atTerminator.StoredRecordLength || !fullProblem.empty()))
-        return atTerminator;
-    if (!fullProblem.empty()) Bad(path, fullProblem);
+    if (size < Full)
+        Bad(path, "the header declares " + std::to_string(h.RecordCount) + " records of " +
+                      std::to_string(h.StoredRecordLength) +
+                      " bytes, but the file is too short for them (the file is truncated or its "
+                      "header is wrong)");
+    h.HeaderLength = static_cast<uint16_t>(Full);
+    problem = ChooseRecordLength(h, size, need);
+    if (!problem.empty()) Bad(path, problem);
     return h;
 }
 

@@ -7,6 +7,7 @@
 #include "data/DbfDriver.h"
 #include "data/DbfWriter.h"
 #include "data/MdxIndex.h"
+#include "tests/DBase2Table.h"
 
 #include <cstdint>
 #include <string>
@@ -87,11 +88,20 @@ void WriteSeeds() {
         }
         TReaderFuzz::AddSeed(s.Name, parts);
     }
+    // dBase II, made from a dBase III table: both places its records start.
+    const std::filesystem::path dbf = TReaderFuzz::SeedScratch() / "s.dbf";
+    TDbfWriter w(dbf.string(), dvDBase3, {F("NAME", 'C', 6), F("N", 'N', 5, 1), F("L", 'L')});
+    w.AddRecord({TValue::OfText("two"), TValue::OfFloat(-2.5), TValue::OfBool(false)});
+    w.AddRecord({}, true);
+    w.Finish();
+    const std::string dbase3 = TReaderFuzz::ReadFile(dbf);
+    TReaderFuzz::AddSeed("dbase2", {dbftest::DBase2Of(dbase3)});
+    TReaderFuzz::AddSeed("dbase2-compact", {dbftest::DBase2Of(dbase3, true)});
 }
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    TReaderFuzz::Initialize("dbf", "vfp", WriteSeeds);
+    TReaderFuzz::Initialize("dbf", "dbase2", WriteSeeds);
     return 0;
 }
 

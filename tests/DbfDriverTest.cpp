@@ -178,6 +178,68 @@ TEST(DbfVariants, VisualFoxProHiddenNullFlagsAndBacklink) {
     EXPECT_TRUE(t.Get(1, 1).IsNull());
 }
 
+// dBase II tables, made from dBase III ones of the project's writer: both
+// places the records may start, and the full 32 fields.
+TEST(DbfVariants, DBase2IsRead) {
+    TTempDir dir;
+    const std::string path = dir / "t.dbf";
+    TDbfWriter w(path, dvDBase3,
+                 {F("NAME", 'C', 10), F("QTY", 'N', 4), F("PRICE", 'N', 8, 2), F("OK", 'L')});
+    w.AddRecord({Text("Ann"), Int(12), Num(-3.5), Bool(true)});
+    w.AddRecord({Text("gone"), Int(1), Num(1), Bool(false)}, true);
+    w.AddRecord({Text("Bob"), Null(), Num(1234.25), Null()});
+    w.Finish();
+    const std::string dbase3 = ReadBytes(path);
+    for (bool compact : {false, true}) {
+        SCOPED_TRACE(compact ? "records after the terminator" : "records after 32 descriptors");
+        const std::string bytes = DBase2Of(dbase3, compact);
+        WriteBytes(path, bytes);
+        TOpenTable t(path);
+        const TDbfHeader& h = t.Driver.Header();
+        EXPECT_EQ(h.Variant, dvDBase2);
+        EXPECT_EQ(h.HeaderLength, compact ? 8 + 4 * 16 + 1 : 521);
+        EXPECT_TRUE(t.Driver.Warnings().List().empty());
+        ASSERT_EQ(t.Fields.Count(), 4);
+        EXPECT_EQ(t.Fields[0].Name, "NAME");
+        EXPECT_EQ(t.Fields[0].DataType, ftString);
+        EXPECT_EQ(t.Fields[1].DataType, ftSmallint);
+        EXPECT_EQ(t.Fields[2].DataType, ftFloat);
+        EXPECT_EQ(t.Fields[3].DataType, ftBoolean);
+        ASSERT_EQ(t.Driver.RecordCount(), 3u);
+        EXPECT_FALSE(t.Driver.RecordLive(1));
+        EXPECT_EQ(t.Get(0, 0), Text("Ann"));
+        EXPECT_EQ(t.Get(0, 1), Int(12));
+        EXPECT_EQ(t.Get(0, 2), Num(-3.5));
+        EXPECT_EQ(t.Get(0, 3), Bool(true));
+        EXPECT_EQ(t.Get(2, 0), Text("Bob"));
+        EXPECT_TRUE(t.Get(2, 1).IsNull());
+        EXPECT_EQ(t.Get(2, 2), Num(1234.25));
+        EXPECT_TRUE(t.Get(2, 3).IsNull());
+        EXPECT_NE(t.Driver.ReadOnlyReason().find("0x02"), std::string::npos);
+        EXPECT_EQ(ReadBytes(path), bytes);
+        // Cut short, it says so.
+        WriteBytes(path, bytes.substr(0, bytes.size() - 10));
+        EXPECT_NE(ErrorOf([&] { TOpenTable u(path); }).find("truncated"), std::string::npos);
+    }
+
+    // 32 fields fill the descriptors: no terminator.
+    std::vector<TDbfFieldSpec> many;
+    std::vector<TValue> values;
+    for (int i = 0; i < 32; ++i) {
+        many.push_back(F(("F" + std::to_string(i)).c_str(), 'C', 3));
+        values.push_back(Text(std::to_string(i)));
+    }
+    TDbfWriter::Write(path, dvDBase3, many, {values});
+    WriteBytes(path, DBase2Of(ReadBytes(path)));
+    TOpenTable t(path);
+    ASSERT_EQ(t.Fields.Count(), 32);
+    EXPECT_EQ(t.Fields[31].Name, "F31");
+    EXPECT_EQ(t.Get(0, 31), Text("31"));
+    // dBase II tables are not written.
+    EXPECT_NE(ErrorOf([&] { TDbfWriter(path, dvDBase2, many); }).find("dBase II"),
+              std::string::npos);
+}
+
 TEST(DbfTypes, NumericWidthsChooseTheKind) {
     TTempDir dir;
     std::string path = dir / "n.dbf";
@@ -619,7 +681,7 @@ TEST(DbfDataSet, DisplayTextOfEachKind) {
     TTempDir dir;
     std::string path = dir / "show.dbf";
     TDbfWriter::Write(path, dvVisualFoxPro,
-                      {F("NAME", 'C', 10), F("QTY", 'N', 5), F("PRICE", 'N', 9, 2), F("CUR", 'Y'),
+                      {F("NAME", 'C', 10), F("QTY", 'N', 4), F("PRICE", 'N', 9, 2), F("CUR", 'Y'),
                        F("BORN", 'D'), F("AT", 'T'), F("OK", 'L'), F("NOTE", 'M'), F("PIC", 'P'),
                        F("OBJ", 'G'), Binary(F("BIN", 'M'))},
                       {{Text("Zoë  "), Int(42), Num(1234.5), Num(-7.25), Date(2024, 2, 29),

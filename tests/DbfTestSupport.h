@@ -3,6 +3,7 @@
 // Shared by the dBase tests: a folder per test, file bytes, and a small
 // dataset over the dBase driver (the engines are tested on their own).
 
+#include "DBase2Table.h"
 #include "data/DatabaseError.h"
 #include "data/DbfDriver.h"
 #include "data/DbfWriter.h"
