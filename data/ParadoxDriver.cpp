@@ -81,6 +81,8 @@ struct TParadoxDriver::TState {
     TParadoxRecordCodec Codec;
     TParadoxBlobFile Blobs;
     TSideFiles Side;
+    std::string BlobProblem;        // why the blob file cannot be read; empty when it can
+    std::vector<std::string> Notes; // warnings about the table
     size_t KeyLength = 0;
     struct stat Stat {};
 
@@ -115,15 +117,24 @@ std::unique_ptr<TParadoxDriver::TState> TParadoxDriver::Load() const {
     bool blobFields = false;
     for (const TParadoxField& f : h.Fields)
         blobFields = blobFields || f.IsBlob();
+    // Without its blob file the table still shows everything else, and the
+    // blobs that fit in their leaders; the others read as unavailable.
     if (blobFields) {
-        if (s->Side.Mb.empty())
-            Fail("its blob file \"" + fs::path(fPath).replace_extension(".mb").filename().string() +
-                 "\" is missing");
-        try {
-            s->Blobs.Open(s->Side.Mb);
-        } catch (const EDatabaseError& e) {
-            Fail(e.what());
+        if (s->Side.Mb.empty()) {
+            s->BlobProblem = "its blob file \"" +
+                             fs::path(fPath).replace_extension(".mb").filename().string() +
+                             "\" is missing";
+        } else {
+            try {
+                s->Blobs.Open(s->Side.Mb);
+            } catch (const EDatabaseError& e) {
+                s->Blobs.Close();
+                s->BlobProblem = std::string("its blob file cannot be read (") + e.what() + ")";
+            }
         }
+        if (!s->BlobProblem.empty())
+            s->Notes.push_back(s->BlobProblem + "; its blobs longer than their leaders read as " +
+                               std::string(UnavailableText));
     }
     return s;
 }
@@ -197,6 +208,7 @@ std::string TParadoxDriver::ComputeReadOnlyReason() const {
     const TState& s = *fState;
     const TParadoxHeader& h = s.Header;
     if (h.WriteProtected) return "the table is marked write-protected";
+    if (!s.BlobProblem.empty()) return s.BlobProblem;
     if (h.ModifiedFlags1 || h.ModifiedFlags2) return "its header says it needs to be rebuilt";
     if (h.KeyFields > 0) {
         if (fPrimaryIndexPath.empty()) return "its primary index file (.px) is missing";
@@ -238,6 +250,8 @@ void TParadoxDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDef
     try {
         fState = Load();
         fLock.LockShared(fPath);
+        for (const std::string& note : fState->Notes)
+            Warn(note);
         const TParadoxHeader& h = fState->Header;
         for (size_t i = 0; i < h.Fields.size(); ++i) {
             const TParadoxField& f = h.Fields[i];
@@ -263,6 +277,7 @@ void TParadoxDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDef
 
 void TParadoxDriver::Close() {
     fState.reset();
+    fWarnings.Clear();
     fLock.Unlock();
     fIndexFiles.clear();
     fPrimaryIndexPath.clear();
@@ -315,14 +330,45 @@ void TParadoxDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
     if (fileRec == NoRecord || fieldNo < 0 ||
         static_cast<size_t>(fieldNo) >= fState->Codec.FieldCount())
         NoSuchValue(rec + 1, fieldNo + 1);
+    const size_t field = static_cast<size_t>(fieldNo);
+    if (DecodeOrPlaceholder(fState->Record(fileRec), field, out)) return;
+    // A damaged blob does not stop the reading of the rest; other values
+    // that cannot be read do.
+    if (!fState->Codec.Field(field).IsBlob())
+        throw EDatabaseError("Cannot read field '" + fState->Codec.Name(field) + "' of record " +
+                             std::to_string(rec + 1) + " of table \"" + fPath + "\": " + fProblem);
+    if (fState->BlobProblem.empty()) // a missing blob file was told of once
+        Warn("the blob of field '" + fState->Codec.Name(field) + "' in record " +
+             std::to_string(rec + 1) + " cannot be read (" + fProblem + "); it reads as " +
+             std::string(UnavailableText));
+}
+
+bool TParadoxDriver::DecodeOrPlaceholder(const uint8_t* record, size_t field, TValue& out) {
     try {
-        fState->Codec.Decode(fState->Record(fileRec), static_cast<size_t>(fieldNo), out,
-                             fState->Blobs.IsOpen() ? &fState->Blobs : nullptr);
+        fState->Codec.Decode(record, field, out, fState->Blobs.IsOpen() ? &fState->Blobs : nullptr);
+        return true;
     } catch (const EDatabaseError& e) {
-        throw EDatabaseError("Cannot read field '" +
-                             fState->Codec.Name(static_cast<size_t>(fieldNo)) + "' of record " +
-                             std::to_string(rec + 1) + " of table \"" + fPath + "\": " + e.what());
+        fProblem = e.what();
     }
+    if (fState->Codec.Field(field).Type == pdMemo)
+        out.SetText(UnavailableText);
+    else
+        out.SetBytes(UnavailableText);
+    return false;
+}
+
+// A blob's length is in its record: whether it is null needs no blob file.
+bool TParadoxDriver::IsNull(uint32_t rec, int fieldNo, TValue& scratch) {
+    const uint32_t fileRec = fState ? fSlots.FileRecordOf(rec) : NoRecord;
+    if (fileRec != NoRecord && fieldNo >= 0 &&
+        static_cast<size_t>(fieldNo) < fState->Codec.FieldCount()) {
+        const TParadoxField& f = fState->Codec.Field(static_cast<size_t>(fieldNo));
+        if (f.IsBlob())
+            return TParadoxBlobFile::ReadRef(fState->Record(fileRec) + f.Offset, f.Length).Length ==
+                   0;
+    }
+    GetValue(rec, fieldNo, scratch);
+    return scratch.IsNull();
 }
 
 void TParadoxDriver::Refresh() {
@@ -338,6 +384,8 @@ void TParadoxDriver::Refresh() {
                              "\" was changed by another program; open it again");
     fState = std::move(fresh);
     fLock.LockShared(fPath);
+    for (const std::string& note : fState->Notes)
+        Warn(note);
     TIndexDefs ignored;
     FindIndexes(ignored);
     fReadOnlyReason = ComputeReadOnlyReason();
@@ -438,8 +486,12 @@ uint32_t TParadoxDriver::Post(int64_t rec, const std::vector<TValue>& values) {
                 continue;
             }
             if (!inserting) {
-                // Unchanged values keep their bytes as another program wrote them.
-                codec.Decode(fRecord.data(), i, fOld, s.Blobs.IsOpen() ? &s.Blobs : nullptr);
+                // Unchanged values keep their bytes as another program wrote
+                // them; so does a damaged blob that was left as it read.
+                if (!DecodeOrPlaceholder(fRecord.data(), i, fOld) && !f.IsBlob())
+                    throw EDatabaseError("Cannot read field '" + codec.Name(i) + "' of record " +
+                                         std::to_string(rec + 1) + " of table \"" + fPath +
+                                         "\": " + fProblem);
                 if (fOld == values[i]) continue;
             } else if (values[i].IsNull()) {
                 continue;

@@ -23,6 +23,11 @@
 // named "" as the classic engine names it; secondary indexes follow, named
 // after their field (.Xnn) or as their file says (.XGn).
 //
+// A missing or unreadable blob file leaves the table open, read-only, with
+// a warning: blobs that fit in their leaders read as they are, the others
+// as UnavailableText; a damaged blob reads so too, with a warning naming
+// its record. Whether a blob is null is told from its record alone.
+//
 // Writing rewrites the table: new blobs go behind the end of a copy of the
 // .mb (so the old table's blobs stay where they are), then the .db is
 // written beside the old one and renamed into its place, then the .px is
@@ -42,6 +47,7 @@ public:
     bool RecordLive(uint32_t rec) const override;
     bool AllLive() const override;
     void GetValue(uint32_t rec, int fieldNo, TValue& out) override;
+    bool IsNull(uint32_t rec, int fieldNo, TValue& scratch) override;
     uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
     void Delete(uint32_t rec) override;
     void Refresh() override;
@@ -56,6 +62,9 @@ public:
 private:
     struct TState;
     std::unique_ptr<TState> Load() const;
+    // Decodes a value; one that cannot be read gives UnavailableText and
+    // false, with the reason in fProblem.
+    bool DecodeOrPlaceholder(const uint8_t* record, size_t field, TValue& out);
     void FindIndexes(TIndexDefs& indexes);
     std::string ComputeReadOnlyReason() const;
     // Writes the live records in `order` (file record numbers, or -1 for
@@ -72,4 +81,5 @@ private:
     TRecordSlots fSlots;
     std::vector<uint8_t> fRecord;
     TValue fOld;
+    std::string fProblem;
 };
