@@ -29,14 +29,37 @@ const TParadoxBlobFile& NoBlobFile() {
 }
 } // namespace
 
-bool ValidParadoxBcd(const uint8_t* bcd, int decimals) {
-    if ((bcd[0] & 0x3F) != decimals) return false;
+bool DecodeParadoxBcd(const uint8_t* bcd, int fieldDecimals, double& out) {
     const bool negative = (bcd[0] & 0x80) == 0;
+    // The decimals of the value itself. A negative value's first byte is
+    // complemented by some writers like its digits, decimals included, and
+    // kept by others: the reading that gives the field's decimals wins.
+    int decimals = bcd[0] & 0x3F;
+    const int complemented = ~bcd[0] & 0x3F;
+    if (negative && decimals != fieldDecimals && (complemented == fieldDecimals || decimals > 32))
+        decimals = complemented;
+    if (decimals > 32) return false;
+    char text[40];
+    char* t = text;
+    if (negative) *t++ = '-';
+    bool leading = true;
     for (int i = 0; i < 32; ++i) {
         int n = i % 2 == 0 ? bcd[1 + i / 2] >> 4 : bcd[1 + i / 2] & 0x0F;
         if (negative) n = 0x0F - n;
         if (n > 9) return false;
+        if (i == 32 - decimals) {
+            if (leading) *t++ = '0';
+            *t++ = '.';
+            leading = false;
+        }
+        if (leading && n == 0) continue;
+        leading = false;
+        *t++ = static_cast<char>('0' + n);
     }
+    if (leading) *t++ = '0';
+    const auto r = std::from_chars(text, t, out);
+    if (r.ec != std::errc() || r.ptr != t) return false;
+    if (out == 0) out = 0.0; // no negative zero
     return true;
 }
 
@@ -194,20 +217,9 @@ void TParadoxRecordCodec::Decode(const uint8_t* record, size_t field, TValue& ou
         return;
     }
     case pdBcd: {
-        // pxlib trusts the digits (and leaks on bad ones): check them first.
-        if (!ValidParadoxBcd(p, f.SizeByte))
+        double v;
+        if (!DecodeParadoxBcd(p, f.SizeByte, v))
             throw EDatabaseError("the BCD value of field '" + fNames[field] + "' is damaged");
-        char* text = nullptr;
-        int r = PX_get_data_bcd(px, reinterpret_cast<unsigned char*>(buf), f.SizeByte, &text);
-        if (r <= 0 || !text) {
-            if (text) fPx.Free(text);
-            return out.SetNull();
-        }
-        double v = 0;
-        size_t n = strnlen(text, 64);
-        auto res = std::from_chars(text, text + n, v);
-        fPx.Free(text);
-        if (res.ec != std::errc()) return out.SetNull();
         out.SetFloat(v);
         return;
     }

@@ -52,7 +52,10 @@ private:
     std::string fText;
 };
 
-// BCD fields: 17 bytes, the first holding the sign and the number of
-// decimals, then 32 digits as nibbles (complemented when negative).
+// BCD fields: 17 bytes, the first holding the sign (bit 7 set when
+// positive) and the number of decimals (bits 0 to 5), then 32 digits as
+// nibbles, complemented when negative. A value may have other decimals
+// than its field says; it is read by its own. Decoding gives false for
+// bytes that are no number (a nibble above 9, more than 32 decimals).
 bool EncodeParadoxBcd(double v, int decimals, uint8_t* out17);
-bool ValidParadoxBcd(const uint8_t* bcd17, int decimals);
+bool DecodeParadoxBcd(const uint8_t* bcd17, int fieldDecimals, double& out);

@@ -382,6 +382,49 @@ TEST(ParadoxDriver, CodePagesWithoutASystemConverterAndHpRoman8) {
     EXPECT_EQ(v.Text, "\xE2\x80\xA0\xD0\xB3\xD0\x84") << "the 866 bytes of Zhuk read as 1251";
 }
 
+// BCD values as other writers store them: a negative value's first byte
+// complemented whole, decimals other than the field's, all 32 digits. A
+// nibble above 9 is damage.
+TEST(ParadoxDriver, BcdValuesOfOtherWriters) {
+    TTableTestFolder dir;
+    const std::string path = dir / "bcd.db";
+    TParadoxWriter w(path, {{"N", 'S'}, {"Amount", '#', 2}}, 0, 1252);
+    for (int i = 0; i < 6; ++i)
+        w.AddRecord({Int(i), Num(-123.45)});
+    w.Finish();
+    std::string db = FileBytes(path);
+    size_t at[6];
+    {
+        TPxTable t(path);
+        const TParadoxHeader& h = t.Driver.Header();
+        ASSERT_EQ(h.FileBlocks, 1);
+        for (size_t r = 0; r < 6; ++r)
+            at[r] = h.HeaderSize + 6 + r * h.RecordSize + static_cast<size_t>(h.Fields[1].Offset);
+        EXPECT_EQ(t.Get(0, 1), Num(-123.45));
+    }
+    auto put = [&](size_t r, const std::string& hex) {
+        for (size_t i = 0; i < 17; ++i)
+            db[at[r] + i] = static_cast<char>(std::stoi(hex.substr(2 * i, 2), nullptr, 16));
+    };
+    put(0, "3DFFFFFFFFFFFFFFFFFFFFFFFFFFFEDCBA"); // -123.45, first byte complemented
+    put(1, "C400000000000000000000000000012345"); // four decimals in a field of two
+    put(2, "8200000000000000000000000000012345"); // the bit that pxlib sets is not needed
+    put(3, "C012345678901234567890123456789012"); // 32 digits
+    put(4, "44FFFFFFFFFFFFFFFFFFFFFFFFFFFAFFFF"); // -5.0000
+    put(5, "C20000000000000000000000000001234A"); // damaged
+    PutFileBytes(path, db);
+    TPxTable t(path);
+    EXPECT_EQ(t.Get(0, 1), Num(-123.45));
+    EXPECT_EQ(t.Get(1, 1), Num(1.2345));
+    EXPECT_EQ(t.Get(2, 1), Num(123.45));
+    EXPECT_EQ(t.Get(3, 1), Num(12345678901234567890123456789012.0));
+    EXPECT_EQ(t.Get(4, 1), Num(-5));
+    const std::string err = RaisedMessage([&] { t.Get(5, 1); });
+    EXPECT_NE(err.find("record 6"), std::string::npos) << err;
+    EXPECT_NE(err.find("damaged"), std::string::npos) << err;
+    EXPECT_TRUE(t.Driver.Warnings().List().empty());
+}
+
 TEST(ParadoxDriver, EmptyTablesOpenAndTakeRecords) {
     TTableTestFolder dir;
     std::string path = dir / "empty.db";
