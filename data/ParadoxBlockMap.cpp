@@ -30,8 +30,11 @@ void TParadoxBlockMap::Build(const TParadoxHeader& h, const uint8_t* data, size_
         if (visited[block]) fail("its block chain returns to block " + std::to_string(block));
         visited[block] = true;
         uint64_t at = h.BlockOffset(block);
-        if (at + h.BlockSize > size) // the header's check makes this unreachable
-            fail("block " + std::to_string(block) + " lies beyond the end of the file");
+        const auto beyond = [&] {
+            fail("the file is truncated: its block " + std::to_string(block) +
+                 " lies beyond the end of the file (" + std::to_string(size) + " bytes)");
+        };
+        if (at + 6 > size) beyond();
         const uint8_t* b = data + at;
         int16_t add = static_cast<int16_t>(U16(b + 4));
         uint32_t count = 0;
@@ -45,6 +48,9 @@ void TParadoxBlockMap::Build(const TParadoxHeader& h, const uint8_t* data, size_
                 fail("block " + std::to_string(block) + " says it holds " + std::to_string(count) +
                      " records, more than fit in it (" + std::to_string(perBlock) + ")");
         }
+        // The block's records must be there; the unused rest of a last
+        // block may be missing.
+        if (at + 6 + static_cast<uint64_t>(count) * h.RecordSize > size) beyond();
         if (count > 0)
             fBlocks.push_back({at, static_cast<uint32_t>(total), static_cast<uint16_t>(count),
                                static_cast<uint16_t>(block)});

@@ -105,6 +105,12 @@ std::unique_ptr<TParadoxDriver::TState> TParadoxDriver::Load() const {
         Fail("it is the data file of a secondary index, not a table");
     if (h.Encrypted) Fail("it is encrypted (password-protected), which this program cannot read");
     s->Blocks.Build(h, s->Map.Data(), s->Map.Size(), prefix);
+    if (h.FileSizeNeeded > s->Map.Size())
+        s->Notes.push_back("its header counts " + std::to_string(h.FileBlocks) + " blocks of " +
+                           std::to_string(h.BlockSize) + " bytes (" +
+                           std::to_string(h.FileSizeNeeded) + " bytes), but the file has " +
+                           std::to_string(s->Map.Size()) +
+                           "; the blocks that hold its records are all there");
     const int codePage = ForcedCodePage() ? ForcedCodePage() : h.CodePage ? h.CodePage : 437;
     if (!TCodePage::Supported(codePage))
         Fail(std::string(ForcedCodePage() ? "the code page chosen for it, " : "its code page ") +

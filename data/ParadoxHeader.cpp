@@ -225,12 +225,11 @@ TParadoxHeader TParadoxHeader::Parse(const uint8_t* data, size_t size, TKind kin
         }
     }
 
-    // Blocks: all that the header counts lie in the file.
-    uint64_t needed = h.HeaderSize + static_cast<uint64_t>(h.FileBlocks) * h.BlockSize;
-    if (needed > size)
-        fail("the file is truncated: its header counts " + std::to_string(h.FileBlocks) +
-             " blocks of " + std::to_string(h.BlockSize) + " bytes (" + std::to_string(needed) +
-             " bytes), the file has " + std::to_string(size));
+    // Blocks: whether the file holds all that the header counts. Files
+    // whose last blocks are not all there are read as far as their block
+    // chain goes (TParadoxBlockMap checks that every block it links is in
+    // the file).
+    h.FileSizeNeeded = h.HeaderSize + static_cast<uint64_t>(h.FileBlocks) * h.BlockSize;
     if (h.NumRecords > static_cast<uint64_t>(h.FileBlocks) * h.RecordsPerBlock())
         fail("its header counts " + std::to_string(h.NumRecords) + " records, more than its " +
              std::to_string(h.FileBlocks) + " blocks can hold");

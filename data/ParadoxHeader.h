@@ -50,8 +50,11 @@ struct TParadoxField {
 
 // The header of a Paradox table (.db), secondary index data file (.Xnn) or
 // index file (.px, .Ynn), checked against the file before anything of it is
-// used: every count, size and offset is within the file and consistent
-// with the fields. A file that fails raises EDatabaseError naming it.
+// used: every count, size and offset of the header is within the file and
+// consistent with the fields. The blocks are another matter: some writers
+// leave fewer in the file than the header counts (FileSizeNeeded tells);
+// TParadoxBlockMap checks those the records are in. A file that fails
+// raises EDatabaseError naming it.
 struct TParadoxHeader {
     // Whether the file has field names (tables and .Xnn files) or not
     // (.px and .Ynn files).
@@ -80,6 +83,7 @@ struct TParadoxHeader {
     int32_t AutoInc = 0;
     uint16_t IndexRoot = 0;  // index files
     uint8_t IndexLevels = 0; // index files
+    uint64_t FileSizeNeeded = 0; // for the header and every block it counts
     size_t FieldInfoStart = 0;
     size_t TableNameStart = 0;
     size_t TableNameLength = 0;
