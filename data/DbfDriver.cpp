@@ -198,11 +198,15 @@ void TDbfDriver::FindIndexes(const TFieldDefs& fields, TIndexDefs& indexes) {
         if (!mdx.empty()) {
             fIndexFiles.push_back(mdx);
             try {
+                // Tag names and key expressions are in the table's code page,
+                // like the field names they name.
+                std::string name, expression;
                 for (const TMdxIndex::TTag& tag : TMdxIndex::ReadTags(mdx)) {
                     unsigned options =
                         (tag.Unique ? ixUnique : 0u) | (tag.Descending ? ixDescending : 0u);
-                    TIndexDef def =
-                        DbfIndexDefFromExpression(tag.Name, tag.Expression, fields, options);
+                    fState->Codec.FromTable(tag.Name, name);
+                    fState->Codec.FromTable(tag.Expression, expression);
+                    TIndexDef def = DbfIndexDefFromExpression(name, expression, fields, options);
                     if (indexes.IndexOf(def.Name) < 0)
                         indexes.Add(def.Name, def.Fields, def.Options);
                 }
@@ -235,9 +239,10 @@ void TDbfDriver::FindIndexes(const TFieldDefs& fields, TIndexDefs& indexes) {
         fIndexFiles.push_back(file);
         try {
             TNdxIndex::TKey key = TNdxIndex::ReadKey(file);
-            std::string name = UpperCase(fs::path(file).stem().string());
+            std::string name = UpperCase(fs::path(file).stem().string()), expression;
+            fState->Codec.FromTable(key.Expression, expression);
             TIndexDef def =
-                DbfIndexDefFromExpression(name, key.Expression, fields, key.Unique ? ixUnique : 0u);
+                DbfIndexDefFromExpression(name, expression, fields, key.Unique ? ixUnique : 0u);
             if (indexes.IndexOf(def.Name) < 0) indexes.Add(def.Name, def.Fields, def.Options);
         } catch (const EDatabaseError&) {
         }

@@ -5,11 +5,13 @@
 #include <vector>
 
 namespace {
+// A field name: letters (of any script: bytes of UTF-8 sequences count as
+// letters), digits and underscores, not starting with a digit.
 bool IsIdent(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s)
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-              c == '_'))
+              c == '_' || static_cast<unsigned char>(c) >= 0x80))
             return false;
     return !(s[0] >= '0' && s[0] <= '9');
 }

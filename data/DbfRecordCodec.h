@@ -25,6 +25,8 @@ public:
     size_t ColumnCount() const { return fColumns.size(); }
     bool HasUnknownTypes() const { return fUnknownTypes; }
     int CodePage() const { return fCodePage ? fCodePage->Number() : 0; }
+    // Text of the table's other files (index tags and keys) in UTF-8.
+    void FromTable(std::string_view raw, std::string& out) { fCodePage->ToUtf8(raw, out); }
     void SetMemo(const TDbfMemoFile* memo) { fMemo = memo; }
 
     // Reads one value of a record (RecordLength bytes at `record`). Raises

@@ -467,7 +467,14 @@ void TTextDriver::Scan(TState& s, bool guessTypes) {
         fColumns.clear();
         for (const TTextSchemaField& f : fSchema->Fields) {
             TColumn c;
-            c.Name = f.Name;
+            // A schema names its fields in the table's code page, unless it
+            // is in UTF-8 (as this program writes them).
+            bool nul, utf8;
+            CheckText(f.Name, nul, utf8);
+            if (utf8)
+                c.Name = f.Name;
+            else
+                fCodePage->ToUtf8(f.Name, c.Name);
             c.Type = f.DataType;
             c.Width = f.Width;
             c.Offset = f.Offset;

@@ -2,6 +2,7 @@
 
 #include "TestTables.h"
 #include "data/CodePage.h"
+#include "data/DbfBytes.h"
 #include "data/DbfLanguageDriver.h"
 #include "data/FormatSettings.h"
 
@@ -238,6 +239,41 @@ TEST(DbfVariants, DBase2IsRead) {
     // dBase II tables are not written.
     EXPECT_NE(ErrorOf([&] { TDbfWriter(path, dvDBase2, many); }).find("dBase II"),
               std::string::npos);
+}
+
+// The double of dBase 7 (O, big-endian with the order-keeping sign trick)
+// as other writers put it in tables of other versions: read, and written.
+TEST(DbfTypes, DBase7DoublesInOtherVersions) {
+    TTempDir dir;
+    const std::string level7 = dir / "seven.dbf";
+    TDbfWriter::Write(level7, dvDBase7, {F("X", 'O')}, {{Num(-2.5)}, {Num(1e300)}, {Null()}});
+    const std::string seven = ReadBytes(level7);
+    const size_t sevenHeader = DbfLe16(seven.data() + 8);
+    for (TDbfVariant v : {dvDBase3, dvDBase4, dvFoxPro, dvVisualFoxPro}) {
+        SCOPED_TRACE(v);
+        const std::string path = dir / "t.dbf";
+        TDbfWriter::Write(path, v, {F("NAME", 'C', 3), F("X", 'C', 8)},
+                          {{Text("a"), Null()}, {Text("b"), Null()}, {Text("c"), Null()}});
+        std::string s = ReadBytes(path);
+        const size_t header = DbfLe16(s.data() + 8), length = DbfLe16(s.data() + 10);
+        s[32 + 32 + 11] = 'O';
+        for (size_t r = 0; r < 3; ++r)
+            s.replace(header + r * length + 4, 8, seven.substr(sevenHeader + r * 9 + 1, 8));
+        WriteBytes(path, s);
+        {
+            TOpenTable t(path);
+            EXPECT_EQ(t.Fields[1].DataType, ftFloat);
+            EXPECT_EQ(t.Get(0, 1), Num(-2.5));
+            EXPECT_EQ(t.Get(1, 1), Num(1e300));
+            EXPECT_TRUE(t.Get(2, 1).IsNull());
+            EXPECT_EQ(t.Get(2, 0), Text("c"));
+            ASSERT_TRUE(t.Driver.CanModify()) << t.Driver.ReadOnlyReason();
+            t.Driver.Post(2, {Text("c"), Num(-0.125)});
+        }
+        TOpenTable t(path);
+        EXPECT_EQ(t.Get(2, 1), Num(-0.125));
+        EXPECT_EQ(t.Get(0, 1), Num(-2.5));
+    }
 }
 
 TEST(DbfTypes, NumericWidthsChooseTheKind) {

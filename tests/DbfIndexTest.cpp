@@ -1,5 +1,6 @@
 #include "DbfTestSupport.h"
 
+#include "data/CodePage.h"
 #include "data/DbfKeyExpression.h"
 #include "data/MdxIndex.h"
 #include "data/NdxIndex.h"
@@ -121,6 +122,37 @@ TEST(DbfIndexes, NdxFilesNamedLikeTheTableOrListedInItsInfFile) {
     EXPECT_NE(ErrorOf([&] { TNdxIndex::ReadKey(dir / "bycity.ndx"); }).find("root block 9"),
               std::string::npos);
     EXPECT_EQ(TOpenTable(path).Indexes.Count(), 1);
+}
+
+// Tag names and key expressions are in the table's code page, as its field
+// names are: an index on Cyrillic fields names them in UTF-8.
+TEST(DbfIndexes, TagsAndKeysAreInTheTablesCodePage) {
+    TTempDir dir;
+    std::string path = dir / "ru.dbf";
+    TDbfWriter w(path, dvDBase4, {F("ИМЯ", 'C', 20), F("ГОРОД", 'C', 20)}, 866);
+    w.SetTableFlags(0x01);
+    w.AddRecord({Text("Жук"), Text("Москва")});
+    w.Finish();
+    TCodePage cp(866);
+    auto dos = [&](const char* utf8) {
+        std::string out;
+        EXPECT_TRUE(cp.FromUtf8(utf8, out));
+        return out;
+    };
+    TMdxIndex::WriteDefinitions(dir / "ru.mdx", "ru",
+                                {{dos("ПОИМЕНИ"), dos("ИМЯ"), 'C', false, false},
+                                 {dos("ОБА"), dos("UPPER(ГОРОД)+UPPER(ИМЯ)"), 'C', false, false}});
+    TNdxIndex::WriteDefinition(dir / "ru.ndx", {dos("ГОРОД"), false, false});
+    TOpenTable t(path);
+    ASSERT_EQ(t.Indexes.Count(), 3);
+    EXPECT_EQ(t.Indexes[0].Name, "ПОИМЕНИ");
+    EXPECT_EQ(t.Indexes[0].Fields, "ИМЯ");
+    EXPECT_EQ(t.Indexes[0].Options, 0u);
+    EXPECT_EQ(t.Indexes[1].Name, "ОБА");
+    EXPECT_EQ(t.Indexes[1].Fields, "ГОРОД;ИМЯ");
+    EXPECT_EQ(t.Indexes[1].Options, unsigned(ixCaseInsensitive));
+    EXPECT_EQ(t.Indexes[2].Name, "RU");
+    EXPECT_EQ(t.Indexes[2].Fields, "ГОРОД");
 }
 
 TEST(DbfIndexes, KeyExpressions) {

@@ -215,6 +215,19 @@ TEST(TextDriver, TextEncodings) {
         std::string err = RaisedMessage([&] { t.Driver.Post(0, {Txt("\xE4\xB8\xAD")}); });
         EXPECT_NE(err.find("code page " + std::to_string(c.CodePage)), std::string::npos) << err;
     }
+    // Field names in the schema are in the table's code page, or in UTF-8
+    // (as this program writes its schemas).
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string("names in ") + c.CharSet);
+        Put(dir, "cp.sch",
+            std::string("[cp]\nFILETYPE=VARYING\nCHARSET=") + c.CharSet +
+                "\nDELIMITER=\"\nSEPARATOR=,\nFIELD1=" + c.Raw + ",CHAR,10,0,0\nFIELD2=" + c.Utf8 +
+                "2,CHAR,10,0,0\n");
+        TTextTable t(Put(dir, "cp.txt", "\"" + c.Raw + "\",x\r\n"));
+        EXPECT_EQ(t.Fields[0].Name, c.Utf8);
+        EXPECT_EQ(t.Fields[1].Name, c.Utf8 + "2");
+        EXPECT_EQ(t.Text(0, 0), c.Utf8);
+    }
 }
 
 namespace {
