@@ -5,6 +5,7 @@
 #include "data/DbfColumn.h"
 #include "data/DbfMemo.h"
 #include "data/FormatSettings.h"
+#include "data/Unicode.h"
 
 #include <algorithm>
 #include <charconv>
@@ -217,6 +218,14 @@ void TDbfRecordCodec::Init(const TDbfHeader& h, int codePage) {
         if (f.Type == '0') continue;
         TDbfColumn col = MakeDbfColumn(f, h);
         fCodePage->ToUtf8(f.Name, col.Name);
+        // Writers cut long names to the descriptor's bytes, sometimes in the
+        // middle of a character of a multi-byte code page: that part goes.
+        if (!fSingleByte) {
+            col.Name = Utf16ToUtf8(Utf8ToUtf16(col.Name));
+            while (col.Name.size() >= 3 &&
+                   col.Name.compare(col.Name.size() - 3, 3, "\xEF\xBF\xBD") == 0)
+                col.Name.resize(col.Name.size() - 3);
+        }
         col.Desc = i;
         if (col.Kind == dkUnknown) fUnknownTypes = true;
         fColumns.push_back(std::move(col));

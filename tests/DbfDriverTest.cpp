@@ -426,6 +426,23 @@ TEST(DbfCodePages, TextTheCodePageCannotHoldIsRefusedAndNothingChanges) {
               std::string::npos);
 }
 
+// A UTF-8 table whose writer cut a name in the middle of a character (to
+// the descriptor's ten bytes): the name ends before that character.
+TEST(DbfCodePages, NamesCutInTheMiddleOfACharacter) {
+    TTempDir dir;
+    const std::string path = dir / "u.dbf";
+    TDbfWriter::Write(path, dvDBase3, {F("ИМЯ_А", 'C', 10), F("ЁЖ", 'C', 4)},
+                      {{Text("Жук"), Text("ё")}}, 65001);
+    std::string s = ReadBytes(path);
+    ASSERT_EQ(s.substr(32, 10), std::string("ИМЯ_А") + '\0');
+    s[32 + 9] = '\xD0'; // the first byte of a character that did not fit
+    WriteBytes(path, s);
+    TOpenTable t(path);
+    EXPECT_EQ(t.Fields[0].Name, "ИМЯ_А");
+    EXPECT_EQ(t.Fields[1].Name, "ЁЖ");
+    EXPECT_EQ(t.Get(0, 0), Text("Жук"));
+}
+
 TEST(DbfCodePages, CpgFileWinsOverTheLanguageByte) {
     TTempDir dir;
     std::string path = dir / "T.DBF";
