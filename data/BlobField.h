@@ -7,7 +7,10 @@
 // there: "(MEMO)" or "(Memo)".
 class TBlobField : public TField {
 public:
-    using TField::TField;
+    TBlobField(TDataSet& dataSet, int fieldNo, std::string fieldName, TFieldType dataType, int size)
+        : TField(dataSet, fieldNo, std::move(fieldName), dataType, size) {
+        fShowsPresence = true;
+    }
     bool IsBlob() const override { return true; }
 
 protected:

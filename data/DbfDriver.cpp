@@ -390,15 +390,29 @@ void TDbfDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
     if (rec >= fState->Header.RecordCount || fieldNo < 0 ||
         static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
         NoSuchValue(rec + 1, fieldNo + 1);
-    if (!DecodeOrPlaceholder(fState->Record(rec), static_cast<size_t>(fieldNo), out) &&
-        fState->MemoProblem.empty()) // a missing memo file was told of once
-        Warn("the memo of field '" + fState->Codec.Columns()[static_cast<size_t>(fieldNo)].Name +
-             "' in record " + std::to_string(rec + 1) + " cannot be read (" + fProblem +
-             "); it reads as " + std::string(UnavailableText));
+    const size_t column = static_cast<size_t>(fieldNo);
+    try {
+        fState->Codec.Decode(fState->Record(rec), column, out);
+        return;
+    } catch (const EDatabaseError& e) {
+        fProblem = e.what();
+    }
+    Unavailable(column, out);
+    if (fState->MemoProblem.empty()) // a missing memo file was told of once
+        Warn("the memo of field '" + fState->Codec.Columns()[column].Name + "' in record " +
+             std::to_string(rec + 1) + " cannot be read (" + fProblem + "); it reads as " +
+             std::string(UnavailableText));
 }
 
 // Only memos raise when decoded: a damaged one gives the placeholder, so
 // that one bad block does not stop the reading of the rest.
+void TDbfDriver::Unavailable(size_t column, TValue& out) const {
+    if (fState->Codec.Columns()[column].Kind == dkMemoText)
+        out.SetText(UnavailableText);
+    else
+        out.SetBytes(UnavailableText);
+}
+
 bool TDbfDriver::DecodeOrPlaceholder(const uint8_t* record, size_t column, TValue& out) {
     try {
         fState->Codec.Decode(record, column, out);
@@ -406,10 +420,7 @@ bool TDbfDriver::DecodeOrPlaceholder(const uint8_t* record, size_t column, TValu
     } catch (const EDatabaseError& e) {
         fProblem = e.what();
     }
-    if (fState->Codec.Columns()[column].Kind == dkMemoText)
-        out.SetText(UnavailableText);
-    else
-        out.SetBytes(UnavailableText);
+    Unavailable(column, out);
     return false;
 }
 

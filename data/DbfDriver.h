@@ -81,6 +81,7 @@ private:
     // Decodes a value; a memo that cannot be read gives UnavailableText
     // and false, with the reason in fProblem.
     bool DecodeOrPlaceholder(const uint8_t* record, size_t column, TValue& out);
+    void Unavailable(size_t column, TValue& out) const;
     void FindIndexes(const TFieldDefs& fields, TIndexDefs& indexes);
     std::string NewHeader(const TState& s, uint32_t count) const;
     void WriteTable(std::string header, int64_t rec, const uint8_t* record, TDbfMemoAppender* memo);

@@ -38,7 +38,7 @@ void TField::GetDisplayText(std::string& out) const {
         OnGetText(const_cast<TField&>(*this), out, true);
         return;
     }
-    if (IsBlob()) {
+    if (fShowsPresence) {
         // A BLOB shows its kind and whether a value is there, which the
         // storage tells without reading the value (large, or unreadable).
         if (fDataSet.FieldIsNull(fFieldNo))

@@ -109,6 +109,8 @@ protected:
     void DisplayChanging() const;
     // A text value is its own display text: handed over without a copy.
     bool fTextAsIs = false;
+    // The display text says only whether a value is there (BLOBs).
+    bool fShowsPresence = false;
 
 private:
     TDataSet& fDataSet;
