@@ -868,10 +868,11 @@ TEST(ParadoxBadInput, LyingHeaders) {
     }
 }
 
-// The table in `db` (of a version before 7, whose table name takes 79
-// bytes) with a header of `headerSize` bytes and its blocks moved to follow
-// it; with a version below 5, in the layout of Paradox 3 (the fields listed
-// at 0x58, the encryption code at 0x25).
+// The table in `db` with a header of `headerSize` bytes and its blocks
+// moved to follow it, as version `version` (the table name takes 79 bytes
+// before version 7, so `db` must be of the same side); with a version
+// below 5, in the layout of Paradox 3 (the fields listed at 0x58, the
+// encryption code at 0x25).
 std::string WithHeader(const std::string& db, unsigned headerSize, uint8_t version) {
     const unsigned oldSize = static_cast<uint8_t>(db[2]) | (static_cast<uint8_t>(db[3]) << 8);
     std::string head = db.substr(0, oldSize);
@@ -890,38 +891,46 @@ std::string WithHeader(const std::string& db, unsigned headerSize, uint8_t versi
 TEST(ParadoxDriver, HeadersOfAnySizeInBothLayouts) {
     TTableTestFolder dir;
     const std::string path = dir / "h.db";
-    for (int blockCode : {1, 2, 4}) {
-        TParadoxWriter w(path, {{"ID", 'I'}, {"Name", 'A', 20}, {"Amount", '#', 2}}, 0, 437);
-        w.SetVersion(50);
-        w.SetBlockSizeCode(blockCode);
-        for (int i = 0; i < 150; ++i)
-            w.AddRecord({Int(i), Txt("n" + std::to_string(i)), Num(i * 1.25)});
-        w.Finish();
-        const std::string db = FileBytes(path);
-        for (unsigned headerSize : {1024u, 2048u, 3072u, 4096u})
-            for (uint8_t version : {3, 4, 9}) {
-                SCOPED_TRACE(std::to_string(blockCode) + " KB blocks, a header of " +
-                             std::to_string(headerSize) + " bytes, version " +
-                             std::to_string(version));
-                PutFileBytes(path, WithHeader(db, headerSize, version));
-                std::vector<TPxlibRecord> px = ReadWithPxlib(path);
-                TPxTable t(path);
-                EXPECT_EQ(t.Driver.Header().HeaderSize, headerSize);
-                EXPECT_EQ(t.Driver.Header().BlockSize, 1024u * static_cast<unsigned>(blockCode));
-                EXPECT_EQ(t.Driver.Header().FieldInfoStart, version < 5 ? 0x58u : 0x78u);
-                EXPECT_EQ(t.Fields[2].Name, "Amount");
-                ASSERT_EQ(t.Driver.RecordCount(), 150u);
-                ASSERT_EQ(px.size(), 150u);
-                EXPECT_TRUE(t.Driver.Warnings().List().empty());
-                for (uint32_t r = 0; r < 150; r += 7) {
-                    EXPECT_EQ(t.Get(r, 0), Int(r));
-                    EXPECT_EQ(t.Text(r, 1), "n" + std::to_string(r));
-                    EXPECT_EQ(t.Get(r, 2), Num(r * 1.25));
-                    EXPECT_EQ(px[r].Texts[0], std::to_string(r));
+    for (int blockCode : {1, 2, 4})
+        for (int written : {50, 70}) {
+            TParadoxWriter w(path, {{"ID", 'I'}, {"Name", 'A', 20}, {"Amount", '#', 2}}, 0, 437);
+            w.SetVersion(written);
+            w.SetBlockSizeCode(blockCode);
+            for (int i = 0; i < 150; ++i)
+                w.AddRecord({Int(i), Txt("n" + std::to_string(i)), Num(i * 1.25)});
+            w.Finish();
+            const std::string db = FileBytes(path);
+            for (unsigned headerSize : {1024u, 2048u, 3072u, 4096u})
+                for (uint8_t version :
+                     written == 70 ? std::vector<uint8_t>{12} : std::vector<uint8_t>{3, 4, 9}) {
+                    SCOPED_TRACE(std::to_string(blockCode) + " KB blocks, a header of " +
+                                 std::to_string(headerSize) + " bytes, version " +
+                                 std::to_string(version));
+                    PutFileBytes(path, WithHeader(db, headerSize, version));
+                    std::vector<TPxlibRecord> px = ReadWithPxlib(path);
+                    TPxTable t(path);
+                    EXPECT_EQ(t.Driver.Header().HeaderSize, headerSize);
+                    EXPECT_EQ(t.Driver.Header().BlockSize,
+                              1024u * static_cast<unsigned>(blockCode));
+                    EXPECT_EQ(t.Driver.Header().FieldInfoStart, version < 5 ? 0x58u : 0x78u);
+                    EXPECT_EQ(t.Fields[2].Name, "Amount");
+                    ASSERT_EQ(t.Driver.RecordCount(), 150u);
+                    ASSERT_EQ(px.size(), 150u);
+                    EXPECT_TRUE(t.Driver.Warnings().List().empty());
+                    for (uint32_t r = 0; r < 150; r += 7) {
+                        EXPECT_EQ(t.Get(r, 0), Int(r));
+                        EXPECT_EQ(t.Text(r, 1), "n" + std::to_string(r));
+                        EXPECT_EQ(t.Get(r, 2), Num(r * 1.25));
+                        EXPECT_EQ(px[r].Texts[0], std::to_string(r));
+                    }
                 }
-            }
-    }
+        }
     // An edit rewrites the blocks after a header of its own size.
+    TParadoxWriter w(path, {{"ID", 'I'}, {"Name", 'A', 20}, {"Amount", '#', 2}}, 0, 437);
+    w.SetVersion(50);
+    for (int i = 0; i < 150; ++i)
+        w.AddRecord({Int(i), Txt("n" + std::to_string(i)), Num(i * 1.25)});
+    w.Finish();
     PutFileBytes(path, WithHeader(FileBytes(path), 4096, 3));
     {
         TPxTable t(path);

@@ -327,3 +327,27 @@ TEST(RtfXlsReaders, LibreOfficeCalcReadsWideIntegersAsNumbers) {
                         "float|-214748364\tfloat|-900719925474099\tfloat|-3\n"
                         "float|0\t" + text999 + "\n");
 }
+
+// A table without fields (a dBase header may list none) gives an RTF and
+// an XLS document without columns that LibreOffice still opens.
+TEST(RtfXlsReaders, LibreOfficeOpensDocumentsWithoutColumns) {
+    TSource s;
+    s.Table.Open();
+    s.Table.AppendRecord({});
+    s.Table.AppendRecord({});
+    s.View.Bind(&s.Source);
+    TTempDir dir;
+    TKXExport2RTF rtf;
+    rtf.SetGrid(&s.View);
+    rtf.BuildMappings();
+    rtf.ExportToFile((dir / "none.rtf").string());
+    EXPECT_FALSE(ConvertWithLibreOffice(dir / "none.rtf", "html", dir.Path()).empty());
+    TKXExport2XLS xls;
+    xls.SetGrid(&s.View);
+    xls.BuildMappings();
+    xls.ExportToFile((dir / "none.xls").string());
+    const auto csv = ConvertWithLibreOffice(dir / "none.xls",
+                                            "csv:Text - txt - csv (StarCalc):44,34,76", dir.Path());
+    ASSERT_FALSE(csv.empty());
+    EXPECT_EQ(ReadFile(csv).find_first_not_of("\r\n"), std::string::npos) << ReadFile(csv);
+}
