@@ -25,6 +25,7 @@ struct TDbfDriver::TState {
     TDbfRecordCodec Codec;
     TDbfMemoFile Memo;
     std::string MemoProblem; // why the memo file cannot be read; empty when it can
+    std::string MemoFound;   // the memo file found beside the table, read or not
     std::string CpgPath;
     bool UnknownLanguage = false;
     uint32_t Deleted = 0;
@@ -115,6 +116,7 @@ std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
                 fs::path(SideFileName(fPath, fox ? ".fpt" : ".dbt")).filename().string() +
                 "\" is missing";
         } else {
+            s->MemoFound = memo;
             try {
                 s->Memo.Open(memo, fox                                        ? mkFpt
                                    : (h.Version == 0x83 || h.Version == 0x03) ? mkDbt3
@@ -324,7 +326,8 @@ std::string TDbfDriver::MemoPath() const {
 std::vector<std::string> TDbfDriver::Files() const {
     if (!fState) return {};
     std::vector<std::string> files{fPath};
-    if (fState->Memo.IsOpen()) files.push_back(fState->Memo.Path());
+    // A memo file that could not be read is the table's all the same.
+    if (!fState->MemoFound.empty()) files.push_back(fState->MemoFound);
     if (!fState->CpgPath.empty()) files.push_back(fState->CpgPath);
     files.insert(files.end(), fIndexFiles.begin(), fIndexFiles.end());
     const std::string inf = FindSideFile(fPath, ".inf");

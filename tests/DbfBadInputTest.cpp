@@ -9,6 +9,7 @@
 #include "export/KXExport2XML.h"
 #include "export/WindowlessTableView.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <random>
 #include <unistd.h>
@@ -226,6 +227,10 @@ TEST(DbfBadInput, AMissingOrUnreadableMemoFileLeavesTheRestReadable) {
             EXPECT_NE(w.find(reason), std::string::npos) << w;
             EXPECT_NE(w.find("(unavailable)"), std::string::npos) << w;
             EXPECT_NE(t.Driver.ReadOnlyReason().find("s.dbt"), std::string::npos);
+            // An unreadable memo file is the table's all the same: no export
+            // may replace it.
+            const std::vector<std::string> files = t.Driver.Files();
+            EXPECT_EQ(std::count(files.begin(), files.end(), memo), reason == "missing" ? 0 : 1);
             EXPECT_NE(ErrorOf([&] {
                           t.Driver.Post(0, {Text("x"), Text("y")});
                       }).find("s.dbt"),
