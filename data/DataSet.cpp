@@ -472,6 +472,8 @@ bool TDataSet::FieldIsNull(int fieldNo) {
     if (fieldNo < 0 || fieldNo >= static_cast<int>(fFields.size())) return true;
     if (fEvalPhysical >= 0)
         return InternalValueIsNull(static_cast<uint32_t>(fEvalPhysical), fieldNo, fNullProbe);
+    if (fDisplayPhysical >= 0)
+        return InternalValueIsNull(static_cast<uint32_t>(fDisplayPhysical), fieldNo, fNullProbe);
     if (fState == dsEdit || fState == dsInsert)
         return fEditValues[static_cast<size_t>(fieldNo)].IsNull();
     const int64_t p = CurrentPhysical();
