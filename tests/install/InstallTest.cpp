@@ -179,7 +179,7 @@ TEST_F(TInstallTest, HelpAndVersionAnswerAloneAndLeaveTablesOfTheirNames) {
 
         TRunResult help = Tabulx(p.Path, {"--help"});
         EXPECT_EQ(help.Status, 0);
-        EXPECT_EQ(help.Out.rfind("Usage: tabulx TABLE-FILE\n", 0), 0u) << help.Out;
+        EXPECT_EQ(help.Out.rfind("Usage: tabulx [-codepage=PAGE] TABLE-FILE\n", 0), 0u) << help.Out;
         for (const char* option : {"-export, -e", "-exporttype=TYPE", "-separator=TEXT",
                                    "-separator=#CODE", "-ado", "-closeafter", "--version"})
             EXPECT_NE(help.Out.find(option), std::string::npos) << option;
