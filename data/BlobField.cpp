@@ -1,6 +1,6 @@
 #include "data/BlobField.h"
 
-#include "data/TblUtils.h"
+#include "data/FieldTypeName.h"
 #include "data/TextUtils.h"
 
 void TBlobField::FormatValue(const TValue& v, std::string& out, bool display) const {

@@ -4,7 +4,7 @@
 #include "data/DatabaseError.h"
 #include "data/DateTimeKey.h"
 #include "data/NumericField.h"
-#include "data/TblUtils.h"
+#include "data/FieldTypeName.h"
 #include "data/TextUtils.h"
 
 #include <charconv>

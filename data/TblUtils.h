@@ -1,11 +1,8 @@
 #pragma once
 
-#include "data/FieldType.h"
+#include "data/FieldTypeName.h"
 
 #include <string>
-
-// The display name of a field kind, as the grid's title hint shows it.
-std::string GetFieldTypeName(int fieldType);
 
 class TTable;
 
