@@ -7,11 +7,10 @@
 
 #include "data/FormatSettings.h"
 
-#include "data/ReadAhead.h"
-
 #include <langinfo.h>
 #include <locale.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -383,7 +382,15 @@ const TFormatSettings& FormatSettings() {
     return Current();
 }
 
+namespace {
+std::atomic<TFormatSettingsHook> BeforeChange{nullptr};
+}
+
+TFormatSettingsHook SetBeforeFormatSettingsChange(TFormatSettingsHook hook) {
+    return BeforeChange.exchange(hook);
+}
+
 void SetFormatSettings(const TFormatSettings& settings) {
-    TReadAhead::HaltAll(); // they format with the settings in force
+    if (TFormatSettingsHook hook = BeforeChange.load()) hook();
     Current() = settings;
 }

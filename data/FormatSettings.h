@@ -39,6 +39,12 @@ struct TFormatSettings {
 const TFormatSettings& FormatSettings();
 void SetFormatSettings(const TFormatSettings& settings);
 
+// Runs before SetFormatSettings replaces the settings in force, so that work
+// formatting with them on other threads can stop first (the read-ahead
+// installs it). One hook for the process; returns the one it replaces.
+using TFormatSettingsHook = void (*)();
+TFormatSettingsHook SetBeforeFormatSettingsChange(TFormatSettingsHook hook);
+
 // How FromSystemLocale reads a strftime format (nl_langinfo's D_FMT or T_FMT):
 // the result in the pattern letters above, with the first punctuation
 // character between the fields stored in `separator` and written as "/" (date)

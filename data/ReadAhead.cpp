@@ -2,6 +2,7 @@
 
 #include "data/DataSet.h"
 #include "data/Field.h"
+#include "data/FormatSettings.h"
 
 #include <algorithm>
 
@@ -24,6 +25,9 @@ constexpr int MaxRestarts = 4;
 
 TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields)
     : fDataSet(&dataSet), fFields(std::move(fields)), fCursor(&dataSet.fPos) {
+    // The readers format with the settings in force: a change stops them first.
+    static const bool hooked = (SetBeforeFormatSettingsChange(&TReadAhead::HaltAll), true);
+    (void)hooked;
     {
         std::lock_guard<std::mutex> lock(RegistryMutex());
         Registry().push_back(this);

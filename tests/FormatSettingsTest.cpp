@@ -192,6 +192,32 @@ TEST_F(FormatSettingsTest, SetFormatSettingsReplacesTheProcessWideObject) {
     EXPECT_EQ(&FormatSettings(), &FormatSettings());
 }
 
+// The hook sees the settings still in force: work formatting with them
+// stops before they go.
+namespace {
+char DecimalsSeenByHook = 0;
+int HookCalls = 0;
+void NoteSettings() {
+    DecimalsSeenByHook = FormatSettings().DecimalSeparator;
+    ++HookCalls;
+}
+} // namespace
+
+TEST_F(FormatSettingsTest, TheHookRunsBeforeTheSettingsChange) {
+    const TFormatSettingsHook previous = SetBeforeFormatSettingsChange(&NoteSettings);
+    HookCalls = 0;
+    SetFormatSettings(German());
+    EXPECT_EQ(HookCalls, 1);
+    EXPECT_EQ(DecimalsSeenByHook, '.');
+    SetFormatSettings(TFormatSettings::Classic());
+    EXPECT_EQ(HookCalls, 2);
+    EXPECT_EQ(DecimalsSeenByHook, ',');
+    EXPECT_EQ(SetBeforeFormatSettingsChange(previous), &NoteSettings);
+    SetFormatSettings(German());
+    SetFormatSettings(TFormatSettings::Classic());
+    EXPECT_EQ(HookCalls, 2);
+}
+
 TEST_F(FormatSettingsTest, TranslatesStrftimeDateFormats) {
     struct TCase {
         const char* In;
