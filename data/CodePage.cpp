@@ -3,6 +3,7 @@
 #include "data/CodePageTable.h"
 #include "data/DatabaseError.h"
 #include "data/TextUtils.h"
+#include "data/Unicode.h"
 
 #include <cerrno>
 #include <iconv.h>
@@ -87,11 +88,13 @@ bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view
         // EILSEQ or EINVAL: skip one character of input
         clean = false;
         out.append(bad);
+        // A broken sequence goes as far as it is broken, so the characters
+        // after it stay.
         size_t skip = 1;
         if (fromUtf8) {
-            unsigned char c = static_cast<unsigned char>(*src);
-            skip = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            if (skip > srcLeft) skip = srcLeft;
+            char32_t cp;
+            skip = 0;
+            ReadUtf8(std::string_view(src, srcLeft), skip, cp);
         }
         src += skip;
         srcLeft -= skip;
@@ -103,43 +106,6 @@ bool Convert(iconv_t cd, std::string_view in, std::string& out, std::string_view
     iconv(cd, nullptr, nullptr, &dst, &dstLeft);
     out.append(buffer, static_cast<size_t>(dst - buffer));
     return clean;
-}
-
-// The code point of the UTF-8 sequence at `p`; U+FFFD for a broken one.
-// Advances `p` past it (one byte for a broken lead).
-char32_t NextUtf8(const unsigned char*& p, const unsigned char* end) {
-    const unsigned char c = *p++;
-    if (c < 0x80) return c;
-    const int len = c >= 0xF0 && c <= 0xF4 ? 3
-                    : c >= 0xE0            ? (c <= 0xEF ? 2 : 0)
-                    : c >= 0xC2            ? 1
-                                           : 0;
-    if (len == 0 || end - p < len) return 0xFFFD;
-    char32_t cp = c & (0x3F >> len);
-    for (int k = 0; k < len; ++k) {
-        if ((p[k] & 0xC0) != 0x80) return 0xFFFD;
-        cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    p += len;
-    return cp;
-}
-
-void AppendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool IsAscii(std::string_view s) {
@@ -178,7 +144,7 @@ void TCodePage::ToUtf8(std::string_view in, std::string& out) {
     if (fTable) {
         out.clear();
         for (unsigned char c : in)
-            AppendUtf8(fTable->ToUnicode(c), out);
+            AppendUtf8(out, fTable->ToUnicode(c));
         return;
     }
     Convert(static_cast<iconv_t>(fToUtf8), in, out, "\xEF\xBF\xBD", false);
@@ -192,11 +158,10 @@ bool TCodePage::FromUtf8(std::string_view in, std::string& out) {
     if (fTable) {
         out.clear();
         bool clean = true;
-        const auto* p = reinterpret_cast<const unsigned char*>(in.data());
-        const auto* end = p + in.size();
-        while (p < end) {
+        size_t pos = 0;
+        while (pos < in.size()) {
             unsigned char byte;
-            if (fTable->FromUnicode(NextUtf8(p, end), byte)) {
+            if (fTable->FromUnicode(NextUtf8Char(in, pos), byte)) {
                 out += static_cast<char>(byte);
             } else {
                 out += '?';

@@ -5,7 +5,7 @@
 #include "data/DataSet.h"
 #include "data/DatabaseError.h"
 #include "data/TextUtils.h"
-#include "export/Utf8Decoder.h"
+#include "data/Unicode.h"
 
 #include <array>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "export/KXExport2Text.h"
 
-#include "export/Utf8Decoder.h"
+#include "data/Unicode.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 
 #include "data/DataSet.h"
 #include "data/DatabaseError.h"
-#include "export/Utf8Decoder.h"
+#include "data/Unicode.h"
 #include "export/Windows1252.h"
 
 #include <cctype>

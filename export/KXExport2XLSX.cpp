@@ -3,7 +3,7 @@
 #include "data/DataSet.h"
 #include "data/DatabaseError.h"
 #include "data/NumericField.h"
-#include "export/Utf8Decoder.h"
+#include "data/Unicode.h"
 #include "export/XlsxNumberFormat.h"
 
 #include <unzip.h>
@@ -40,24 +40,6 @@ lxw_color_t SpreadsheetColor(TColor c) {
     const auto v =
         static_cast<lxw_color_t>((GetRValue(rgb) << 16) | (GetGValue(rgb) << 8) | GetBValue(rgb));
     return v == 0 ? static_cast<lxw_color_t>(LXW_COLOR_BLACK) : v;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool IsHex(char c) {

@@ -1,6 +1,6 @@
 #include "export/XMLName.h"
 
-#include "export/Utf8Decoder.h"
+#include "data/Unicode.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,29 +1,11 @@
 #include "shell/SeparatorOption.h"
 
-#include "export/Utf8Decoder.h"
+#include "data/Unicode.h"
 #include "export/Windows1252.h"
 
 #include <cstdint>
 
 namespace {
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 bool IsDigitIn(char c, int base) {
     if (c >= '0' && c <= '9') return true;
     return base == 16 && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'));

@@ -107,6 +107,27 @@ TEST(CodePages, EveryByteOfTheProgramsOwnTablesRoundTrips) {
     }
 }
 
+// Writing to a page, a broken UTF-8 sequence is refused as far as it is
+// broken: the characters after it stay, and an overlong form never writes the
+// byte it would spell (NUL here).
+TEST(CodePages, BrokenUtf8IsRefusedAsFarAsItIsBroken) {
+    for (int page : {1252, 866, 895}) {
+        SCOPED_TRACE(page);
+        TCodePage cp(page);
+        std::string out;
+        EXPECT_FALSE(cp.FromUtf8("x\xE4y z\xC3", out));
+        EXPECT_EQ(out, "x?y z?");
+        EXPECT_FALSE(cp.FromUtf8("a\xE0\x80\x80"
+                                 "b\xC0\xAF"
+                                 "c\xED\xA0\x80"
+                                 "d",
+                                 out));
+        EXPECT_EQ(out, "a???b??c???d");
+        EXPECT_FALSE(cp.FromUtf8("\xF0\x9F\x98x\xF4\x90\x80\x80", out));
+        EXPECT_EQ(out, "?x????");
+    }
+}
+
 TEST(CodePages, NamesUsersGive) {
     EXPECT_EQ(TCodePage::NumberOfName("866"), 866);
     EXPECT_EQ(TCodePage::NumberOfName("cp866"), 866);
