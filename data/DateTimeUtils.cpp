@@ -9,6 +9,7 @@
 #include "data/FormatSettings.h"
 
 #include "data/DatabaseError.h"
+#include "data/TextUtils.h"
 
 #include <cmath>
 #include <cstdint>
@@ -278,18 +279,6 @@ void FormatParts(std::string& out, std::string_view p, const TParts& t, int64_t 
 }
 
 // --- parsing ---------------------------------------------------------------
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';

@@ -3,8 +3,8 @@
 #include "data/DataSet.h"
 #include "data/DatabaseError.h"
 #include "data/DateTimeKey.h"
-#include "data/NumericField.h"
 #include "data/FieldTypeName.h"
+#include "data/NumericField.h"
 #include "data/TextUtils.h"
 
 #include <charconv>
@@ -14,9 +14,6 @@ namespace {
 constexpr int64_t MsPerMinute = 60000;
 constexpr int64_t MsPerDay = 86400000;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }

@@ -7,6 +7,8 @@
 
 #include "data/FormatSettings.h"
 
+#include "data/TextUtils.h"
+
 #include <langinfo.h>
 #include <locale.h>
 
@@ -244,14 +246,6 @@ char ThousandsByte(std::string_view s) {
     return '\0';
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
 // NegCurrFormat from the locale's negative layout (see the table in
 // FormatSettings.h; the ones the header does not list follow Delphi's).
 int NegativeLayout(bool precedes, bool space, int signPosn) {
@@ -352,7 +346,7 @@ TFormatSettings TFormatSettings::FromSystemLocale() {
     // Currency; the C locale has none, so it keeps the classic one.
     if (!IsClassicName(text(_NL_LOCALE_NAME(LC_MONETARY)))) {
         std::string_view symbol = text(__CURRENCY_SYMBOL);
-        if (!usable(symbol)) symbol = TrimBlanks(text(__INT_CURR_SYMBOL)); // "EUR "
+        if (!usable(symbol)) symbol = Trim(text(__INT_CURR_SYMBOL)); // "EUR "
         if (usable(symbol)) {
             fs.CurrencyString = std::string(symbol);
             const int frac = byteItem(__FRAC_DIGITS, 9);

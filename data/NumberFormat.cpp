@@ -13,6 +13,7 @@
 #include "data/FormatSettings.h"
 
 #include "data/DatabaseError.h"
+#include "data/TextUtils.h"
 
 #include <algorithm>
 #include <charconv>
@@ -317,18 +318,6 @@ bool FormatSection(std::string& out, std::string_view sec, double a, const TForm
     }
     if (info.IntPlaceholders == 0 && !inFraction) emitInt(0, n);
     return zero;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 bool IsDigit(char c) {

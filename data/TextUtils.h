@@ -14,6 +14,19 @@ bool StartsText(std::string_view prefix, std::string_view text);
 // ASCII letters only: for keywords, option names and file extensions.
 std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);
-std::string_view Trim(std::string_view s);
+// A blank is the space or a control character (bytes up to 0x20); every trim
+// and blank skip of the program follows this one rule. Trim drops them at
+// both ends.
+inline bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+inline std::string_view Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
 // Splits at each separator; empty pieces are kept.
 std::vector<std::string> SplitString(std::string_view s, char separator);

@@ -116,6 +116,14 @@ TEST_F(FilterTest, ComparisonOperatorsOnNumbers) {
     Both("Amount >= 1E2", {4, 5});
 }
 
+// Any control character separates words as a blank does, the vertical tab
+// included, and one at the end of the filter is no error.
+TEST_F(FilterTest, ControlCharactersAreBlanks) {
+    Both("Qty\v=\v10", {1});
+    Both("\x01Qty\x1F<\t3\r\n", {3, 4, 6});
+    Both("Qty > 3\vAND\fAmount >= 1E2\x1A", {5});
+}
+
 TEST_F(FilterTest, FloatsCompareAsShownSoTheShownTextFindsItsRecord) {
     // 0.1 + 0.2 is stored as 0.30000000000000004 and shown as 0.3.
     Both("Amount = 0.3", {2});

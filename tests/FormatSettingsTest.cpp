@@ -910,6 +910,28 @@ TEST_F(FormatSettingsTest, ParsesFloats) {
     }
 }
 
+// A blank is the space or any control character, for the parsers as for
+// every other trim: the padding a fixed-width file leaves around a value
+// (NUL, an end-of-file mark) does not make it invalid; a blank inside still does.
+TEST_F(FormatSettingsTest, ParsersTrimTheProgramsBlanks) {
+    using namespace std::string_view_literals;
+    int64_t i = 0;
+    EXPECT_TRUE(TryStrToInt64("\x01 5\v"sv, i));
+    EXPECT_EQ(i, 5);
+    EXPECT_TRUE(TryStrToInt64("12\0\0"sv, i));
+    EXPECT_EQ(i, 12);
+    EXPECT_FALSE(TryStrToInt64("1\0" "2"sv, i));
+    double v = 0;
+    EXPECT_TRUE(TryStrToFloat("\x1A" "2.5\x1F"sv, v));
+    EXPECT_EQ(v, 2.5);
+    EXPECT_FALSE(TryStrToFloat("\x7F" "2.5"sv, v)); // DEL is no blank
+    EXPECT_FALSE(TryStrToFloat("\xC2\xA0" "2.5"sv, v)); // nor a no-break space
+    EXPECT_TRUE(TryStrToDate("\x1A" "3/5/2024\0"sv, v));
+    EXPECT_EQ(v, EncodeDate(2024, 3, 5));
+    EXPECT_TRUE(TryStrToTime("\x1A" "10:30\r"sv, v));
+    EXPECT_NEAR(v, EncodeTime(10, 30, 0, 0), 1e-9);
+}
+
 TEST_F(FormatSettingsTest, ParsesDatesInShortDateFormatOrder) {
     double v = 0;
     const double mar5 = EncodeDate(2024, 3, 5);
