@@ -290,6 +290,11 @@ bool TDbfHeader::IsMemoType(char type, TDbfVariant variant) {
     }
 }
 
+uint32_t TDbfHeader::NewFieldLength(char type, TDbfVariant variant) {
+    if (IsMemoType(type, variant)) return variant == dvVisualFoxPro ? 4 : 10;
+    return FixedLength(type, variant);
+}
+
 bool TDbfHeader::HasMemoFields() const {
     for (const TDbfFieldDesc& f : Fields)
         if (IsMemoType(f.Type, Variant)) return true;

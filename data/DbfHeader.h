@@ -85,6 +85,10 @@ public:
     static bool IsMemoType(char type, TDbfVariant variant);
     // The version byte of a new table of a variant.
     static uint8_t VersionByte(TDbfVariant variant, bool withMemo);
+    // The length a new field of a type gets, and must have when it is not
+    // 0: the fixed lengths the reader checks, and for memo pointers the
+    // variant's own (4 in Visual FoxPro, else 10).
+    static uint32_t NewFieldLength(char type, TDbfVariant variant);
     // Serialises a header for a new table (with the terminator and, for
     // Visual FoxPro, the empty backlink). Offsets, HeaderLength and
     // RecordLength are computed here; Fields' NullBit values are assigned.

@@ -11,32 +11,6 @@
 #include <filesystem>
 
 namespace {
-int DefaultLength(char type, TDbfVariant variant) {
-    switch (type) {
-    case 'D':
-        return 8;
-    case 'L':
-        return 1;
-    case 'I':
-    case '+':
-        return 4;
-    case 'Y':
-    case 'T':
-    case 'O':
-    case '@':
-        return 8;
-    case 'B':
-        return variant == dvVisualFoxPro ? 8 : 10;
-    case 'M':
-    case 'G':
-    case 'P':
-    case 'W':
-        return variant == dvVisualFoxPro ? 4 : 10;
-    default:
-        return 0;
-    }
-}
-
 bool TypeAllowed(char type, TDbfVariant v) {
     switch (type) {
     case 'C':
@@ -110,8 +84,8 @@ TDbfWriter::TDbfWriter(std::string path, TDbfVariant variant, std::vector<TDbfFi
         if (!TypeAllowed(f.Type, variant))
             throw EDatabaseError(what + "has type " + std::string(1, f.Type) + ", which " +
                                  VariantName(variant) + " tables do not have");
-        if (f.Length == 0) f.Length = DefaultLength(f.Type, variant);
-        int fixed = DefaultLength(f.Type, variant);
+        const int fixed = static_cast<int>(TDbfHeader::NewFieldLength(f.Type, variant));
+        if (f.Length == 0) f.Length = fixed;
         if (fixed && f.Length != fixed)
             throw EDatabaseError(what + "of type " + std::string(1, f.Type) + " has length " +
                                  std::to_string(fixed));

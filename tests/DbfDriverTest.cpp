@@ -295,6 +295,41 @@ TEST(DbfTypes, NumericWidthsChooseTheKind) {
     EXPECT_EQ(t.Fields[6].Precision, 6);
 }
 
+// The writer gives a field without a length the one the reader demands of
+// its type, memo pointers the variant's own, and refuses any other.
+TEST(DbfTypes, FieldLengthsTheTypeFixes) {
+    TTempDir dir;
+    struct TCase {
+        TDbfVariant Variant;
+        char Type;
+        uint32_t Length;
+    };
+    for (const TCase& c : {TCase{dvDBase3, 'D', 8}, TCase{dvDBase3, 'L', 1},
+                           TCase{dvDBase3, 'M', 10}, TCase{dvDBase7, 'B', 10},
+                           TCase{dvDBase7, 'I', 4}, TCase{dvDBase7, '@', 8},
+                           TCase{dvFoxPro, 'G', 10}, TCase{dvVisualFoxPro, 'M', 4},
+                           TCase{dvVisualFoxPro, 'B', 8}, TCase{dvVisualFoxPro, 'Y', 8},
+                           TCase{dvVisualFoxPro, 'T', 8}}) {
+        SCOPED_TRACE(std::string(1, c.Type) + " in variant " + std::to_string(c.Variant));
+        const std::string path = dir / "len.dbf";
+        TDbfWriter::Write(path, c.Variant, {F("X", c.Type)}, {});
+        {
+            TOpenTable t(path);
+            ASSERT_EQ(t.Driver.Header().Fields.size(), 1u);
+            EXPECT_EQ(t.Driver.Header().Fields[0].Length, c.Length);
+        }
+        try {
+            TDbfWriter::Write(dir / "wrong.dbf", c.Variant,
+                              {F("X", c.Type, static_cast<int>(c.Length) + 1)}, {});
+            ADD_FAILURE() << "a wrong length was written";
+        } catch (const EDatabaseError& e) {
+            EXPECT_NE(std::string(e.what()).find("has length " + std::to_string(c.Length)),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+}
+
 TEST(DbfTypes, ValuesAreRoundedToTheFieldsDecimalsAndRefusedWhenTooWide) {
     TTempDir dir;
     std::string path = dir / "r.dbf";
