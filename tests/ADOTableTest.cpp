@@ -61,37 +61,38 @@ TEST(ADOConnectionString, ParsesKeysBracesAndQuotes) {
 }
 
 TEST(ADOConnectionString, ResolvesTheThreeDriversOfTheOpenCommand) {
-    TEngineTempDir dir;
-    TADOConnectionTarget t = TADOConnection::Resolve(DbaseString(dir.Path()));
+    TTempFolder dir;
+    TADOConnectionTarget t = TADOConnection::Resolve(DbaseString(dir.Path().string()));
     EXPECT_EQ(t.Format, TTableFormat::Dbase);
     EXPECT_EQ(t.DriverId, "277");
-    EXPECT_EQ(t.Directory, dir.Path());
+    EXPECT_EQ(t.Directory, dir.Path().string());
     t = TADOConnection::Resolve(
-        "Driver={Microsoft Paradox Driver (*.db )};DriverID=26;DefaultDir=" + dir.Path() + ";");
+        "Driver={Microsoft Paradox Driver (*.db )};DriverID=26;DefaultDir=" + dir.Path().string() +
+        ";");
     EXPECT_EQ(t.Format, TTableFormat::Paradox);
     EXPECT_EQ(t.DriverName, "Microsoft Paradox Driver (*.db )");
     t = TADOConnection::Resolve("driver={microsoft paradox driver (*.db)};defaultdir=" +
-                                dir.Path());
+                                dir.Path().string());
     EXPECT_EQ(t.Format, TTableFormat::Paradox) << "keys and driver names ignore case and blanks";
     t = TADOConnection::Resolve("Driver={Microsoft Text Driver (*.txt; *.csv)};"
                                 "Extensions=asc,csv,tab,txt;DefaultDir=" +
-                                dir.Path() + ";");
+                                dir.Path().string() + ";");
     EXPECT_EQ(t.Format, TTableFormat::Text);
     EXPECT_EQ(t.Extensions, (Strings{"asc", "csv", "tab", "txt"}));
     EXPECT_EQ(t.DriverId, "27");
     t = TADOConnection::Resolve(
-        "Driver={Microsoft Text Driver (*.txt; *.csv)};Extensions=.CSV;DBQ=" + dir.Path());
+        "Driver={Microsoft Text Driver (*.txt; *.csv)};Extensions=.CSV;DBQ=" + dir.Path().string());
     EXPECT_EQ(t.Extensions, (Strings{"csv"}));
 }
 
 TEST(ADOConnectionString, SaysWhatIsWrong) {
-    TEngineTempDir dir;
-    EXPECT_EQ(ErrorOf([&] { TADOConnection::Resolve("DefaultDir=" + dir.Path()); }),
+    TTempFolder dir;
+    EXPECT_EQ(ErrorOf([&] { TADOConnection::Resolve("DefaultDir=" + dir.Path().string()); }),
               "Connection string: no Driver is named");
     EXPECT_EQ(ErrorOf([&] { TADOConnection::Resolve("DSN=Orders;"); }),
               "Connection string: the data source 'Orders' is not known; name a Driver");
     EXPECT_NE(ErrorOf([&] {
-                  TADOConnection::Resolve("Driver={SQL Server};DefaultDir=" + dir.Path());
+                  TADOConnection::Resolve("Driver={SQL Server};DefaultDir=" + dir.Path().string());
               }).find("the driver 'SQL Server' is not installed"),
               std::string::npos);
     EXPECT_EQ(ErrorOf([&] { TADOConnection::Resolve("Driver={Microsoft dBase Driver (*.dbf)};"); }),
@@ -100,14 +101,14 @@ TEST(ADOConnectionString, SaysWhatIsWrong) {
               "Connection string: the directory '" + (dir / "missing") + "' does not exist");
     EXPECT_NE(ErrorOf([&] {
                   TADOConnection::Resolve("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                                          dir.Path());
+                                          dir.Path().string());
               }).find("provider 'Microsoft.Jet.OLEDB.4.0' is not available"),
               std::string::npos);
 }
 
 TEST(ADOConnectionString, IsCompletedAsAProviderDoesAndReadsBack) {
-    TEngineTempDir dir;
-    const std::string d = dir.Path();
+    TTempFolder dir;
+    const std::string d = dir.Path().string();
     TADOConnection c;
     c.SetConnectionString(DbaseString(d));
     c.SetLoginPrompt(false);
@@ -145,7 +146,7 @@ TEST(ADOConnectionString, IsCompletedAsAProviderDoesAndReadsBack) {
 }
 
 TEST(ADOConnectionString, DirectoriesWithSeparatorsSurviveTheRoundTrip) {
-    TEngineTempDir dir;
+    TTempFolder dir;
     for (const std::string& name :
          {std::string("a;b"), std::string("q\"uote"), std::string("{br}")}) {
         std::filesystem::create_directory(dir / name);
@@ -173,12 +174,12 @@ TEST(ADOTable, IsTheConnectionStringKind) {
 }
 
 TEST(ADOTable, OpensWithTheGivenAndTheCompletedString) {
-    TEngineTempDir dir;
+    TTempFolder dir;
     auto data = Cities();
     TADOConnection c;
-    c.SetConnectionString(DbaseString(dir.Path()));
+    c.SetConnectionString(DbaseString(dir.Path().string()));
     c.Open();
-    for (const std::string& s : {DbaseString(dir.Path()), c.ConnectionString()}) {
+    for (const std::string& s : {DbaseString(dir.Path().string()), c.ConnectionString()}) {
         TTestADOTable t(data);
         t.SetConnectionString(s);
         t.Open();
@@ -188,9 +189,9 @@ TEST(ADOTable, OpensWithTheGivenAndTheCompletedString) {
 }
 
 TEST(ADOTable, TableNamesMustSuitTheDriver) {
-    TEngineTempDir dir;
+    TTempFolder dir;
     TTestADOTable t(Cities());
-    t.SetConnectionString(DbaseString(dir.Path()));
+    t.SetConnectionString(DbaseString(dir.Path().string()));
     t.SetTableName("orders");
     EXPECT_EQ(t.TablePath(), dir / "orders.dbf");
     t.SetTableName("orders.csv");
@@ -199,7 +200,8 @@ TEST(ADOTable, TableNamesMustSuitTheDriver) {
     t.SetTableName("../orders.dbf");
     EXPECT_THROW(t.TablePath(), EDatabaseError);
     t.SetConnectionString(
-        "Driver={Microsoft Text Driver (*.txt; *.csv)};Extensions=csv;DefaultDir=" + dir.Path());
+        "Driver={Microsoft Text Driver (*.txt; *.csv)};Extensions=csv;DefaultDir=" +
+        dir.Path().string());
     t.SetTableName("orders.CSV");
     EXPECT_EQ(t.TablePath(), dir / "orders.CSV");
     t.SetTableName("orders.tab");

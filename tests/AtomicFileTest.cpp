@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 // A table opened through a link is written where the link leads: the link
 // stays a link, and the file it names gets the change.
 TEST(AtomicFile, ALinkedFileIsReplacedAndTheLinkKept) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     fs::create_directory(dir.Path() / "real");
     const std::string target = dir / "real/t.csv", link = dir / "t.csv";
     PutFileBytes(target, "Name\nAnn\n");

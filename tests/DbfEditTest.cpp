@@ -21,7 +21,7 @@ TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
 }
 
 // Three records: NAME C10, QTY N5, NOTE M.
-std::string MakePeople(const TTempDir& dir, TDbfVariant variant = dvDBase3) {
+std::string MakePeople(const TTempFolder& dir, TDbfVariant variant = dvDBase3) {
     std::string path = dir / "people.dbf";
     TDbfWriter w(path, variant, {F("NAME", 'C', 10), F("QTY", 'N', 5), F("NOTE", 'M')});
     w.SetUpdateDate(2001, 2, 3);
@@ -45,7 +45,7 @@ void ExpectTodayInHeader(const std::string& bytes) {
     EXPECT_EQ(static_cast<uint8_t>(bytes[3]), local.tm_mday);
 }
 
-size_t FilesIn(const TTempDir& dir) {
+size_t FilesIn(const TTempFolder& dir) {
     size_t n = 0;
     for (auto& e : std::filesystem::directory_iterator(dir.Path()))
         (void)e, ++n;
@@ -54,7 +54,7 @@ size_t FilesIn(const TTempDir& dir) {
 } // namespace
 
 TEST(DbfEdit, EditChangesOneRecordAndKeepsTheRest) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     std::string before = ReadBytes(path), memoBefore = ReadBytes(MemoOf(path));
     {
@@ -79,7 +79,7 @@ TEST(DbfEdit, EditChangesOneRecordAndKeepsTheRest) {
 }
 
 TEST(DbfEdit, InsertAppendsWithTheNextNumber) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     {
         TOpenTable t(path);
@@ -103,7 +103,7 @@ TEST(DbfEdit, InsertAppendsWithTheNextNumber) {
 TEST(DbfEdit, ChangedMemosGoBehindTheOldBlocks) {
     for (TDbfVariant v : {dvDBase3, dvDBase4, dvFoxPro, dvVisualFoxPro}) {
         SCOPED_TRACE(v);
-        TTempDir dir;
+        TTempFolder dir;
         std::string path = MakePeople(dir, v);
         std::string memoPath = (v == dvFoxPro || v == dvVisualFoxPro)
                                    ? path.substr(0, path.size() - 3) + "fpt"
@@ -131,7 +131,7 @@ TEST(DbfEdit, ChangedMemosGoBehindTheOldBlocks) {
 }
 
 TEST(DbfEdit, DeleteSetsOnlyTheFlag) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     std::string before = ReadBytes(path);
     size_t flag;
@@ -167,7 +167,7 @@ TEST(DbfEdit, AutoIncrementFieldsCountOnAcrossOpens) {
     } cases[] = {{dvVisualFoxPro, vfpId}, {dvDBase7, F("ID", '+')}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Variant);
-        TTempDir dir;
+        TTempFolder dir;
         std::string path = dir / "a.dbf";
         TDbfWriter::Write(path, c.Variant, {c.Id, F("NAME", 'C', 5)},
                           {{Null(), Text("a")}, {Null(), Text("b")}});
@@ -188,7 +188,7 @@ TEST(DbfEdit, AutoIncrementFieldsCountOnAcrossOpens) {
 }
 
 TEST(DbfEdit, TooLongTextIsRefusedAndTheFileStays) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     std::string before = ReadBytes(path);
     TOpenTable t(path);
@@ -211,7 +211,7 @@ TEST(DbfEdit, TooLongTextIsRefusedAndTheFileStays) {
 
 // A failure at any byte of a write leaves both files exactly as they were.
 TEST(DbfEdit, InjectedFailuresLeaveTheOldTable) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     const std::string dbf = ReadBytes(path), dbt = ReadBytes(MemoOf(path));
     const size_t files = FilesIn(dir);
@@ -259,7 +259,7 @@ TEST(DbfEdit, InjectedFailuresLeaveTheOldTable) {
 }
 
 TEST(DbfEdit, AFailingWriterLeavesNoTable) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "new.dbf";
     TAtomicFile::InjectFailureAfter(700);
     std::string err = ErrorOf([&] {
@@ -272,7 +272,7 @@ TEST(DbfEdit, AFailingWriterLeavesNoTable) {
 }
 
 TEST(DbfEdit, ATableInUseElsewhereIsNotWritten) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     std::string before = ReadBytes(path);
     TOpenTable t(path);
@@ -301,7 +301,7 @@ TEST(DbfEdit, ATableInUseElsewhereIsNotWritten) {
 }
 
 TEST(DbfEdit, AChangeByAnotherProgramIsNotOverwritten) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     TOpenTable t(path);
     // Another program appends a record.
@@ -324,7 +324,7 @@ TEST(DbfEdit, AChangeByAnotherProgramIsNotOverwritten) {
 }
 
 TEST(DbfEdit, ReadOnlyTablesSayWhy) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     {
         std::string bytes = ReadBytes(path);
@@ -351,7 +351,7 @@ TEST(DbfEdit, ReadOnlyTablesSayWhy) {
 }
 
 TEST(DbfEdit, AMemoHeaderPointingFarBeyondItsEndIsNotFollowed) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     std::string dbt = ReadBytes(MemoOf(path));
     dbt[3] = 0x0C; // next free block 0x0C000000: 100 GB behind the end

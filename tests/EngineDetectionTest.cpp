@@ -77,14 +77,14 @@ TEST(EngineDetection, MissingLibraryOrEntryPointFailsCleanly) {
 }
 
 TEST(EngineDetection, VersionTextsOfThisPlatform) {
-    TEngineTempDir dir;
+    TTempFolder dir;
     { std::ofstream(dir / "plain.txt") << "x"; }
     { std::ofstream(dir / "libthing.so.1.2.3") << "x"; }
     std::filesystem::create_symlink(dir / "libthing.so.1.2.3", dir / "libthing.so.1");
     EXPECT_EQ(GetFileVersionString(dir / "libthing.so.1"), "1.2.3") << "the link's target";
     EXPECT_EQ(GetFileVersionString(dir / "plain.txt"), "");
     EXPECT_EQ(GetFileVersionString(dir / "missing.so.1"), "");
-    EXPECT_EQ(GetFileVersionString(dir.Path()), "") << "a directory";
+    EXPECT_EQ(GetFileVersionString(dir.Path().string()), "") << "a directory";
     EXPECT_EQ(GetADOVersion(), "");
     EXPECT_EQ(GetBDEDllPath(), "");
 }

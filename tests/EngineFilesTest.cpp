@@ -124,7 +124,7 @@ class EngineFiles : public ::testing::Test {
 protected:
     void SetUp() override { SetFormatSettings(TFormatSettings::Classic()); }
     void TearDown() override { SetFormatSettings(fSaved); }
-    TEngineTempDir dir;
+    TTempFolder dir;
 
 private:
     TFormatSettings fSaved = FormatSettings();
@@ -134,7 +134,7 @@ private:
 TEST_F(EngineFiles, TTableOrdersByTheProductionIndexTags) {
     WriteCustomers(dir / "cust.dbf", true);
     TTable t;
-    t.SetDatabaseName(dir.Path());
+    t.SetDatabaseName(dir.Path().string());
     t.SetTableName(" cust.dbf ");
     t.Open();
     EXPECT_EQ(t.RecordCount(), 5) << "the deleted record is hidden";
@@ -165,7 +165,7 @@ TEST_F(EngineFiles, TTableEditsTheFileAndReadsItBack) {
     WriteCustomers(dir / "cust.dbf", false);
     {
         TTable t;
-        t.SetDatabaseName(dir.Path());
+        t.SetDatabaseName(dir.Path().string());
         t.SetTableName("cust.dbf");
         t.Open();
         ASSERT_TRUE(t.CanModify());
@@ -186,7 +186,7 @@ TEST_F(EngineFiles, TTableEditsTheFileAndReadsItBack) {
         EXPECT_EQ(t.RecordCount(), 5);
     }
     TADOTable a;
-    a.SetConnectionString(DbaseConnection(dir.Path()));
+    a.SetConnectionString(DbaseConnection(dir.Path().string()));
     a.SetTableName("cust.dbf");
     a.Open();
     EXPECT_EQ(Column(a, "NAME"), (Strings{"Smith", "jones", "O'Brien", "Smithers", "Zed"}));
@@ -203,7 +203,7 @@ TEST_F(EngineFiles, TTableEditsTheFileAndReadsItBack) {
 TEST_F(EngineFiles, TADOTableSortsFiltersAndEdits) {
     WriteCustomers(dir / "cust.dbf", false);
     TADOTable a;
-    a.SetConnectionString(DbaseConnection(dir.Path()));
+    a.SetConnectionString(DbaseConnection(dir.Path().string()));
     a.SetTableName("cust");
     a.Open();
     a.SetSort("CITY,NAME DESC");
@@ -230,7 +230,7 @@ TEST_F(EngineFiles, TADOTableSortsFiltersAndEdits) {
 TEST_F(EngineFiles, TTableOverAKeyedParadoxTable) {
     WriteParadoxCustomers(dir / "cust.db", true);
     TTable t;
-    t.SetDatabaseName(dir.Path());
+    t.SetDatabaseName(dir.Path().string());
     t.SetTableName("cust.db");
     t.Open();
     ASSERT_GE(t.IndexDefs().Count(), 2);
@@ -257,7 +257,7 @@ TEST_F(EngineFiles, TADOTableEditsAParadoxTableAndReadsItBack) {
     WriteParadoxCustomers(dir / "cust.db", false);
     {
         TADOTable a;
-        a.SetConnectionString(ParadoxConnection(dir.Path()));
+        a.SetConnectionString(ParadoxConnection(dir.Path().string()));
         a.SetTableName("cust.db");
         a.Open();
         ASSERT_TRUE(a.CanModify());
@@ -279,7 +279,7 @@ TEST_F(EngineFiles, TADOTableEditsAParadoxTableAndReadsItBack) {
         a.Delete();
     }
     TTable t;
-    t.SetDatabaseName(dir.Path());
+    t.SetDatabaseName(dir.Path().string());
     t.SetTableName("cust.db");
     t.Open();
     EXPECT_EQ(Column(t, "Name"), (Strings{"Adams", "Baker", "O'Brien", "Smith", "Smithers"}));
@@ -312,7 +312,7 @@ TEST_F(EngineFiles, TADOTableOverACsvFile) {
                               "\"O'Brien, Pat\",alta,-5,-7.25,00124\r\n"
                               "Smithers,Oslo,0,1000,\r\n");
     TADOTable a;
-    a.SetConnectionString(TextConnection(dir.Path()));
+    a.SetConnectionString(TextConnection(dir.Path().string()));
     a.SetTableName("cust.csv");
     a.Open();
     ASSERT_EQ(a.RecordCount(), 4);
@@ -352,7 +352,7 @@ TEST_F(EngineFiles, TTableOverATextTableWithSchema) {
                               "FIELD2 = Qty,LONGINT,11,00,20\r\n"
                               "FIELD3 = Amount,FLOAT,10,02,31\r\n");
     TTable t;
-    t.SetDatabaseName(dir.Path());
+    t.SetDatabaseName(dir.Path().string());
     t.SetTableName("cust.txt");
     t.Open();
     ASSERT_EQ(t.RecordCount(), 3);

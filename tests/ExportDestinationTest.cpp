@@ -139,7 +139,7 @@ bool HasTemporary(const fs::path& dir) {
 }
 
 struct TDestination : ::testing::Test {
-    TTableTestFolder Dir;
+    TTempFolder Dir;
     TMemTable Table;
     std::unique_ptr<TTextExport> Export;
     void Build(int rows) {
@@ -188,7 +188,7 @@ std::string Picture(const fs::path& folder, int number) {
 // --- The open table ---------------------------------------------------------
 
 TEST(ExportDestination, TheOpenTableAndItsSideFilesAreRefusedUnderAnyName) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     {
         TDbfWriter w(dir / "t.dbf", dvDBase3, {{"ID", 'N', 6, 0}, {"NOTE", 'M', 10, 0}}, 1252);
         w.SetWriteCpgFile(true);
@@ -234,7 +234,7 @@ TEST(ExportDestination, TheOpenTableAndItsSideFilesAreRefusedUnderAnyName) {
 }
 
 TEST(ExportDestination, EachDriverNamesTheFilesOfItsTable) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     {
         TParadoxWriter w(dir / "p.db", {{"ID", 'I'}, {"Name", 'A', 12}, {"Note", 'M', 4}}, 1, 1252);
         w.AddRecord({TValue::OfInt(1), TValue::OfText("Ann"), TValue::OfText("a long note")});
@@ -531,7 +531,7 @@ TEST_F(TDestination, PermissionsOfTheFileAndOfItsFolder) {
 
 TEST(SignalCleanup, ASignalRemovesTheTemporariesAndEndsTheProgramAsItWould) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        TTableTestFolder dir;
+        TTempFolder dir;
         PutFileBytes(dir / ".tblfile", "temporary");
         PutFileBytes(dir / ".tblkept", "partial document");
         PutFileBytes(dir / ".tblother", "put in place already");
@@ -557,7 +557,7 @@ TEST(SignalCleanup, ASignalRemovesTheTemporariesAndEndsTheProgramAsItWould) {
 }
 
 TEST(SignalCleanup, ADeferredSignalWaitsForTheStepsToEnd) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     PutFileBytes(dir / ".tblfile", "temporary");
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -596,7 +596,7 @@ TEST(SignalCleanup, ADeferredSignalWaitsForTheStepsToEnd) {
 // --- The pictures folder of an HTML document ----------------------------------
 
 TEST(PictureFolder, LinksPlantedInASharedFolderLeadNowhere) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const fs::path pics = dir.Path() / "doc_files";
     fs::create_directory(pics);
     fs::permissions(pics, fs::perms(0777)); // anyone may put files here
@@ -625,7 +625,7 @@ TEST(PictureFolder, LinksPlantedInASharedFolderLeadNowhere) {
 }
 
 TEST(PictureFolder, AFailedExportKeepsTheDocumentWithItsOwnPictures) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     TPictureExport first(3, {200, 0, 0});
     first.Writer.ExportToFile(dir / "doc.htm");
     const std::string doc = FileBytes(dir / "doc.htm");
@@ -671,7 +671,7 @@ TEST(PictureFolder, AFailedExportKeepsTheDocumentWithItsOwnPictures) {
 // pictures under higher numbers, glyphs of earlier exports, files and
 // folders of the user.
 TEST(PictureFolder, TheFolderKeepsWhatTheExportDidNotWrite) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const fs::path pics = dir.Path() / "doc_files";
     TPictureExport first(4, {200, 0, 0});
     first.Writer.ExportToFile(dir / "doc.htm");
@@ -708,7 +708,7 @@ TEST(PictureFolder, TheFolderKeepsWhatTheExportDidNotWrite) {
 }
 
 TEST(PictureFolder, ExportsToOneDocumentAtOnceDoNotTripOverEachOther) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = dir / "doc.htm";
     std::atomic<int> failures{0};
     std::string firstFailure;

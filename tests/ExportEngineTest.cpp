@@ -430,7 +430,7 @@ TEST(ExportEngine, CellParamsComeFromTheColumnAndTheViewsHook) {
 // exports its own field in every writer, in both XML layouts, and a field
 // shown in two columns gives two cells, each with its column's look.
 TEST(ExportEngine, TwoFieldsOfOneNameExportTheirOwnValues) {
-    dbftest::TTempDir dir;
+    TTempFolder dir;
     const std::string path = dir / "twins.dbf";
     TDbfWriter::Write(
         path, dvDBase3, {{"NAME", 'C', 8}, {"NAME", 'C', 8}, {"NOTE", 'C', 8}},

@@ -107,7 +107,7 @@ std::string LockMessage(TFileLock& lock, const std::string& path) {
 } // namespace
 
 TEST(FileLock, SharedTurnsExclusiveInPlaceAndBack) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = dir / "t.dbf";
     PutFileBytes(path, "table");
     TOtherProcess other(path);
@@ -138,7 +138,7 @@ TEST(FileLock, SharedTurnsExclusiveInPlaceAndBack) {
 }
 
 TEST(FileLock, AnotherProcessesLocksAreDetectedAndOursIsKept) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = dir / "t.db";
     PutFileBytes(path, "table");
     TOtherProcess other(path);
@@ -167,7 +167,7 @@ TEST(FileLock, AnotherProcessesLocksAreDetectedAndOursIsKept) {
 
 TEST(FileLock, AFileWeMayNotWriteKeepsItsSharedLock) {
     if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = dir / "t.csv";
     PutFileBytes(path, "a\n1\n");
     chmod(path.c_str(), 0444);
@@ -189,7 +189,7 @@ TEST(FileLock, AFileWeMayNotWriteKeepsItsSharedLock) {
 // an edit that replaces the file, and writes nothing while another
 // process reads the table.
 TEST(FileLock, DriversKeepTheirTablesLockedAcrossEdits) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string dbf = dir / "t.dbf", db = dir / "t.db", csv = dir / "t.csv";
     TDbfFieldSpec name;
     name.Name = "NAME";

@@ -920,15 +920,27 @@ TEST_F(FormatSettingsTest, ParsersTrimTheProgramsBlanks) {
     EXPECT_EQ(i, 5);
     EXPECT_TRUE(TryStrToInt64("12\0\0"sv, i));
     EXPECT_EQ(i, 12);
-    EXPECT_FALSE(TryStrToInt64("1\0" "2"sv, i));
+    EXPECT_FALSE(TryStrToInt64("1\0"
+                               "2"sv,
+                               i));
     double v = 0;
-    EXPECT_TRUE(TryStrToFloat("\x1A" "2.5\x1F"sv, v));
+    EXPECT_TRUE(TryStrToFloat("\x1A"
+                              "2.5\x1F"sv,
+                              v));
     EXPECT_EQ(v, 2.5);
-    EXPECT_FALSE(TryStrToFloat("\x7F" "2.5"sv, v)); // DEL is no blank
-    EXPECT_FALSE(TryStrToFloat("\xC2\xA0" "2.5"sv, v)); // nor a no-break space
-    EXPECT_TRUE(TryStrToDate("\x1A" "3/5/2024\0"sv, v));
+    EXPECT_FALSE(TryStrToFloat("\x7F"
+                               "2.5"sv,
+                               v)); // DEL is no blank
+    EXPECT_FALSE(TryStrToFloat("\xC2\xA0"
+                               "2.5"sv,
+                               v)); // nor a no-break space
+    EXPECT_TRUE(TryStrToDate("\x1A"
+                             "3/5/2024\0"sv,
+                             v));
     EXPECT_EQ(v, EncodeDate(2024, 3, 5));
-    EXPECT_TRUE(TryStrToTime("\x1A" "10:30\r"sv, v));
+    EXPECT_TRUE(TryStrToTime("\x1A"
+                             "10:30\r"sv,
+                             v));
     EXPECT_NEAR(v, EncodeTime(10, 30, 0, 0), 1e-9);
 }
 

@@ -60,9 +60,9 @@ TEST(TableEngine, IsTheStandardIndexOrderedKind) {
 }
 
 TEST(TableEngine, NameWithoutExtensionFindsTheTableFile) {
-    TEngineTempDir dir;
+    TTempFolder dir;
     TTestTable t(People());
-    t.SetDatabaseName(dir.Path());
+    t.SetDatabaseName(dir.Path().string());
     t.SetTableName("orders");
     EXPECT_EQ(t.TablePath(), dir / "orders.db") << "the default table type";
     { std::ofstream(dir / "orders.dbf") << "x"; }

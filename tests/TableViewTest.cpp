@@ -138,7 +138,7 @@ TEST(WindowlessView, NoDataSetNoColumns) {
 // are looked up): the default columns show each its own, and a column of
 // one's own made for the second finds it again when the table reopens.
 TEST(WindowlessView, FieldsOfOneNameEachHaveTheirColumn) {
-    dbftest::TTempDir dir;
+    TTempFolder dir;
     const std::string path = dir / "twins.dbf";
     TDbfWriter::Write(path, dvDBase3, {{"CODE", 'C', 4}, {"code", 'C', 4}, {"CODE", 'C', 4}},
                       {{TValue::OfText("a"), TValue::OfText("b"), TValue::OfText("c")}});

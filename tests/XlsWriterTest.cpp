@@ -215,7 +215,7 @@ TEST_F(TXlsFixture, WideIntegersAreNumbers) {
     EXPECT_EQ(r[1 + values.size()].Number, 0x0201);
 
     // The same through a dBase table's own N10 and N18 fields.
-    dbftest::TTempDir dir;
+    TTempFolder dir;
     const std::string path = dir / "wide.dbf";
     TDbfWriter::Write(path, dvDBase3, {{"TEN", 'N', 10}, {"EIGHTEEN", 'N', 18}},
                       {{TValue::OfInt(9999999999), TValue::OfInt(123456789012345)},

@@ -8,6 +8,7 @@
 #include "data/DatabaseError.h"
 #include "data/Table.h"
 #include "data/TableDriver.h"
+#include "tests/support/TempFolder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -104,26 +105,4 @@ protected:
 
 private:
     std::shared_ptr<TTestTableData> fData;
-};
-
-// A folder of its own for a test, removed afterwards.
-class TEngineTempDir {
-public:
-    TEngineTempDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "tabulon-engine-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
-        fPath = tmpl;
-    }
-    ~TEngineTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(fPath, ec);
-    }
-    TEngineTempDir(const TEngineTempDir&) = delete;
-    TEngineTempDir& operator=(const TEngineTempDir&) = delete;
-    std::string Path() const { return fPath.string(); }
-    std::string operator/(const std::string& name) const { return (fPath / name).string(); }
-
-private:
-    std::filesystem::path fPath;
 };

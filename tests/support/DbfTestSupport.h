@@ -9,6 +9,7 @@
 #include "data/DbfWriter.h"
 #include "data/DriverDataSet.h"
 #include "data/FormatSettings.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,25 +21,9 @@
 
 namespace dbftest {
 
-class TTempDir {
-public:
-    TTempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tabulon-dbf-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
-        fPath = tmpl;
-    }
-    ~TTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(fPath, ec);
-    }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-    std::string operator/(const std::string& name) const { return (fPath / name).string(); }
-    const std::filesystem::path& Path() const { return fPath; }
-
-private:
-    std::filesystem::path fPath;
-};
+// The name the dBase tests knew it by, for branches written before it was
+// shared; the tree move renames their uses.
+using TTempDir = TTempFolder;
 
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
