@@ -304,12 +304,11 @@ TEST(DbfTypes, FieldLengthsTheTypeFixes) {
         char Type;
         uint32_t Length;
     };
-    for (const TCase& c : {TCase{dvDBase3, 'D', 8}, TCase{dvDBase3, 'L', 1},
-                           TCase{dvDBase3, 'M', 10}, TCase{dvDBase7, 'B', 10},
-                           TCase{dvDBase7, 'I', 4}, TCase{dvDBase7, '@', 8},
-                           TCase{dvFoxPro, 'G', 10}, TCase{dvVisualFoxPro, 'M', 4},
-                           TCase{dvVisualFoxPro, 'B', 8}, TCase{dvVisualFoxPro, 'Y', 8},
-                           TCase{dvVisualFoxPro, 'T', 8}}) {
+    for (const TCase& c :
+         {TCase{dvDBase3, 'D', 8}, TCase{dvDBase3, 'L', 1}, TCase{dvDBase3, 'M', 10},
+          TCase{dvDBase7, 'B', 10}, TCase{dvDBase7, 'I', 4}, TCase{dvDBase7, '@', 8},
+          TCase{dvFoxPro, 'G', 10}, TCase{dvVisualFoxPro, 'M', 4}, TCase{dvVisualFoxPro, 'B', 8},
+          TCase{dvVisualFoxPro, 'Y', 8}, TCase{dvVisualFoxPro, 'T', 8}}) {
         SCOPED_TRACE(std::string(1, c.Type) + " in variant " + std::to_string(c.Variant));
         const std::string path = dir / "len.dbf";
         TDbfWriter::Write(path, c.Variant, {F("X", c.Type)}, {});
