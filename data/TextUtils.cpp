@@ -34,6 +34,15 @@ std::string LowerCase(std::string_view s) {
     return r;
 }
 
+std::string_view Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
 std::vector<std::string> SplitString(std::string_view s, char separator) {
     std::vector<std::string> parts;
     size_t start = 0;

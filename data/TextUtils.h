@@ -20,13 +20,6 @@ std::string LowerCase(std::string_view s);
 inline bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
-inline std::string_view Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
+std::string_view Trim(std::string_view s);
 // Splits at each separator; empty pieces are kept.
 std::vector<std::string> SplitString(std::string_view s, char separator);

@@ -2,6 +2,12 @@
 
 #include <cstdint>
 
+bool ReadUtf8(std::string_view text, size_t& i, char32_t& cp) {
+    const size_t start = i;
+    cp = NextUtf8Char(text, i);
+    return cp != ReplacementCharacter || text.substr(start, i - start) == "\xEF\xBF\xBD";
+}
+
 std::u16string Utf8ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());

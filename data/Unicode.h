@@ -19,74 +19,70 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // broke it starts anew.
 constexpr char32_t ReplacementCharacter = 0xFFFD;
 
-// Decodes the UTF-8 character at `i` and moves `i` past it. An ill-formed
-// sequence is skipped the same way and returns false; `i` always moves on
-// while i < text.size().
-inline bool ReadUtf8(std::string_view text, size_t& i, char32_t& cp) {
-    const auto b0 = static_cast<uint8_t>(text[i]);
+// The character at `pos`, advancing `pos` past it, U+FFFD for an ill-formed
+// one; `pos` must be inside `text`. For writers that spell each character in
+// their format's own way.
+inline char32_t NextUtf8Char(std::string_view text, size_t& pos) {
+    const auto b0 = static_cast<uint8_t>(text[pos]);
     if (b0 < 0x80) {
-        cp = b0;
-        ++i;
-        return true;
+        ++pos;
+        return b0;
     }
     // Length of the sequence and the range its second byte must fall in;
     // the narrower ranges exclude overlong forms, surrogates and values
     // beyond U+10FFFF.
     int len;
     uint8_t lo = 0x80, hi = 0xBF;
-    char32_t c;
+    char32_t cp;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
         len = 2;
-        c = b0 & 0x1F;
+        cp = b0 & 0x1F;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         len = 3;
-        c = b0 & 0x0F;
+        cp = b0 & 0x0F;
         if (b0 == 0xE0) lo = 0xA0;
         if (b0 == 0xED) hi = 0x9F;
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         len = 4;
-        c = b0 & 0x07;
+        cp = b0 & 0x07;
         if (b0 == 0xF0) lo = 0x90;
         if (b0 == 0xF4) hi = 0x8F;
     } else {
-        ++i;
-        return false;
+        ++pos;
+        return ReplacementCharacter;
     }
-    size_t j = i + 1;
+    size_t j = pos + 1;
     for (int k = 1; k < len; ++k, ++j) {
         if (j >= text.size()) {
-            i = j;
-            return false;
+            pos = j;
+            return ReplacementCharacter;
         }
         const auto b = static_cast<uint8_t>(text[j]);
         if (b < lo || b > hi) {
-            i = j; // the valid prefix is consumed; the offending byte starts anew
-            return false;
+            pos = j; // the valid prefix is consumed; the offending byte starts anew
+            return ReplacementCharacter;
         }
-        c = (c << 6) | (b & 0x3F);
+        cp = (cp << 6) | (b & 0x3F);
         lo = 0x80;
         hi = 0xBF;
     }
-    i = j;
-    cp = c;
-    return true;
+    pos = j;
+    return cp;
 }
 
-// The character at `pos`, advancing `pos` past it, U+FFFD for an ill-formed
-// one; `pos` must be inside `text`. For writers that spell each character in
-// their format's own way.
-inline char32_t NextUtf8Char(std::string_view text, size_t& pos) {
-    char32_t cp;
-    return ReadUtf8(text, pos, cp) ? cp : ReplacementCharacter;
-}
+// The same, saying whether the character was well-formed: false, with `i`
+// past the ill-formed sequence, where NextUtf8Char gives a U+FFFD that the
+// text does not hold.
+bool ReadUtf8(std::string_view text, size_t& i, char32_t& cp);
 
 // The length of the well-formed character that `text` starts with; 0 when
 // it is empty or starts with an ill-formed sequence.
 inline size_t Utf8CharLength(std::string_view text) {
     if (text.empty()) return 0;
     size_t pos = 0;
-    char32_t cp;
-    return ReadUtf8(text, pos, cp) ? pos : 0;
+    if (NextUtf8Char(text, pos) == ReplacementCharacter && text.substr(0, pos) != "\xEF\xBF\xBD")
+        return 0;
+    return pos;
 }
 
 // Appends the UTF-8 form of a code point (no check for surrogates).
