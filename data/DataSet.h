@@ -176,6 +176,12 @@ public:
     bool ReadsConcurrently(int fieldNo) const;
     // Stops the reader ahead, if any, before something changes what it reads.
     void HaltReadAhead();
+    // Raises when the storage found its file cut short or rewritten by
+    // another program since it was read: a walk that must not hand on
+    // wrong values (an export) asks when it is done.
+    void CheckUnchanged() const {
+        if (Active()) InternalCheckUnchanged();
+    }
 
     // The file of the open table that writing `path` would change (the
     // table file or one of its side files, under any name), or "" when
@@ -228,6 +234,7 @@ protected:
     virtual void InternalDelete(uint32_t rec);
     // Re-reads the table's content from its file.
     virtual void InternalRefresh() {}
+    virtual void InternalCheckUnchanged() const {}
     virtual bool InternalCanModify() const { return false; }
     // Compiles a filter text; the base accepts no filter texts.
     virtual std::unique_ptr<TRecordFilter> CompileFilter(const std::string& text);

@@ -38,6 +38,13 @@ struct TDbfDriver::TState {
         Map.Passing(at);
         return Map.Data() + at;
     }
+    // After a read: raises when the table or its memo file was cut short
+    // or rewritten meanwhile.
+    void CheckIntact() const {
+        if (TMappedFile::AllIntact()) return;
+        Map.CheckIntact("table");
+        if (Memo.IsOpen()) Memo.CheckIntact();
+    }
 };
 
 namespace {
@@ -69,7 +76,7 @@ TDbfDriver::~TDbfDriver() = default;
 
 std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
     auto s = std::make_unique<TState>();
-    s->Map = TMappedFile(fPath);
+    s->Map = TMappedFile(fPath, true);
     if (fstat(s->Map.Descriptor(), &s->Stat) != 0) s->Stat = {};
     s->Header = TDbfHeader::Parse(s->Map.Data(), s->Map.Size(), fPath);
     const TDbfHeader& h = s->Header;
@@ -177,6 +184,7 @@ std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
     }
     // A walk starts at the first records: the rest need not stay mapped.
     s->Map.Release(TMappedFile::KeepWindow, s->Map.Size());
+    s->Map.CheckUnchanged("table");
     s->Deleted = deleted;
     if (deleted == 0) {
         s->DeletedBits.clear();
@@ -394,12 +402,16 @@ void TDbfDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
         static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
         NoSuchValue(rec + 1, fieldNo + 1);
     const size_t column = static_cast<size_t>(fieldNo);
+    bool decoded = false;
     try {
         fState->Codec.Decode(fState->Record(rec), column, out);
-        return;
+        decoded = true;
     } catch (const EDatabaseError& e) {
         fProblem = e.what();
     }
+    // A value read from pages another program cut away is zeros, not data.
+    fState->CheckIntact();
+    if (decoded) return;
     Unavailable(column, out);
     if (fState->MemoProblem.empty()) // a missing memo file was told of once
         Warn("the memo of field '" + fState->Codec.Columns()[column].Name + "' in record " +
@@ -447,7 +459,8 @@ bool TDbfDriver::GetDigitsConcurrently(uint32_t rec, int fieldNo, std::string_vi
     if (!fState || rec >= fState->Header.RecordCount || fieldNo < 0 ||
         static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
         return false;
-    return fState->Codec.Digits(fState->Record(rec), static_cast<size_t>(fieldNo), digits);
+    return fState->Codec.Digits(fState->Record(rec), static_cast<size_t>(fieldNo), digits) &&
+           fState->Map.Intact();
 }
 
 void TDbfDriver::GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const {
@@ -457,6 +470,13 @@ void TDbfDriver::GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) co
         static_cast<size_t>(fieldNo) >= fState->Codec.ColumnCount())
         NoSuchValue(rec + 1, fieldNo + 1);
     fState->Codec.Decode(fState->Record(rec), static_cast<size_t>(fieldNo), out);
+    fState->CheckIntact();
+}
+
+void TDbfDriver::CheckUnchanged() const {
+    if (!fState) return;
+    fState->Map.CheckUnchanged("table");
+    if (fState->Memo.IsOpen()) fState->Memo.CheckIntact();
 }
 
 void TDbfDriver::Refresh() {
@@ -519,6 +539,9 @@ void TDbfDriver::WriteTable(std::string header, int64_t rec, const uint8_t* reco
             // The memo header goes first: should the rename not happen, the
             // old table merely leaves some unused blocks behind.
             if (memo) memo->WriteHeader();
+            // The records came from the mapping: zeros in place of a cut
+            // file must not become the table.
+            fState->Map.CheckUnchanged("table");
             file.Commit();
         }
     } catch (...) {

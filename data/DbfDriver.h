@@ -66,6 +66,7 @@ public:
     void Refresh() override;
     std::vector<std::string> Files() const override;
     bool IsSideFileName(const std::string& name) const override;
+    void CheckUnchanged() const override;
 
     // What the open table is made of.
     const TDbfHeader& Header() const;

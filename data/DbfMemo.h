@@ -46,6 +46,9 @@ public:
     // Whether the value at `block` is empty, from the block's header alone;
     // false also when the block cannot be read (View says why).
     bool EmptyAt(uint32_t block) const noexcept;
+    // Raises when another program cut the file short or rewrote it while
+    // it was read (see TMappedFile).
+    void CheckIntact() const { fMap.CheckIntact("memo file"); }
 
     static uint32_t DefaultBlockSize(TDbfMemoKind kind) { return kind == mkFpt ? 64 : 512; }
     // The first block a value may take (the header takes the ones before).

@@ -114,6 +114,10 @@ void TDriverDataSet::InternalRefresh() {
     if (fDriver) fDriver->Refresh();
 }
 
+void TDriverDataSet::InternalCheckUnchanged() const {
+    if (fDriver) fDriver->CheckUnchanged();
+}
+
 bool TDriverDataSet::InternalCanModify() const {
     return fDriver && fDriver->CanModify();
 }

@@ -64,6 +64,7 @@ protected:
     uint32_t InternalPost(int64_t rec, const std::vector<TValue>& values) override;
     void InternalDelete(uint32_t rec) override;
     void InternalRefresh() override;
+    void InternalCheckUnchanged() const override;
     bool InternalCanModify() const override;
 
 private:

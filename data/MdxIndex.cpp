@@ -26,7 +26,9 @@ bool Printable(const std::string& s) {
 
 std::vector<TMdxIndex::TTag> TMdxIndex::ReadTags(const std::string& path) {
     TMappedFile map(path);
-    return ReadTags(map.Data(), map.Size(), path);
+    std::vector<TTag> tags = ReadTags(map.Data(), map.Size(), path);
+    map.CheckIntact("index file");
+    return tags;
 }
 
 std::vector<TMdxIndex::TTag> TMdxIndex::ReadTags(const uint8_t* data, size_t size,

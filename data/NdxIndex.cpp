@@ -17,7 +17,9 @@ constexpr size_t BlockSize = 512;
 
 TNdxIndex::TKey TNdxIndex::ReadKey(const std::string& path) {
     TMappedFile map(path);
-    return ReadKey(map.Data(), map.Size(), path);
+    TKey key = ReadKey(map.Data(), map.Size(), path);
+    map.CheckIntact("index file");
+    return key;
 }
 
 TNdxIndex::TKey TNdxIndex::ReadKey(const uint8_t* data, size_t size, const std::string& path) {

@@ -89,6 +89,13 @@ struct TParadoxDriver::TState {
     const uint8_t* Record(uint32_t fileRec) const {
         return Map.Data() + Blocks.RecordOffset(fileRec);
     }
+    // After a read: raises when the table or its blob file was cut short
+    // or rewritten meanwhile.
+    void CheckIntact() const {
+        if (TMappedFile::AllIntact()) return;
+        Map.CheckIntact("table");
+        if (Blobs.IsOpen()) Blobs.Map().CheckIntact("blob file");
+    }
 };
 
 TParadoxDriver::TParadoxDriver() = default;
@@ -96,7 +103,7 @@ TParadoxDriver::~TParadoxDriver() = default;
 
 std::unique_ptr<TParadoxDriver::TState> TParadoxDriver::Load() const {
     auto s = std::make_unique<TState>();
-    s->Map = TMappedFile(fPath);
+    s->Map = TMappedFile(fPath, true);
     if (fstat(s->Map.Descriptor(), &s->Stat) != 0) s->Stat = {};
     const std::string prefix = "Cannot open table \"" + fPath + "\": ";
     s->Header = TParadoxHeader::Parse(s->Map.Data(), s->Map.Size(), TParadoxHeader::pkData, prefix);
@@ -142,6 +149,8 @@ std::unique_ptr<TParadoxDriver::TState> TParadoxDriver::Load() const {
             s->Notes.push_back(s->BlobProblem + "; its blobs longer than their leaders read as " +
                                std::string(UnavailableText));
     }
+    // The block list was read from the mapping.
+    s->Map.CheckUnchanged("table");
     return s;
 }
 
@@ -204,6 +213,8 @@ void TParadoxDriver::FindIndexes(TIndexDefs& indexes) {
                 s.Codec.FromTable(raw, name);
                 if (name.empty()) name = UpperCase(ext.substr(1));
             }
+            xm.CheckIntact("index file");
+            ym.CheckIntact("index file");
             if (indexes.IndexOf(name) < 0) indexes.Add(name, fields, 0);
         } catch (const EDatabaseError&) {
         }
@@ -226,6 +237,7 @@ std::string TParadoxDriver::ComputeReadOnlyReason() const {
             for (size_t i = 0; same && i < h.KeyFields; ++i)
                 same = ph.Fields[i].Type == h.Fields[i].Type &&
                        ph.Fields[i].Length == h.Fields[i].Length;
+            px.CheckIntact("index file");
             if (!same)
                 return "its primary index file " + NameOf(fPrimaryIndexPath) +
                        " does not match the table";
@@ -337,7 +349,10 @@ void TParadoxDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
         static_cast<size_t>(fieldNo) >= fState->Codec.FieldCount())
         NoSuchValue(rec + 1, fieldNo + 1);
     const size_t field = static_cast<size_t>(fieldNo);
-    if (DecodeOrPlaceholder(fState->Record(fileRec), field, out)) return;
+    const bool decoded = DecodeOrPlaceholder(fState->Record(fileRec), field, out);
+    // A value read from pages another program cut away is zeros, not data.
+    fState->CheckIntact();
+    if (decoded) return;
     // A damaged blob does not stop the reading of the rest; other values
     // that cannot be read do.
     if (!fState->Codec.Field(field).IsBlob())
@@ -375,6 +390,12 @@ bool TParadoxDriver::IsNull(uint32_t rec, int fieldNo, TValue& scratch) {
     }
     GetValue(rec, fieldNo, scratch);
     return scratch.IsNull();
+}
+
+void TParadoxDriver::CheckUnchanged() const {
+    if (!fState) return;
+    fState->Map.CheckUnchanged("table");
+    fState->CheckIntact();
 }
 
 void TParadoxDriver::Refresh() {
@@ -430,6 +451,10 @@ void TParadoxDriver::Rewrite(const std::vector<int64_t>& order, const std::vecto
             std::vector<TParadoxField> key(h.Fields.begin(), h.Fields.begin() + h.KeyFields);
             px->Write(TParadoxIndexWriter::Build(key, h, pfPrimaryIndex, entries));
         }
+        // The records came from the mappings: zeros in place of a cut file
+        // must not become the table.
+        s.Map.CheckUnchanged("table");
+        s.CheckIntact();
         // The .mb only grows: the old table reads the new one as well.
         if (mb) mb->Commit();
         db->Commit();

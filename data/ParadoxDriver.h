@@ -53,6 +53,7 @@ public:
     void Refresh() override;
     std::vector<std::string> Files() const override;
     bool IsSideFileName(const std::string& name) const override;
+    void CheckUnchanged() const override;
 
     const TParadoxHeader& Header() const;
     int CodePage() const;

@@ -76,6 +76,10 @@ public:
     virtual void Delete(uint32_t rec);
     // Reads the file again (another program may have changed it).
     virtual void Refresh() {}
+    // Raises when the file was found cut short or rewritten by another
+    // program since it was read, so that what was read may be wrong; a
+    // walk asks when it is done.
+    virtual void CheckUnchanged() const {}
 
     // The files the open table is made of: the table file first, then the
     // side files it reads (memo, blobs, indexes, code page, schema).

@@ -321,7 +321,7 @@ TTextDriver::~TTextDriver() = default;
 
 std::unique_ptr<TTextDriver::TState> TTextDriver::Load(bool guessTypes) {
     auto s = std::make_unique<TState>();
-    s->Map = TMappedFile(fPath);
+    s->Map = TMappedFile(fPath, true);
     if (fstat(s->Map.Descriptor(), &s->Stat) != 0) s->Stat = {};
     std::string_view view = s->Map.View();
     TEncoding encoding = enUtf8;
@@ -389,6 +389,7 @@ std::unique_ptr<TTextDriver::TState> TTextDriver::Load(bool guessTypes) {
     }
     s->Starts.Reset(s->Data.size() > UINT32_MAX);
     Scan(*s, guessTypes);
+    s->Map.CheckUnchanged("table");
     return s;
 }
 
@@ -713,7 +714,11 @@ void TTextDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
         NoSuchValue(rec + 1, fieldNo + 1);
     if (fSplitRecord != fileRec) SplitRecord(fileRec);
     const size_t f = static_cast<size_t>(fieldNo);
-    if (f >= fSpans.size()) return out.SetNull();
+    if (f >= fSpans.size()) {
+        out.SetNull();
+        fState->Map.CheckIntact("table");
+        return;
+    }
     const TSpan& span = fSpans[f];
     const TColumn& c = fColumns[f];
     std::string_view raw(fState->Data.data() + span.Start, span.End - span.Start);
@@ -727,19 +732,28 @@ void TTextDriver::GetValue(uint32_t rec, int fieldNo, TValue& out) {
             raw.remove_suffix(1);
         if (c.Type != ftString) raw = Trim(raw);
     }
-    if (raw.empty()) return out.SetNull();
-    std::string_view text = raw;
-    if (fEncoding == enSingleByte) {
-        fCodePage->ToUtf8(raw, fText);
-        text = fText;
+    if (raw.empty()) {
+        out.SetNull();
+    } else {
+        std::string_view text = raw;
+        if (fEncoding == enSingleByte) {
+            fCodePage->ToUtf8(raw, fText);
+            text = fText;
+        }
+        if (fState->HasNul && text.find('\0') != std::string_view::npos) {
+            std::string shown(text);
+            ShowNuls(shown);
+            fText = std::move(shown);
+            text = fText;
+        }
+        if (c.Type == ftString || !TTextTypeGuess::Parse(text, c.Type, out)) out.SetText(text);
     }
-    if (fState->HasNul && text.find('\0') != std::string_view::npos) {
-        std::string shown(text);
-        ShowNuls(shown);
-        fText = std::move(shown);
-        text = fText;
-    }
-    if (c.Type == ftString || !TTextTypeGuess::Parse(text, c.Type, out)) out.SetText(text);
+    // The spans and the bytes came from the mapping.
+    fState->Map.CheckIntact("table");
+}
+
+void TTextDriver::CheckUnchanged() const {
+    if (fState) fState->Map.CheckUnchanged("table");
 }
 
 void TTextDriver::Refresh() {
@@ -934,6 +948,9 @@ void TTextDriver::Rewrite(const std::vector<int64_t>& order, const std::vector<u
             }
             file.Write(bytes);
         }
+        // What was copied came from the mapping: zeros in place of a cut
+        // file must not become the table.
+        s.Map.CheckUnchanged("table");
         file.Commit();
     }
     fState = Load(false);

@@ -62,6 +62,7 @@ public:
     void Refresh() override;
     std::vector<std::string> Files() const override;
     bool IsSideFileName(const std::string& name) const override;
+    void CheckUnchanged() const override;
 
     // What the open table is made of.
     char Separator() const { return fFormat.Separator; }

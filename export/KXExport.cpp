@@ -167,6 +167,9 @@ void TKXExport::ExportToStream(TStream& stream) {
             }
             }
         }
+        // Another program may have cut the table short or rewritten it while
+        // the walk read it: such a document must not pass for an export.
+        ds.CheckUnchanged();
     } catch (...) {
         fReadAhead = nullptr;
         // The error that stopped the walk is the one the caller must see; a
