@@ -1,7 +1,8 @@
-// The program's entry. Without a window system (no X11 or Wayland display,
-// or Qt's offscreen platform) it runs the command line alone: results on
-// standard output, errors on standard error, and an exit status that tells
-// whether it worked.
+// The program's entry. With a display it shows the main window, which runs
+// the command line once it shows. Without a window system (no X11 or Wayland
+// display, or Qt's offscreen platform) it runs the command line alone:
+// results on standard output, errors on standard error, and an exit status
+// that tells whether it worked.
 #include "data/BdeUtils.h"
 #include "data/FileIdentity.h"
 #include "data/ODBCUtils.h"
@@ -10,10 +11,14 @@
 #include "shell/ProcessCommandLine.h"
 #include "shell/ProgramFiles.h"
 #include "shell/Settings.h"
+#include "shell/window/TForm1.h"
+
+#include <QApplication>
 
 #include <QCoreApplication>
 #include <QSettings>
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -34,6 +39,36 @@ std::string ForTerminal(const std::string& text) {
         }
     }
     return out;
+}
+
+// A window system to show the window on: a display named, and not one of
+// Qt's window-less platforms.
+bool HasDisplay() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && (std::strncmp(platform, "offscreen", 9) == 0 ||
+                     std::strncmp(platform, "minimal", 7) == 0))
+        return false;
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland);
+}
+
+int RunWindow(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kessmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tabulon"));
+    std::unique_ptr<QSettings> store(CreateSettingsStore());
+    int status = 0;
+    {
+        TForm1 form(*store, BDELoaded());
+        std::vector<std::string> params;
+        for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
+        form.SetCommandLine(std::move(params));
+        form.show();
+        app.exec();
+        status = form.ExitStatus();
+    }
+    return status;
 }
 
 class TConsoleSink : public TMessageSink {
@@ -90,6 +125,14 @@ int main(int argc, char** argv) {
     } catch (const std::exception&) {
         // Without the ODBC library every table still opens through the
         // built-in drivers; the status only reads "ODBC not loaded".
+    }
+    if (HasDisplay()) {
+        const int status = RunWindow(argc, argv);
+        try {
+            DoneODBC();
+        } catch (const std::exception&) {
+        }
+        return status;
     }
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Kessmark"));
