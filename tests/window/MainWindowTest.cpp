@@ -1,0 +1,219 @@
+// The main window, offscreen: its states, settings, filter bar, drops and keys.
+#include "controls/TKXOpenDialog.h"
+#include "controls/TkxSoftButton.h"
+#include "data/DataSet.h"
+#include "grid/KXDBGrid.h"
+#include "shell/window/TAboutBox.h"
+#include "shell/window/TForm1.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+QString Q(const char* s) {
+    return QString::fromUtf8(s);
+}
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir fDir;
+    QString fTable;
+
+    QString Store() const { return fDir.filePath(Q("settings.ini")); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(fDir.isValid());
+        fTable = fDir.filePath(Q("customers.dbf"));
+        QVERIFY(QFile::copy(Q(TABULON_SAMPLES_DIR "/customers.dbf"), fTable));
+        QFile::copy(Q(TABULON_SAMPLES_DIR "/customers.dbt"), fDir.filePath(Q("customers.dbt")));
+    }
+    void init() { QFile::remove(Store()); }
+
+    void firstStartDefaultsAndNoTableState() {
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        QVERIFY(form.NColNames->isChecked());
+        QVERIFY(!form.NMemo->isChecked());
+        QVERIFY(form.NImages->isChecked());
+        QVERIFY(form.NButtonHints->isChecked() && form.NColumnHints->isChecked() &&
+                form.NDataHints->isChecked());
+        QCOMPARE(form.windowTitle(), Q("Tabulon"));
+        QVERIFY(!form.CopyBtn->isEnabled());
+        QVERIFY(!form.FixBtn->isEnabled());
+        QVERIFY(!form.FilterEdit->isEnabled());
+        QVERIFY(!form.FilterCheck->isEnabled());
+        QVERIFY(!form.SearchEdit->isEnabled());
+        QVERIFY(form.PanelText(4).startsWith(Q("BDE loaded")));
+        QVERIFY(form.Grid->ShowLogo());
+    }
+
+    void storedValuesLoadAsSpecifiedAndSurviveRestart() {
+        {
+            QSettings store(Store(), QSettings::IniFormat);
+            store.setValue(Q("Settings/RecsPerLine"), Q("101"));
+            store.setValue(Q("Settings/FormatType"), Q("-1"));
+            store.setValue(Q("Settings/ActionType"), Q("abc"));
+            store.setValue(Q("Settings/DataHints"), Q("0"));
+            store.sync();
+            TForm1 form(store, true);
+            QCOMPARE(form.State().Settings.RecsPerLine, 1);
+            QCOMPARE(form.State().Settings.FormatType, 0);
+            QCOMPARE(form.State().Settings.ActionType, 0);
+            QVERIFY(!form.NDataHints->isChecked());
+            QVERIFY(!form.Grid->DataHints());
+            form.State().Settings.RecsPerLine = 7;
+            form.NMemo->trigger(); // the menu's click
+            QVERIFY(form.State().Settings.IncludeMemoData);
+        }
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        QCOMPARE(form.State().Settings.RecsPerLine, 7);
+        QVERIFY(form.NMemo->isChecked());
+    }
+
+    void buttonHintsSwitchOnlyTheirButtons() {
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        form.NButtonHints->trigger();
+        QVERIFY(!form.State().Settings.ButtonHints);
+        QVERIFY(!form.OpenBtn->ShowHint());
+        QVERIFY(!form.HelpBtn->ShowHint());
+        QVERIFY(form.AboutBtn->ShowHint());
+        QVERIFY(form.FindBtn->ShowHint());
+        form.NColumnHints->trigger();
+        QVERIFY(!form.Grid->ColumnHints());
+    }
+
+    void openTableStateFilterAndError() {
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        form.resize(800, 500);
+        form.OpenFile(fTable);
+        TDataSet* ds = form.State().CurrentDataSet.get();
+        QVERIFY(ds && ds->Active());
+        QCOMPARE(form.windowTitle(), Q("Tabulon - customers.dbf"));
+        QVERIFY(form.CopyBtn->isEnabled());
+        QVERIFY(form.FilterEdit->isEnabled());
+        QVERIFY(form.PanelText(2).startsWith(Q("Fields: ")));
+        QCOMPARE(form.PanelText(1),
+                 QString::number(ds->RecNo()) + Q(" / ") + QString::number(ds->RecordCount()));
+        QVERIFY(form.PanelText(4).startsWith(Q("Connected via")));
+
+        // No field named: the box stays off.
+        form.FilterEdit->setText(Q("x > 100"));
+        form.FilterEditChange();
+        QVERIFY(!form.FilterCheck->isEnabled());
+        const std::string first = ds->Fields(0).FieldName();
+        const int all = ds->RecordCount();
+        QString errors;
+        form.ShowFilterError = [&](const QString& m) { errors += m; };
+        // A bad expression naming a field: "Error", text kept, box off and disabled.
+        form.FilterEdit->setText(ToQ(first) + Q(" = = ("));
+        form.FilterEditChange();
+        QVERIFY(form.FilterCheck->isEnabled());
+        form.FilterCheckClick(true);
+        QVERIFY(!errors.isEmpty());
+        QVERIFY(!form.FilterCheck->isChecked());
+        QVERIFY(!form.FilterCheck->isEnabled());
+        QVERIFY(!ds->Filtered());
+        QCOMPARE(form.FilterEdit->text(), ToQ(first) + Q(" = = ("));
+        QCOMPARE(ds->RecordCount(), all);
+
+        // A good one filters; one more character switches it off again.
+        ds->First();
+        form.FilterEdit->clear();
+        form.FilterEditEnter(); // proposes from the current cell
+        QVERIFY(form.FilterEdit->text().startsWith(ToQ(first)));
+        form.FilterCheckClick(true);
+        QVERIFY(form.FilterCheck->isChecked());
+        QVERIFY(ds->Filtered());
+        QVERIFY(ds->RecordCount() >= 1);
+        form.FilterEdit->setText(form.FilterEdit->text() + Q(" "));
+        form.FilterEditChange();
+        QVERIFY(!form.FilterCheck->isChecked());
+        QVERIFY(!ds->Filtered());
+        QCOMPARE(ds->RecordCount(), all);
+
+        // Closing goes back to the state with no table.
+        form.State().CurrentDataSet->Close();
+        QCOMPARE(form.windowTitle(), Q("Tabulon"));
+        QVERIFY(!form.CopyBtn->isEnabled());
+        QVERIFY(!form.FilterEdit->isEnabled());
+        QVERIFY(form.FilterEdit->text().isEmpty());
+        QVERIFY(form.PanelText(1).isEmpty());
+    }
+
+    void editStateCountsWithoutRecordNumber() {
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        form.OpenFile(fTable);
+        TDataSet* ds = form.State().CurrentDataSet.get();
+        ds->Append();
+        form.UpdateStatusCount();
+        QCOMPARE(form.PanelText(1), QString::number(ds->RecordCount()));
+        ds->Cancel();
+    }
+
+    void droppedFilesPickTheFirstAcceptedOne() {
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        int runs = 0;
+        form.RunOpenDialog = [&](TKXOpenDialog&) {
+            ++runs;
+            return QString();
+        };
+        QVERIFY(!form.DropFiles({Q("/tmp/a.xls"), Q("/tmp/b.XLS")}));
+        QCOMPARE(runs, 0);
+        QVERIFY(form.DropFiles({Q("/tmp/a.xls"), Q("/tmp/b.pdf"), Q("/data/c.CSV")}));
+        QCOMPARE(runs, 1);
+        QCOMPARE(form.OpenDlg().FilterIndex(), 3);
+        QCOMPARE(form.OpenDlg().FileName(), Q("c.CSV"));
+        QCOMPARE(form.OpenDlg().InitialDir(), Q("/data"));
+        QVERIFY(form.DropFiles({Q("/x/t.txt"), Q("/x/d.dbf")}));
+        QCOMPARE(form.OpenDlg().FilterIndex(), 2);
+    }
+
+    void ctrlOOpensButCtrlShiftODoesNot() {
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        int runs = 0;
+        form.RunOpenDialog = [&](TKXOpenDialog&) {
+            ++runs;
+            return QString();
+        };
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(runs, 0);
+        QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(runs, 1);
+        // Also while an edit has the focus: the window sees keys first.
+        form.SearchEdit->setEnabled(true);
+        form.SearchEdit->setFocus();
+        QTest::keyClick(form.SearchEdit, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(runs, 2);
+    }
+
+    void aboutBoxNamesTheRealSystem() {
+        const QString text = TAboutBox::VersionsText();
+        QCOMPARE(text.count(QLatin1Char('\n')), 3);
+        QVERIFY(text.startsWith(Q("OS:       ")));
+        QVERIFY(!text.contains(Q("Windows")));
+        QVERIFY(text.section(QLatin1Char('\n'), 0, 0).size() > 10);
+        QCOMPARE(TAboutBox::LinkTarget(Q("a@b.example")), Q("mailto:a@b.example"));
+        QCOMPARE(TAboutBox::LinkTarget(Q("https://x.example")), Q("https://x.example"));
+    }
+
+private:
+    static QString ToQ(const std::string& s) { return QString::fromStdString(s); }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
