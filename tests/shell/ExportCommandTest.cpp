@@ -1,3 +1,4 @@
+#include "TempFolder.h"
 #include "XlsxPackage.h"
 #include "data/DatabaseError.h"
 #include "data/MemTable.h"
@@ -23,7 +24,9 @@ struct TExportFixture : ::testing::Test {
     TShellState State;
     TMemTable* Table = nullptr;
     TRecordingProgress Progress;
-    std::filesystem::path Out = std::filesystem::temp_directory_path() / "tabulon-run-export.txt";
+    // A folder of its own: ctest -j runs the cases of this file side by side.
+    TTempFolder Dir{"tabulon-run-export"};
+    std::filesystem::path Out = Dir / "run-export.txt";
 
     void SetUp() override {
         auto t = std::make_unique<TMemTable>();
@@ -107,8 +110,7 @@ TEST_F(TExportFixture, SeparatorIsItsFirstCharacter) {
 
 TEST_F(TExportFixture, XlsxWorkbookNamedAfterTheTable) {
     State.Settings.FormatType = fmtXLSX;
-    const std::filesystem::path out =
-        std::filesystem::temp_directory_path() / "tabulon-run-export.xlsx";
+    const std::filesystem::path out = Dir / "run-export.xlsx";
     EXPECT_EQ(RunExport(State, out.string()), 250);
     xlsx::TPackage p(out.string());
     std::filesystem::remove(out);
