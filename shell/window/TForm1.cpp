@@ -15,6 +15,7 @@
 #include "grid/MainWindowGrid.h"
 #include "grid/TkxDBNavigator.h"
 #include "shell/FilterProposal.h"
+#include "shell/OpenFileFilter.h"
 #include "shell/ProcessCommandLine.h"
 #include "shell/ProgramFiles.h"
 #include "shell/window/TAboutBox.h"
@@ -42,9 +43,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const char* const OpenFilter = "Paradox, dBase tables (*.db, *.dbf)|*.db; *.dbf|Text files "
-                               "(*.txt)|*.txt|Comma separated values (*.csv)|*.csv|All files "
-                               "(*.*)|*.*";
 const int PanelWidths[5] = {200, 100, 72, 72, 50};
 const char* const DropHint = "|You can drag database files here";
 
@@ -252,7 +250,7 @@ void TForm1::BuildControls() {
     FilterEdit->installEventFilter(this);
     SearchEdit->installEventFilter(this);
 
-    fOpenDlg->SetFilter(Q(OpenFilter));
+    fOpenDlg->SetFilter(Q(TableFileFilter));
     fOpenDlg->OnGetCheckParams = [this](TKXOpenDialog&, QCheckBox& box) {
         box.setText(Q("Connect via ADO"));
         box.setEnabled(ODBCLoaded());
@@ -353,13 +351,16 @@ void TForm1::OpenFile(const QString& path) {
         ShowEngineStatus();
     else
         SetPanel(4, ToQString(fState.EngineStatus));
-    if (!fState.CurrentFileName.empty())
-        setWindowTitle(Q("Tabulon - ") + QFileInfo(ToQString(fState.CurrentFileName)).fileName());
+    if (!fState.CurrentFileName.empty()) ShowCaption();
     if (!fState.CurrentDataSet || !fState.CurrentDataSet->Active()) {
         ShowEngineStatus();
         // A failed open keeps the name but shows no table.
         if (!fState.CurrentDataSet) setWindowTitle(Q("Tabulon"));
     }
+}
+
+void TForm1::ShowCaption() {
+    setWindowTitle(Q("Tabulon - ") + QFileInfo(ToQString(fState.CurrentFileName)).fileName());
 }
 
 void TForm1::ActiveChanged() {
@@ -519,26 +520,19 @@ void TForm1::AboutBtnClick() {
 }
 
 bool TForm1::DropFiles(const QStringList& paths) {
-    for (const QString& path : paths) {
-        const QFileInfo info(path);
-        const QString ext = info.suffix().toLower();
-        int index = 0;
-        if (ext == Q("db") || ext == Q("dbf"))
-            index = 1;
-        else if (ext == Q("txt"))
-            index = 2;
-        else if (ext == Q("csv"))
-            index = 3;
-        if (index == 0) continue;
-        activateWindow();
-        raise();
-        fOpenDlg->SetInitialDir(info.absolutePath());
-        fOpenDlg->SetFilterIndex(index);
-        fOpenDlg->SetFileName(info.fileName());
-        OpenBtnClick();
-        return true;
-    }
-    return false;
+    std::vector<std::string> names;
+    for (const QString& path : paths)
+        names.push_back(ToUtf8(path));
+    const int first = FirstDroppedTable(names);
+    if (first < 0) return false;
+    const QFileInfo info(paths[first]);
+    activateWindow();
+    raise();
+    fOpenDlg->SetInitialDir(info.absolutePath());
+    fOpenDlg->SetFilterIndex(DroppedFileFilterIndex(names[static_cast<size_t>(first)]));
+    fOpenDlg->SetFileName(info.fileName());
+    OpenBtnClick();
+    return true;
 }
 
 void TForm1::RunCommandLine() {
@@ -548,8 +542,7 @@ void TForm1::RunCommandLine() {
     fParams.clear();
     ActiveChanged();
     if (!fState.EngineStatus.empty()) SetPanel(4, ToQString(fState.EngineStatus));
-    if (fState.CurrentDataSet && fState.CurrentDataSet->Active())
-        setWindowTitle(Q("Tabulon - ") + QFileInfo(ToQString(fState.CurrentFileName)).fileName());
+    if (fState.CurrentDataSet && fState.CurrentDataSet->Active()) ShowCaption();
     if (r.Failed) fExitStatus = 1;
     if (r.CloseAfter) close();
 }

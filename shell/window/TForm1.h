@@ -104,6 +104,8 @@ private:
     void BuildControls();
     void ApplySettings();
     void ShowEngineStatus();
+    // "Tabulon - " and the current table's file name.
+    void ShowCaption();
     void ActiveChanged();
     void DSAfterOpen();
     void DSAfterClose();
