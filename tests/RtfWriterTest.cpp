@@ -1,3 +1,4 @@
+#include "TempFolder.h"
 #include "TestTables.h"
 #include "data/DatabaseError.h"
 #include "export/KXExport2RTF.h"
@@ -114,9 +115,11 @@ struct TRtfFixture : ::testing::Test {
         Writer.ExportToStream(s);
         return s.Data();
     }
-    // The document ExportToFile writes.
+    // The document ExportToFile writes, into a folder of the case's own: ctest -j
+    // runs the cases of this file side by side.
     std::string RunToFile() {
-        const std::string path = ::testing::TempDir() + "/rtf_writer_test.rtf";
+        const TTempFolder dir("rtf-writer-test");
+        const std::string path = dir / "rtf_writer_test.rtf";
         Writer.ExportToFile(path);
         std::string onDisk = ReadFile(path);
         std::remove(path.c_str());
