@@ -13,6 +13,7 @@
 // afterwards). Prints figures only; it never fails on speed.
 #include "data/ADOConnection.h"
 #include "data/ADOTable.h"
+#include "data/DateTimeFormat.h"
 #include "data/DbfWriter.h"
 #include "data/FormatSettings.h"
 #include "data/Table.h"

@@ -1,6 +1,7 @@
 #include "data/DateTimeField.h"
 
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/FormatSettings.h"
 
 void TDateTimeField::FormatValue(const TValue& v, std::string& out, bool display) const {

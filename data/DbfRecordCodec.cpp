@@ -1,10 +1,12 @@
 #include "data/DbfRecordCodec.h"
 
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/DbfBytes.h"
 #include "data/DbfColumn.h"
 #include "data/DbfMemo.h"
 #include "data/FormatSettings.h"
+#include "data/NumberFormat.h"
 #include "data/Unicode.h"
 
 #include <algorithm>

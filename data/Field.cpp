@@ -2,7 +2,8 @@
 
 #include "data/DataSet.h"
 #include "data/DatabaseError.h"
-#include "data/FormatSettings.h"
+#include "data/DateTimeFormat.h"
+#include "data/NumberFormat.h"
 
 TField::TField(TDataSet& dataSet, int fieldNo, std::string fieldName, TFieldType dataType, int size)
     : fDataSet(dataSet), fFieldNo(fieldNo), fFieldName(std::move(fieldName)), fDataType(dataType),

@@ -1,8 +1,9 @@
 #include "data/FilterExpression.h"
 
 #include "data/CaseFold.h"
+#include "data/DateTimeFormat.h"
 #include "data/DateTimeKey.h"
-#include "data/FormatSettings.h"
+#include "data/NumberFormat.h"
 #include "data/TextUtils.h"
 
 #include <algorithm>

@@ -2,8 +2,10 @@
 
 #include "data/DataSet.h"
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/DateTimeKey.h"
 #include "data/FieldTypeName.h"
+#include "data/NumberFormat.h"
 #include "data/NumericField.h"
 #include "data/TextUtils.h"
 

@@ -1,6 +1,6 @@
 // TFormatSettings: the classic settings, the settings of the system locale and
 // the process-wide settings object. Formatting and parsing live in
-// DateTimeUtils.cpp and NumberFormat.cpp.
+// DateTimeFormat.cpp and NumberFormat.cpp.
 //
 // The system locale is read through newlocale / nl_langinfo_l, so the
 // process's C locale (setlocale) is never touched.

@@ -1,4 +1,4 @@
-// Number formatting and parsing for the declarations in FormatSettings.h.
+// Number formatting and parsing.
 //
 // Conversions go through std::to_chars / std::from_chars, which do not depend
 // on the C locale; the separators of TFormatSettings are put in afterwards.
@@ -10,7 +10,7 @@
 // and round that half away from zero, which is what a reader of the value
 // expects: 1.005 -> 1.01, 0.125 -> 0.13, -2.5 -> -3.
 
-#include "data/FormatSettings.h"
+#include "data/NumberFormat.h"
 
 #include "data/DatabaseError.h"
 #include "data/TextUtils.h"

@@ -1,7 +1,7 @@
 #include "data/NumericField.h"
 
 #include "data/DatabaseError.h"
-#include "data/FormatSettings.h"
+#include "data/NumberFormat.h"
 
 #include <cmath>
 #include <limits>

@@ -1,5 +1,6 @@
 #include "data/TextTypeGuess.h"
 
+#include "data/DateTimeFormat.h"
 #include "data/FormatSettings.h"
 #include "data/TextUtils.h"
 #include "data/ValueConversion.h"

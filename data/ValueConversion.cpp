@@ -1,6 +1,8 @@
 #include "data/ValueConversion.h"
 
+#include "data/DateTimeFormat.h"
 #include "data/FormatSettings.h"
+#include "data/NumberFormat.h"
 #include "data/TextUtils.h"
 
 #include <charconv>

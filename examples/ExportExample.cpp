@@ -1,6 +1,6 @@
 // Exports a small generated customer table to a tab-separated text file and
 // says where it went.
-#include "data/FormatSettings.h"
+#include "data/DateTimeFormat.h"
 #include "data/MemTable.h"
 #include "export/KXExport2Text.h"
 #include "export/WindowlessTableView.h"

@@ -1,7 +1,7 @@
 #include "export/KXExport2HTML.h"
 
 #include "data/DatabaseError.h"
-#include "data/FormatSettings.h"
+#include "data/NumberFormat.h"
 #include "data/TextUtils.h"
 #include "export/BmpImage.h"
 #include "export/GridGlyphs.h"

@@ -5,7 +5,7 @@
 // file (.X02), whose .Y02 is the fifth part.
 
 #include "ReaderFuzz.h"
-#include "data/FormatSettings.h"
+#include "data/DateTimeFormat.h"
 #include "data/ParadoxDriver.h"
 #include "data/ParadoxWriter.h"
 

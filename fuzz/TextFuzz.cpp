@@ -4,8 +4,8 @@
 // .txt then, else a .csv, .tab or .txt by the input's length.
 
 #include "ReaderFuzz.h"
+#include "data/DateTimeFormat.h"
 #include "data/DelimitedTableWriter.h"
-#include "data/FormatSettings.h"
 #include "data/TextDriver.h"
 #include "data/TextSchema.h"
 

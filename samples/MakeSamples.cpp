@@ -2,9 +2,9 @@
 //   make_samples <folder>
 // The files depend on nothing but this program, so every run writes the
 // same bytes and the committed samples can be checked against a fresh run.
+#include "data/DateTimeFormat.h"
 #include "data/DbfWriter.h"
 #include "data/DelimitedTableWriter.h"
-#include "data/FormatSettings.h"
 #include "data/ParadoxWriter.h"
 #include "data/TextSchema.h"
 

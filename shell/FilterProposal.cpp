@@ -1,9 +1,9 @@
 #include "shell/FilterProposal.h"
 
 #include "data/DataSet.h"
+#include "data/DateTimeFormat.h"
 #include "data/Field.h"
 #include "data/FilterParser.h"
-#include "data/FormatSettings.h"
 #include "data/TextUtils.h"
 
 #include <charconv>

@@ -6,6 +6,7 @@
 #include "TableFileTestSupport.h"
 #include "data/DataSource.h"
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/DbfDriver.h"
 #include "data/DbfWriter.h"
 #include "data/DelimitedTableWriter.h"

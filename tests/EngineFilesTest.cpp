@@ -3,6 +3,7 @@
 #include "EngineTestDriver.h"
 #include "data/ADOConnection.h"
 #include "data/ADOTable.h"
+#include "data/DateTimeFormat.h"
 #include "data/DbfWriter.h"
 #include "data/FormatSettings.h"
 #include "data/MdxIndex.h"

@@ -1,5 +1,6 @@
 #include "TestTables.h"
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/TblUtils.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "EngineTestDriver.h"
 #include "TestTables.h"
+#include "data/DateTimeFormat.h"
 #include "data/FilterExpression.h"
 #include "data/FormatSettings.h"
 

@@ -21,6 +21,8 @@
 
 #include "data/FormatSettings.h"
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
+#include "data/NumberFormat.h"
 
 #include <gtest/gtest.h>
 

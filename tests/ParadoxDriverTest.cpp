@@ -2,6 +2,7 @@
 
 #include "data/AtomicFile.h"
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/ParadoxDriver.h"
 #include "data/ParadoxWriter.h"
 #include "data/PxLib.h"

@@ -3,6 +3,7 @@
 #include "data/AtomicFile.h"
 #include "data/CodePage.h"
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/DelimitedTableWriter.h"
 #include "data/TextDriver.h"
 #include "data/TextSchema.h"

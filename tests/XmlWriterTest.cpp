@@ -1,4 +1,5 @@
 #include "TestTables.h"
+#include "data/DateTimeFormat.h"
 #include "data/NumericField.h"
 #include "export/KXExport2XML.h"
 #include "export/WindowlessTableView.h"

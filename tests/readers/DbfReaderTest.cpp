@@ -5,10 +5,10 @@
 
 #include "ReaderUtils.h"
 
+#include "data/DateTimeFormat.h"
 #include "data/DbfDriver.h"
 #include "data/DbfWriter.h"
 #include "data/TextDriver.h"
-#include "data/FormatSettings.h"
 
 #include <cstdio>
 

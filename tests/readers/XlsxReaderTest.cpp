@@ -9,6 +9,7 @@
 #include "TestTables.h"
 
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/MemTable.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLSX.h"

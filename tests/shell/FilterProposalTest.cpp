@@ -6,6 +6,7 @@
 #include "TestTables.h"
 #include "data/ADOConnection.h"
 #include "data/BooleanField.h"
+#include "data/DateTimeFormat.h"
 #include "data/DbfWriter.h"
 #include "data/DelimitedTableWriter.h"
 #include "data/FormatSettings.h"

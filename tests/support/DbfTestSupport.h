@@ -5,10 +5,10 @@
 
 #include "DBase2Table.h"
 #include "data/DatabaseError.h"
+#include "data/DateTimeFormat.h"
 #include "data/DbfDriver.h"
 #include "data/DbfWriter.h"
 #include "data/DriverDataSet.h"
-#include "data/FormatSettings.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,11 @@
-// Calendar arithmetic, date/time formatting and date/time parsing for the
-// declarations in FormatSettings.h.
+// Calendar arithmetic, date/time formatting and date/time parsing.
 //
 // Day numbers count days since 1899-12-30 (day 0) with the time of day as the
 // fraction. For negative day numbers the integral part is the day and the
 // absolute value of the fraction the time (-1.25 is 1899-12-29 06:00), as in
 // Delphi. The calendar is the proleptic Gregorian one.
 
-#include "data/FormatSettings.h"
+#include "data/DateTimeFormat.h"
 
 #include "data/DatabaseError.h"
 #include "data/TextUtils.h"
