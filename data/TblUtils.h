@@ -1,5 +1,9 @@
 #pragma once
 
+// What the grid asks of a dataset beyond the dataset interface: the display
+// name of a field kind (data/FieldTypeName.h) and the fields a table is
+// ordered by.
+
 #include "data/FieldTypeName.h"
 
 #include <string>
