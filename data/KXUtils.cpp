@@ -43,3 +43,10 @@ std::string ReplaceAllText(std::string_view text, std::string_view search,
     if (pos < text.size()) result.append(text.substr(pos));
     return result;
 }
+
+std::string ExtractBetween(std::string_view text, char delimiter) {
+    const size_t first = text.find(delimiter);
+    if (first == std::string_view::npos) return std::string(text);
+    std::string_view rest = text.substr(first + 1);
+    return std::string(rest.substr(0, rest.find(delimiter)));
+}

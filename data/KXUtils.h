@@ -9,3 +9,8 @@
 // empty search text replaces nothing.
 std::string ReplaceAllText(std::string_view text, std::string_view search,
                            std::string_view replacement, bool ignoreCase);
+
+// What stands between the first two `delimiter`s (the quoted program of a
+// command line), up to the end when there is one only; the whole text when
+// there is none.
+std::string ExtractBetween(std::string_view text, char delimiter);
