@@ -193,7 +193,9 @@ TCopyFrm::TCopyFrm(QWidget* owner, TSettings& settings, int recordCount)
     Check(Actions, settings.ActionType);
     Check(Formats, settings.FormatType);
     const std::string& sep = settings.Separator;
-    if (sep.empty() || sep == "\t" || sep.size() > 1)
+    // One character, which may take several bytes.
+    const bool oneCharacter = ToQString(sep).toUcs4().size() == 1;
+    if (sep.empty() || sep == "\t" || !oneCharacter)
         SepBtn1->setChecked(true);
     else if (sep == " ")
         SepBtn2->setChecked(true);
