@@ -3,7 +3,6 @@
 #include "controls/Utf8Text.h"
 #include "shell/MailClient.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -18,7 +17,7 @@ void TDesktopExportActions::MailFile(const std::string& path) {
 
 void TDesktopExportActions::OpenFile(const std::string& path) {
     const QUrl url = QUrl::fromLocalFile(QFileInfo(ToQString(path)).absoluteFilePath());
-    if (!QDesktopServices::openUrl(url))
+    if (!OpenWithDesktop(url))
         throw std::runtime_error("The document was written to \"" + path +
                                  "\", but no program could be started to open it");
 }

@@ -64,9 +64,22 @@ QUrl MailToUrl(const QString& address, const QString& subject, const QString& bo
     return QUrl(text, QUrl::StrictMode);
 }
 
+bool OpenWithDesktop(const QUrl& url) {
+    if (QDesktopServices::openUrl(url)) return true;
+#ifndef _WIN32
+    // Platform plugins without the desktop's services (offscreen, minimal)
+    // still have the desktop's opener.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty())
+        return QProcess::startDetached(
+            opener, {url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
+#endif
+    return false;
+}
+
 bool ComposeMailTo(const QString& address, const QString& subject, const QString& body,
                    const QString& attachment) {
-    return QDesktopServices::openUrl(MailToUrl(address, subject, body, attachment));
+    return OpenWithDesktop(MailToUrl(address, subject, body, attachment));
 }
 
 bool SendMail(const QString& address, const QString& subject, const QString& body,

@@ -17,6 +17,10 @@ QString FindMailClient();
 QUrl MailToUrl(const QString& address, const QString& subject, const QString& body,
                const QString& attachment);
 
+// Asks the desktop to open a link or file (QDesktopServices, else
+// xdg-open); false when nothing could be started.
+bool OpenWithDesktop(const QUrl& url);
+
 // Asks the desktop to open MailToUrl; false when it could not.
 bool ComposeMailTo(const QString& address, const QString& subject, const QString& body,
                    const QString& attachment);

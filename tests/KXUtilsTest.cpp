@@ -47,3 +47,13 @@ TEST(DirectoryExists, DirectoriesOnly) {
     EXPECT_TRUE(DirectoryExists((dir / "link").string()));
     std::filesystem::remove_all(dir);
 }
+
+TEST(ExtractBetween, QuotedProgramOfACommandLine) {
+    EXPECT_EQ(ExtractBetween("a\"b\"c", '"'), "b");
+    EXPECT_EQ(ExtractBetween("a\"bc", '"'), "bc");
+    EXPECT_EQ(ExtractBetween("abc", '"'), "abc");
+    EXPECT_EQ(ExtractBetween("\"C:\\Program Files\\Mail\\mail.exe\" /mailurl:%1", '"'),
+              "C:\\Program Files\\Mail\\mail.exe");
+    EXPECT_EQ(ExtractBetween("\"\"x", '"'), "");
+    EXPECT_EQ(ExtractBetween("", '"'), "");
+}
