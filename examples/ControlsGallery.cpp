@@ -2,7 +2,7 @@
 // on them: tool buttons, drop-down buttons, push buttons and the record
 // navigator. scripts/gallery.sh renders it under Xvfb into docs/images/.
 //
-//   controls_gallery [--look classic|themed] [--dialog] [--ready FILE]
+//   controls_gallery [--look classic|themed] [--dialog] [--export-dialog] [--ready FILE]
 //
 // --look sets the application's style: Qt's "Windows" style (the classic,
 // unthemed look) or "Fusion" (themed faces).
@@ -22,7 +22,9 @@
 #include "data/DataSource.h"
 #include "data/MemTable.h"
 #include "grid/TkxDBNavigator.h"
+#include "shell/CopyFrm.h"
 #include "shell/OpenFileFilter.h"
+#include "shell/Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -144,6 +146,7 @@ int main(int argc, char** argv) {
     QString style = QStringLiteral("Windows");
     QString readyFile;
     bool dialog = false;
+    bool exportDialog = false;
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--look") && i + 1 < args.size())
@@ -153,6 +156,8 @@ int main(int argc, char** argv) {
             readyFile = args[++i];
         else if (args[i] == QStringLiteral("--dialog"))
             dialog = true;
+        else if (args[i] == QStringLiteral("--export-dialog"))
+            exportDialog = true;
     }
     QApplication::setStyle(QStyleFactory::create(style));
 
@@ -165,6 +170,20 @@ int main(int argc, char** argv) {
     TMemTable table;
     FillTable(table);
     TDataSource source(&table);
+
+    if (exportDialog) {
+        // Seven records at two a line: the second picture and 4 lines.
+        TSettings settings;
+        settings.RecsPerLine = 2;
+        TCopyFrm options(nullptr, settings, 7);
+        options.show();
+        if (!readyFile.isEmpty())
+            QTimer::singleShot(300, [&] {
+                QFile f(readyFile);
+                if (f.open(QIODevice::WriteOnly)) f.write("ready\n");
+            });
+        return app.exec();
+    }
 
     if (dialog) {
         TKXOpenDialog open;

@@ -5,6 +5,7 @@
 #   controls-themed.png       the Fusion style (themed faces)
 #   controls-classic-2x.png   the classic style at a device-pixel ratio of 2
 #   open-dialog.png           the open dialog with its check box
+#   export-dialog.png         the export options dialog (7 records, 2 a line)
 # The mouse rests on the Help tool button, so it shows hot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,3 +52,4 @@ shoot controls-classic.png "Tabulon controls" --look classic
 shoot controls-themed.png "Tabulon controls" --look themed
 QT_SCALE_FACTOR=2 shoot controls-classic-2x.png "Tabulon controls" --look classic
 shoot open-dialog.png "Tabulon controls - open" --look classic --dialog
+shoot export-dialog.png "Export data" --look classic --export-dialog
