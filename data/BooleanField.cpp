@@ -22,6 +22,13 @@ void TBooleanField::FormatValue(const TValue& v, std::string& out, bool display)
     out += b ? fTrueText : fFalseText;
 }
 
+// As FormatValue of a boolean.
+void TBooleanField::DescribeAhead(TAheadCell& cell) const {
+    cell.Show = TAheadCell::shBoolean;
+    cell.TrueText = fTrueText;
+    cell.FalseText = fFalseText;
+}
+
 void TBooleanField::ParseText(std::string_view text, TValue& out) const {
     std::string_view t = Trim(text);
     if (SameText(t, fTrueText) || SameText(t, "true") || SameText(t, "t") || SameText(t, "y") ||

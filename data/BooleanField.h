@@ -9,6 +9,7 @@ public:
     bool IsBoolean() const override { return true; }
     // The two texts separated by ';', true first.
     void SetDisplayValues(const std::string& values);
+    void DescribeAhead(TAheadCell& cell) const override;
 
 protected:
     void FormatValue(const TValue& v, std::string& out, bool display) const override;

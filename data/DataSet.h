@@ -13,6 +13,7 @@
 
 class TDataSource;
 class TReadAhead;
+struct TAheadCell;
 
 enum TDataSetState : int { dsInactive = 0, dsBrowse = 1, dsEdit = 2, dsInsert = 3 };
 
@@ -225,6 +226,17 @@ protected:
         (void)rec;
         (void)fieldNo;
         (void)digits;
+        return false;
+    }
+    // Likewise, the cells of one record at once (TTableDriver::ReadCellsConcurrently);
+    // false when the storage reads cell by cell.
+    virtual bool InternalReadCellsConcurrently(uint32_t rec, TAheadCell* cells, size_t count,
+                                               std::string_view joiner, std::string& texts) const {
+        (void)rec;
+        (void)cells;
+        (void)count;
+        (void)joiner;
+        (void)texts;
         return false;
     }
     // Writes a changed or new record and returns its physical number. `rec`

@@ -38,6 +38,12 @@ bool TDateTimeField::AppendDisplayOfDigits(std::string_view digits, std::string&
                             part[6] * 10 + part[7], fs);
 }
 
+// As AppendDisplayOfDigits.
+void TDateTimeField::DescribeAhead(TAheadCell& cell) const {
+    cell.Show =
+        DataType() == ftDate && DisplayFormat().empty() ? TAheadCell::shDate : TAheadCell::shNone;
+}
+
 void TDateTimeField::ParseText(std::string_view text, TValue& out) const {
     double d = 0;
     bool ok;

@@ -9,6 +9,7 @@ public:
     using TField::TField;
     // A date as YYYYMMDD, shown in the short date format.
     bool AppendDisplayOfDigits(std::string_view digits, std::string& out) const override;
+    void DescribeAhead(TAheadCell& cell) const override;
 
 protected:
     void FormatValue(const TValue& v, std::string& out, bool display) const override;

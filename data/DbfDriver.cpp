@@ -473,6 +473,17 @@ void TDbfDriver::GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) co
     fState->CheckIntact();
 }
 
+// One call a record for a reader ahead: the record is found once, and the
+// codec shows every cell of it.
+bool TDbfDriver::ReadCellsConcurrently(uint32_t rec, TAheadCell* cells, size_t count,
+                                       std::string_view joiner, std::string& texts) const {
+    if (!fState) throw EDatabaseError("The table is not open");
+    if (rec >= fState->Header.RecordCount) NoSuchValue(rec + 1, 0);
+    const bool shown = fState->Codec.ShowCells(fState->Record(rec), cells, count, joiner, texts);
+    fState->CheckIntact();
+    return shown;
+}
+
 void TDbfDriver::CheckUnchanged() const {
     if (!fState) return;
     fState->Map.CheckUnchanged("table");

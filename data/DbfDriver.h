@@ -61,6 +61,8 @@ public:
     bool ReadsConcurrently(int fieldNo) const override;
     void GetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const override;
     bool GetDigitsConcurrently(uint32_t rec, int fieldNo, std::string_view& digits) const override;
+    bool ReadCellsConcurrently(uint32_t rec, TAheadCell* cells, size_t count,
+                               std::string_view joiner, std::string& texts) const override;
     uint32_t Post(int64_t rec, const std::vector<TValue>& values) override;
     void Delete(uint32_t rec) override;
     void Refresh() override;

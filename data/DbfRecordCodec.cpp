@@ -1,5 +1,6 @@
 #include "data/DbfRecordCodec.h"
 
+#include "data/AheadCell.h"
 #include "data/DatabaseError.h"
 #include "data/DateTimeFormat.h"
 #include "data/DbfBytes.h"
@@ -768,4 +769,198 @@ void TDbfRecordCodec::Encode(uint8_t* record, size_t column, const TValue& v, TD
     default:
         Refuse(c, "the value cannot be written");
     }
+}
+
+// ---- Reading ahead ---------------------------------------------------------------
+
+namespace {
+uint64_t Load8(const uint8_t* p) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
+
+// Two digits as a number, once they are known to be digits.
+int Pair(const uint8_t* p) {
+    return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
+// Eight bytes that are all digits.
+bool Digits8(const uint8_t* p) {
+    const uint64_t x = Load8(p);
+    constexpr uint64_t High = 0xF0F0F0F0F0F0F0F0ull, Threes = 0x3030303030303030ull;
+    return (x & High) == Threes && ((x + 0x0606060606060606ull) & High) == Threes;
+}
+
+// Per byte of a word read little-endian, the high bit where the byte is
+// neither a blank nor NUL.
+uint64_t Solid(uint64_t w) {
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bytes counted from the low end");
+    const uint64_t t = w & 0xDFDFDFDFDFDFDFDFull; // blank and NUL alike become 0
+    return (t | ((t & 0x7F7F7F7F7F7F7F7Full) + 0x7F7F7F7F7F7F7F7Full)) & 0x8080808080808080ull;
+}
+
+// How many bytes of p[0, n) are left when trailing blanks and NULs go, as
+// Decode trims a character field, eight at a time.
+size_t TrimmedLength(const uint8_t* p, size_t n) {
+    while (n >= 8) {
+        const uint64_t solid = Solid(Load8(p + n - 8));
+        if (solid) return n - 8 + (63 - static_cast<size_t>(__builtin_clzll(solid))) / 8 + 1;
+        n -= 8;
+    }
+    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == 0))
+        --n;
+    return n;
+}
+
+// The field's bytes without the blanks (and NULs) around them, as
+// TrimBlanks gives them.
+std::string_view TrimmedField(const uint8_t* p, size_t n) {
+    n = TrimmedLength(p, n);
+    size_t b = 0;
+    while (n - b >= 8) {
+        const uint64_t solid = Solid(Load8(p + b));
+        if (solid) {
+            b += static_cast<size_t>(__builtin_ctzll(solid)) / 8;
+            return std::string_view(reinterpret_cast<const char*>(p + b), n - b);
+        }
+        b += 8;
+    }
+    while (b < n && (p[b] == ' ' || p[b] == 0))
+        ++b;
+    return std::string_view(reinterpret_cast<const char*>(p + b), n - b);
+}
+} // namespace
+
+void TDbfRecordCodec::AppendSingleByteText(std::string_view bytes, std::string& out) const {
+    size_t ascii = 0;
+    for (uint64_t word; ascii + 8 <= bytes.size(); ascii += 8) {
+        std::memcpy(&word, bytes.data() + ascii, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80)
+        ++ascii;
+    if (ascii == bytes.size()) {
+        out.append(bytes.data(), ascii);
+        return;
+    }
+    // The rest into room for the longest sequences, cut to what it took.
+    const size_t at = out.size();
+    out.resize(at + ascii + sizeof(THighByte::Bytes) * (bytes.size() - ascii));
+    char* o = out.data() + at;
+    std::memcpy(o, bytes.data(), ascii);
+    o += ascii;
+    for (size_t i = ascii; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            *o++ = static_cast<char>(b);
+        } else {
+            const THighByte& h = fHigh[b - 0x80];
+            std::memcpy(o, h.Bytes, sizeof h.Bytes);
+            o += h.Length;
+        }
+    }
+    out.resize(static_cast<size_t>(o - out.data()));
+}
+
+bool TDbfRecordCodec::ShowCells(const uint8_t* record, TAheadCell* cells, size_t count,
+                                std::string_view joiner, std::string& texts) const {
+    // Held in locals: the texts' writes could otherwise be any of them.
+    const TDbfColumn* const columns = fColumns.data();
+    const size_t columnCount = fColumns.size();
+    const bool singleByte = fSingleByte;
+    const TFormatSettings& fs = FormatSettings();
+    for (size_t k = 0; k < count; ++k) {
+        TAheadCell& cell = cells[k];
+        const auto column = static_cast<size_t>(cell.FieldNo);
+        if (column >= columnCount)
+            throw EDatabaseError("The table has no field " + std::to_string(cell.FieldNo + 1));
+        const TDbfColumn& c = columns[column];
+        // Only these are shown here; the rest takes its field.
+        switch (c.Kind) {
+        case dkChar:
+            if (cell.Show != TAheadCell::shText || !singleByte) return false;
+            break;
+        case dkInteger:
+        case dkNumber:
+            if (cell.Show != TAheadCell::shInteger && cell.Show != TAheadCell::shDecimal)
+                return false;
+            break;
+        case dkDate:
+            if (cell.Show != TAheadCell::shDate) return false;
+            break;
+        case dkLogical:
+            if (cell.Show != TAheadCell::shBoolean) return false;
+            break;
+        default:
+            return false;
+        }
+        if (k > 0) {
+            if (joiner.size() == 1)
+                texts.push_back(joiner[0]);
+            else
+                texts.append(joiner.data(), joiner.size());
+        }
+        cell.TextBegin = static_cast<uint32_t>(texts.size());
+        cell.Kind = TAheadCell::kOther;
+        const uint8_t* p = record + c.Offset;
+        if (c.NullBit >= 0 && NullBitSet(record, c.NullBit)) {
+            cell.Kind = TAheadCell::kNull; // a null shows nothing
+        } else {
+            switch (c.Kind) {
+            case dkChar:
+                // Trimmed as Decode trims it.
+                AppendSingleByteText(
+                    std::string_view(reinterpret_cast<const char*>(p), TrimmedLength(p, c.Length)),
+                    texts);
+                break;
+            case dkInteger:
+            case dkNumber: {
+                // As AppendDisplayOfDigits shows the digits Digits gives;
+                // blanks are a null.
+                const std::string_view digits = TrimmedField(p, c.Length);
+                if (digits.empty())
+                    cell.Kind = TAheadCell::kNull;
+                else if (!(cell.Show == TAheadCell::shInteger
+                               ? AppendPlainInteger(texts, digits)
+                               : AppendPlainDecimal(texts, digits, cell.Precision, fs)))
+                    return false;
+                break;
+            }
+            case dkDate:
+                // Decode's rule: anything but a date that exists is a null.
+                if (Digits8(p)) {
+                    const int year = Pair(p) * 100 + Pair(p + 2);
+                    if (AppendFormatDate(texts, fs.ShortDateFormat, year, Pair(p + 4), Pair(p + 6),
+                                         fs))
+                        break;
+                }
+                cell.Kind = TAheadCell::kNull;
+                break;
+            default: // dkLogical, as Decode reads it
+                switch (p[0]) {
+                case 'T':
+                case 't':
+                case 'Y':
+                case 'y':
+                    texts.append(cell.TrueText.data(), cell.TrueText.size());
+                    cell.Kind = TAheadCell::kTrue;
+                    break;
+                case 'F':
+                case 'f':
+                case 'N':
+                case 'n':
+                    texts.append(cell.FalseText.data(), cell.FalseText.size());
+                    cell.Kind = TAheadCell::kFalse;
+                    break;
+                default:
+                    cell.Kind = TAheadCell::kNull;
+                    break;
+                }
+                break;
+            }
+        }
+        cell.TextEnd = static_cast<uint32_t>(texts.size());
+    }
+    return true;
 }

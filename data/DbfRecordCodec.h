@@ -13,6 +13,7 @@
 
 class TDbfMemoFile;
 class TDbfMemoSink;
+struct TAheadCell;
 
 // Turns field bytes into values and values into field bytes, for the
 // reader and the writers alike. Text goes through the table's code page;
@@ -47,6 +48,13 @@ public:
     // A number field's digits without its padding, or a date's YYYYMMDD;
     // false for other fields, nulls and blanks.
     bool Digits(const uint8_t* record, size_t column, std::string_view& out) const;
+    // For a reader ahead, every cell of a record at once, shown as its plan
+    // says (TAheadCell) onto the end of `texts`, `joiner` between them; the
+    // texts are those the cells' fields would give. False where a cell
+    // takes its field to show it: a kind of column or plan this does not
+    // show, or digits only the value can show (00012, +5).
+    bool ShowCells(const uint8_t* record, TAheadCell* cells, size_t count, std::string_view joiner,
+                   std::string& texts) const;
     // Writes one value into a record; memo values go to `memo`. Raises
     // EDatabaseError naming the field when the value does not fit.
     void Encode(uint8_t* record, size_t column, const TValue& v, TDbfMemoSink* memo);
@@ -69,6 +77,9 @@ private:
     void ReadText(std::string_view bytes, TValue& out) const;
     // The memo block number a field holds; false when it is out of range.
     static bool MemoBlock(const TDbfColumn& c, const uint8_t* field, uint32_t& block);
+
+    // Appends the text of a single-byte code page as UTF-8.
+    void AppendSingleByteText(std::string_view bytes, std::string& out) const;
 
     struct THighByte {
         char Bytes[4];

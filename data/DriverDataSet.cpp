@@ -114,6 +114,12 @@ void TDriverDataSet::InternalRefresh() {
     if (fDriver) fDriver->Refresh();
 }
 
+bool TDriverDataSet::InternalReadCellsConcurrently(uint32_t rec, TAheadCell* cells, size_t count,
+                                                   std::string_view joiner,
+                                                   std::string& texts) const {
+    return fDriver->ReadCellsConcurrently(rec, cells, count, joiner, texts);
+}
+
 void TDriverDataSet::InternalCheckUnchanged() const {
     if (fDriver) fDriver->CheckUnchanged();
 }

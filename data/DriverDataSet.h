@@ -61,6 +61,8 @@ protected:
     void InternalGetValueConcurrently(uint32_t rec, int fieldNo, TValue& out) const override;
     bool InternalGetDigitsConcurrently(uint32_t rec, int fieldNo,
                                        std::string_view& digits) const override;
+    bool InternalReadCellsConcurrently(uint32_t rec, TAheadCell* cells, size_t count,
+                                       std::string_view joiner, std::string& texts) const override;
     uint32_t InternalPost(int64_t rec, const std::vector<TValue>& values) override;
     void InternalDelete(uint32_t rec) override;
     void InternalRefresh() override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AheadCell.h"
 #include "FieldType.h"
 #include "Value.h"
 
@@ -78,6 +79,12 @@ public:
         (void)digits;
         (void)out;
         return false;
+    }
+    // For a reader ahead: how a storage may show this field's values in its
+    // place, giving the texts that AppendDisplayText and AppendDisplayOfDigits
+    // give (see TAheadCell); Show stays shNone where only the field can.
+    virtual void DescribeAhead(TAheadCell& cell) const {
+        cell.Show = fTextAsIs ? TAheadCell::shText : TAheadCell::shNone;
     }
     bool AsBoolean() const;
     int32_t AsInteger() const;

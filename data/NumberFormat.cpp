@@ -16,10 +16,11 @@
 #include "data/TextUtils.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -587,15 +588,22 @@ bool AppendPlainDecimal(std::string& out, std::string_view s, int precision,
     // With more digits asked for, AppendFloat shows the double's own.
     if (precision > 15 || significant > static_cast<size_t>(std::max(precision, 1))) return false;
     if (intDigits > 0 ? intDigits > static_cast<size_t>(precision) : zeros > 3) return false;
-    if (negative) out += '-';
-    if (intDigits > 0)
-        out.append(s.data() + lead, intDigits);
-    else
-        out += '0';
-    if (fracEnd > fracBegin) {
-        out += fs.DecimalSeparator;
-        out.append(s.data() + fracBegin, fracEnd - fracBegin);
+    // A sign, a zero, the separator, 15 digits and 3 zeros at most: one append.
+    char text[24];
+    char* at = text;
+    if (negative) *at++ = '-';
+    if (intDigits > 0) {
+        std::memcpy(at, s.data() + lead, intDigits);
+        at += intDigits;
+    } else {
+        *at++ = '0';
     }
+    if (fracEnd > fracBegin) {
+        *at++ = fs.DecimalSeparator;
+        std::memcpy(at, s.data() + fracBegin, fracEnd - fracBegin);
+        at += fracEnd - fracBegin;
+    }
+    out.append(text, static_cast<size_t>(at - text));
     return true;
 }
 

@@ -50,6 +50,11 @@ bool TIntegerField::AppendDisplayOfDigits(std::string_view digits, std::string& 
     return DisplayFormat().empty() && AppendPlainInteger(out, digits);
 }
 
+// As AppendDisplayOfDigits.
+void TIntegerField::DescribeAhead(TAheadCell& cell) const {
+    cell.Show = DisplayFormat().empty() ? TAheadCell::shInteger : TAheadCell::shNone;
+}
+
 void TIntegerField::ParseText(std::string_view text, TValue& out) const {
     int64_t n;
     if (!TryStrToInt64(text, n))
@@ -97,6 +102,12 @@ void TFloatField::FormatValue(const TValue& v, std::string& out, bool display) c
 
 bool TFloatField::AppendDisplayOfDigits(std::string_view digits, std::string& out) const {
     return DisplayFormat().empty() && !fCurrency && AppendPlainDecimal(out, digits, fPrecision);
+}
+
+// As AppendDisplayOfDigits.
+void TFloatField::DescribeAhead(TAheadCell& cell) const {
+    cell.Show = DisplayFormat().empty() && !fCurrency ? TAheadCell::shDecimal : TAheadCell::shNone;
+    cell.Precision = fPrecision;
 }
 
 void TFloatField::ParseText(std::string_view text, TValue& out) const {

@@ -18,6 +18,7 @@ public:
     int64_t MinValue() const { return fMin; }
     int64_t MaxValue() const { return fMax; }
     bool AppendDisplayOfDigits(std::string_view digits, std::string& out) const override;
+    void DescribeAhead(TAheadCell& cell) const override;
 
 protected:
     void FormatValue(const TValue& v, std::string& out, bool display) const override;
@@ -43,6 +44,7 @@ public:
     // Significant digits shown.
     int Precision() const { return fPrecision; }
     bool AppendDisplayOfDigits(std::string_view digits, std::string& out) const override;
+    void DescribeAhead(TAheadCell& cell) const override;
     void SetPrecision(int v) {
         DisplayChanging();
         fPrecision = v < 1 ? 15 : (v > 17 ? 17 : v);

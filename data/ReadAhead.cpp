@@ -23,8 +23,9 @@ std::vector<TReadAhead*>& Registry() {
 constexpr int MaxRestarts = 4;
 } // namespace
 
-TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields)
-    : fDataSet(&dataSet), fFields(std::move(fields)), fCursor(&dataSet.fPos) {
+TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std::string joiner)
+    : fDataSet(&dataSet), fFields(std::move(fields)), fJoiner(std::move(joiner)),
+      fCursor(&dataSet.fPos) {
     // The readers format with the settings in force: a change stops them first.
     static const bool hooked = (SetBeforeFormatSettingsChange(&TReadAhead::HaltAll), true);
     (void)hooked;
@@ -46,6 +47,13 @@ TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields)
             fFields[slot] = nullptr;
     }
     if (fSlots.empty()) return;
+    fJoined = !fJoiner.empty() && fSlots.size() == fFields.size();
+    for (const TSlot& s : fSlots) {
+        TAheadCell cell;
+        cell.FieldNo = s.FieldNo;
+        s.Field->DescribeAhead(cell);
+        fCells.push_back(cell);
+    }
     try {
         Start(dataSet.fPos);
         fActive = true;
@@ -141,38 +149,21 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
     chunk.First = first;
     chunk.Count = 0;
     chunk.Text.clear();
-    chunk.Begin.assign(static_cast<size_t>(count) * slots + 1, 0);
+    // Slots not read ahead keep an empty text.
+    chunk.Span.assign(static_cast<size_t>(count) * slots * 2, 0);
     chunk.Kinds.assign(static_cast<size_t>(count) * slots, kOther);
     TValue value;
     try {
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t physical = ds.OrderAt(first + i);
-            uint32_t* begin = chunk.Begin.data() + static_cast<size_t>(i) * slots;
+            uint32_t* span = chunk.Span.data() + static_cast<size_t>(i) * slots * 2;
             uint8_t* kinds = chunk.Kinds.data() + static_cast<size_t>(i) * slots;
-            size_t next = 0;
-            for (const TSlot& s : fSlots) {
-                const size_t slot = s.Slot;
-                // Slots not read ahead keep an empty text.
-                const auto at = static_cast<uint32_t>(chunk.Text.size());
-                for (; next <= slot; ++next)
-                    begin[next] = at;
-                const TField& f = *s.Field;
-                // A number shown as the file writes it needs no value.
-                std::string_view digits;
-                if (s.Digits && ds.InternalGetDigitsConcurrently(physical, s.FieldNo, digits) &&
-                    f.AppendDisplayOfDigits(digits, chunk.Text)) {
-                    kinds[slot] = kOther;
-                    continue;
+            if (!fByRecord || !FillRecord(chunk, physical, span, kinds)) {
+                for (size_t k = 0; k < fSlots.size(); ++k) {
+                    if (fJoined && k > 0) chunk.Text += fJoiner;
+                    FillCell(chunk, physical, fSlots[k], value, span, kinds);
                 }
-                ds.InternalGetValueConcurrently(physical, s.FieldNo, value);
-                kinds[slot] = value.Kind == TValueKind::Null      ? kNull
-                              : value.Kind != TValueKind::Boolean ? kOther
-                              : value.Bool                        ? kTrue
-                                                                  : kFalse;
-                f.AppendDisplayText(value, chunk.Text);
             }
-            for (; next <= slots; ++next)
-                begin[next] = static_cast<uint32_t>(chunk.Text.size());
             chunk.Count = i + 1;
             if (chunk.Text.size() > (1u << 30)) return false; // keep the offsets in range
         }
@@ -180,6 +171,48 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
         return false;
     }
     return first + count < total;
+}
+
+bool TReadAhead::FillRecord(TChunk& chunk, uint32_t physical, uint32_t* span, uint8_t* kinds) {
+    const size_t mark = chunk.Text.size();
+    const std::string_view joiner = fJoined ? std::string_view(fJoiner) : std::string_view();
+    if (!fDataSet->InternalReadCellsConcurrently(physical, fCells.data(), fCells.size(), joiner,
+                                                 chunk.Text)) {
+        // A cell only its field can show: this record cell by cell. Where
+        // that is most records, the walk goes on so from here.
+        chunk.Text.resize(mark);
+        if (++fByField > 64 && fByField > fByRecordCount) fByRecord = false;
+        return false;
+    }
+    ++fByRecordCount;
+    const TSlot* const slots = fSlots.data();
+    const TAheadCell* const cells = fCells.data();
+    for (size_t k = 0, n = fSlots.size(); k < n; ++k) {
+        const size_t slot = slots[k].Slot;
+        span[2 * slot] = cells[k].TextBegin;
+        span[2 * slot + 1] = cells[k].TextEnd;
+        kinds[slot] = cells[k].Kind;
+    }
+    return true;
+}
+
+void TReadAhead::FillCell(TChunk& chunk, uint32_t physical, const TSlot& s, TValue& value,
+                          uint32_t* span, uint8_t* kinds) {
+    const TDataSet& ds = *fDataSet;
+    const TField& f = *s.Field;
+    uint32_t* at = span + 2 * s.Slot;
+    at[0] = static_cast<uint32_t>(chunk.Text.size());
+    std::string_view d;
+    // A number shown as the file writes it needs no value.
+    if (s.Digits && ds.InternalGetDigitsConcurrently(physical, s.FieldNo, d) &&
+        f.AppendDisplayOfDigits(d, chunk.Text)) {
+        kinds[s.Slot] = kOther;
+    } else {
+        ds.InternalGetValueConcurrently(physical, s.FieldNo, value);
+        kinds[s.Slot] = KindOf(value);
+        f.AppendDisplayText(value, chunk.Text);
+    }
+    at[1] = static_cast<uint32_t>(chunk.Text.size());
 }
 
 bool TReadAhead::Reach(uint32_t position) {
@@ -235,16 +268,16 @@ bool TReadAhead::Seek() {
     const size_t row = position - c.First;
     fRowPosition = position;
     fRowText = c.Text.data();
-    fRowBegin = c.Begin.data() + row * slots;
+    fRowSpan = c.Span.data() + row * slots * 2;
     fRowKinds = c.Kinds.data() + row * slots;
     fRowValid = true;
     // The worker wrote these on its core: ask for the records ahead now, so
     // that they are here when the walk comes to them.
     if (row + Ahead < c.Count) {
-        __builtin_prefetch(fRowBegin + Ahead * slots);
+        __builtin_prefetch(fRowSpan + Ahead * slots * 2);
         __builtin_prefetch(fRowKinds + Ahead * slots);
-        __builtin_prefetch(fRowText + fRowBegin[(Ahead / 2) * slots]);
-        __builtin_prefetch(fRowText + fRowBegin[(Ahead / 2) * slots] + 64);
+        __builtin_prefetch(fRowText + fRowSpan[(Ahead / 2) * slots * 2]);
+        __builtin_prefetch(fRowText + fRowSpan[(Ahead / 2) * slots * 2] + 64);
     }
     return true;
 }

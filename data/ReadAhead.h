@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/AheadCell.h"
 #include "data/Field.h"
 
 #include <condition_variable>
@@ -26,8 +27,11 @@ class TDataSet;
 class TReadAhead {
 public:
     // fields[slot] may be null: that slot is not read ahead. The walk
-    // starts at the dataset's current record.
-    TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields);
+    // starts at the dataset's current record. With a `joiner`, a record
+    // whose every slot is read ahead has its texts one after another with
+    // the joiner between them, so that a caller joining them so takes the
+    // record whole (Joined).
+    TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std::string joiner = {});
     ~TReadAhead();
     TReadAhead(const TReadAhead&) = delete;
     TReadAhead& operator=(const TReadAhead&) = delete;
@@ -38,13 +42,43 @@ public:
     // record; false when it was not read ahead, and the caller reads it.
     // Called for every cell: the record is looked up once (Seek).
     bool Take(size_t slot, const TField& field, std::string& out) {
-        if (!fActive || slot >= fFields.size() || fFields[slot] != &field || field.OnGetText)
+        std::string_view text;
+        if (!Peek(slot, field, text)) return false;
+        out.assign(text.data(), text.size());
+        return true;
+    }
+    // The same text without a copy, valid until the walk moves on.
+    bool Peek(size_t slot, const TField& field, std::string_view& out) {
+        if (!Takes(slot, field) || !Row()) return false;
+        out = RowText(slot);
+        return true;
+    }
+    // Peek in two steps, for a caller that takes a whole record: whether
+    // the current record was read ahead (found once), then per cell whether
+    // its field was, and its text.
+    bool Row() {
+        if (!fActive) return false;
+        return (fRowValid && *fCursor == fRowPosition) || Seek();
+    }
+    bool Takes(size_t slot, const TField& field) const {
+        return fActive && slot < fFields.size() && fFields[slot] == &field && !field.OnGetText;
+    }
+    std::string_view RowText(size_t slot) const {
+        const uint32_t* span = fRowSpan + 2 * slot;
+        return std::string_view(fRowText + span[0], span[1] - span[0]);
+    }
+    // After Row(): the record's texts with the joiner between them, when
+    // every slot is read ahead and joined by `joiner`, for a caller whose
+    // slots still have the fields it started with (a walk over a view whose
+    // columns stay as they are). False when a field got an OnGetText since.
+    bool Joined(std::string_view joiner, std::string_view& out) const {
+        if (!fJoined || joiner.size() != fJoiner.size() ||
+            (joiner.size() == 1 ? joiner[0] != fJoiner[0] : joiner != fJoiner))
             return false;
-        if (!fRowValid || *fCursor != fRowPosition) {
-            if (!Seek()) return false;
-        }
-        const uint32_t begin = fRowBegin[slot];
-        out.assign(fRowText + begin, fRowBegin[slot + 1] - begin);
+        for (const TField* f : fFields)
+            if (f->OnGetText) return false;
+        const size_t last = 2 * fFields.size() - 1;
+        out = std::string_view(fRowText + fRowSpan[0], fRowSpan[last] - fRowSpan[0]);
         return true;
     }
     // After Take gave the slot's text: the value itself when it was null or
@@ -80,10 +114,10 @@ private:
     struct alignas(64) TChunk {
         uint32_t First = 0; // position of the first record in the order
         uint32_t Count = 0;
-        std::string Text; // the cells' texts, one after another
-        // Where each cell's text begins, record by record and slot by slot,
-        // and where the last one ends.
-        std::vector<uint32_t> Begin;
+        std::string Text; // the cells' texts
+        // Where each cell's text begins and ends, record by record and slot
+        // by slot.
+        std::vector<uint32_t> Span;
         std::vector<uint8_t> Kinds; // per cell: kOther, kNull, kFalse, kTrue
         uint64_t Seq = UINT64_MAX;  // the chunk it holds, once filled
     };
@@ -105,6 +139,17 @@ private:
         bool Digits; // numbers and dates: try their plain digits first
     };
     std::vector<TSlot> fSlots; // the slots that are read ahead
+    // One record's cells into the chunk in one call to the storage; false
+    // when they are to be read cell by cell (FillCell).
+    bool FillRecord(TChunk& chunk, uint32_t physical, uint32_t* span, uint8_t* kinds);
+    void FillCell(TChunk& chunk, uint32_t physical, const TSlot& s, TValue& value, uint32_t* span,
+                  uint8_t* kinds);
+    std::vector<TAheadCell> fCells; // the worker's, one per slot read ahead
+    uint64_t fByRecordCount = 0;    // records the storage showed whole
+    uint64_t fByField = 0;          // records it left to the fields
+    std::string fJoiner;
+    bool fJoined = false;  // every slot read ahead, texts joined by fJoiner
+    bool fByRecord = true; // the storage shows a record's cells in one call
     bool fActive = false;
     int fRestarts = 0;
 
@@ -113,9 +158,20 @@ private:
     uint32_t fRowPosition = 0;
     bool fRowValid = false;
     const char* fRowText = nullptr;
-    const uint32_t* fRowBegin = nullptr; // per slot, and one past the last
+    const uint32_t* fRowSpan = nullptr; // begin and end per slot
     const uint8_t* fRowKinds = nullptr;
-    enum : uint8_t { kOther, kNull, kFalse, kTrue };
+    enum : uint8_t {
+        kOther = TAheadCell::kOther,
+        kNull = TAheadCell::kNull,
+        kFalse = TAheadCell::kFalse,
+        kTrue = TAheadCell::kTrue
+    };
+    static uint8_t KindOf(const TValue& value) {
+        return value.Kind == TValueKind::Null      ? kNull
+               : value.Kind != TValueKind::Boolean ? kOther
+               : value.Bool                        ? kTrue
+                                                   : kFalse;
+    }
 
     // Chunks are numbered from the start position on. Whoever comes first
     // claims the next one: the worker to fill it, or the walk, when it gets

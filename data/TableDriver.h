@@ -4,6 +4,8 @@
 #include "data/TableWarnings.h"
 #include "data/Value.h"
 
+struct TAheadCell;
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,6 +65,20 @@ public:
         (void)rec;
         (void)fieldNo;
         (void)digits;
+        return false;
+    }
+    // Likewise, one record in one call: its cells shown as their plans say
+    // (TAheadCell), one after another with `joiner` between them, onto the
+    // end of `texts`. False when a cell needs its field to be shown, or the
+    // driver reads cell by cell (the calls above): the caller then cuts
+    // `texts` back and asks cell by cell. Raises as GetValue does.
+    virtual bool ReadCellsConcurrently(uint32_t rec, TAheadCell* cells, size_t count,
+                                       std::string_view joiner, std::string& texts) const {
+        (void)rec;
+        (void)cells;
+        (void)count;
+        (void)joiner;
+        (void)texts;
         return false;
     }
 

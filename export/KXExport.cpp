@@ -219,15 +219,17 @@ int TKXExport::FindColumn(int entry) {
 
 std::unique_ptr<TReadAhead> TKXExport::StartReadAhead(TDataSet& ds) {
     std::vector<const TField*> fields;
+    fAheadMemo = false;
     try {
         for (int i = 0; i < fMappings.Count(); ++i) {
             const TField* f = fGrid->Column(ResolveColumn(i)).Field();
             fields.push_back(f && !(f->DataType() == ftMemo && fIncludeMemo) ? f : nullptr);
+            fAheadMemo = fAheadMemo || (fields.back() && f->DataType() == ftMemo);
         }
     } catch (const EDatabaseError&) {
         return nullptr; // the walk meets the missing column and reports it
     }
-    auto ahead = std::make_unique<TReadAhead>(ds, std::move(fields));
+    auto ahead = std::make_unique<TReadAhead>(ds, std::move(fields), fCellJoiner);
     if (!ahead->Active()) ahead.reset();
     return ahead;
 }
@@ -267,6 +269,54 @@ void TKXExport::WriteRecord() {
         WriteCell(column);
     }
     if (fExporting || fWrittenCount % fDestCols == 0) ++fWrittenCount;
+}
+
+size_t TKXExport::PutRecordTexts(std::string& line, size_t used, std::string_view separator,
+                                 bool& first) {
+    if (!fGrid) throw EDatabaseError("Cannot export: no grid is assigned");
+    const int count = fMappings.Count();
+    // A filler cell (after the walk, completing a line) is written empty.
+    const bool filler = !fExporting && fWrittenCount % fDestCols != 0;
+    // The record read ahead is found once, not per cell.
+    const bool ahead = fReadAhead && fReadAhead->Row();
+    // Read ahead whole, as this walk joins it: put at once. The columns
+    // stay as they were while the walk runs, and so do their fields while
+    // the reader is active; a memo read ahead for its placeholder needs its
+    // text now if IncludeMemo was set since.
+    std::string_view joined;
+    if (ahead && count > 0 && !filler && !(fAheadMemo && fIncludeMemo) &&
+        fReadAhead->Joined(separator, joined)) {
+        if (first)
+            first = false;
+        else
+            used = PutBytes(line, used, separator);
+        used = PutBytes(line, used, joined);
+        if (fExporting || fWrittenCount % fDestCols == 0) ++fWrittenCount;
+        return used;
+    }
+    for (int i = 0; i < count; ++i) {
+        const TColumn& column = fGrid->Column(ResolveColumn(i));
+        const auto slot = static_cast<size_t>(i);
+        std::string_view text;
+        if (const TField* field = column.Field()) {
+            if (field->DataType() == ftMemo && fIncludeMemo) {
+                field->GetAsString(fCellText);
+                text = fCellText;
+            } else if (ahead && fReadAhead->Takes(slot, *field)) {
+                text = fReadAhead->RowText(slot);
+            } else {
+                field->GetDisplayText(fCellText);
+                text = fCellText;
+            }
+        }
+        if (first)
+            first = false;
+        else
+            used = PutBytes(line, used, separator);
+        if (!filler) used = PutBytes(line, used, text);
+    }
+    if (fExporting || fWrittenCount % fDestCols == 0) ++fWrittenCount;
+    return used;
 }
 
 namespace {

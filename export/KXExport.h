@@ -5,6 +5,8 @@
 #include "export/Stream.h"
 #include "export/TableView.h"
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -151,6 +153,45 @@ protected:
     virtual void CommitCompanions(const std::function<void()>& putDocument);
     virtual void DiscardCompanions() {}
 
+    // For a writer that uses nothing of a cell but its text: whether that
+    // is all WriteRecord would give. Without an OnGetCellParams handler the
+    // view's own GetCellParams only sets the picture kind; a view of another
+    // class may change the texts in its own.
+    bool CellTextsOnly() const {
+        return fGrid && !fGrid->OnGetCellParams && fGrid->CellsFromColumns();
+    }
+    // WriteRecord for such a writer, without the per-cell parameters: the
+    // texts of the current record's cells, each put after `separator`, but
+    // the first while `first` is set (it is then cleared); the record is
+    // counted as WriteRecord counts it. The texts go into `line` from
+    // `used` on (see PutBytes); returns the bytes used then.
+    size_t PutRecordTexts(std::string& line, size_t used, std::string_view separator, bool& first);
+    // What such a writer puts between cells: the reader ahead joins each
+    // record's texts with it, so that a record is put at once.
+    void SetCellJoiner(std::string v) { fCellJoiner = std::move(v); }
+    // A record's bytes go into a buffer kept at its full length, of which
+    // `used` bytes are taken: no bookkeeping of the string's own per put.
+    static size_t PutBytes(std::string& line, size_t used, std::string_view bytes) {
+        const size_t n = bytes.size();
+        if (n > line.size() - used) line.resize(std::max(2 * line.size(), used + n + 256));
+        char* out = line.data() + used;
+        // Cells are short: a few word copies instead of a call.
+        if (n >= 16) {
+            std::memcpy(out, bytes.data(), n);
+        } else if (n >= 8) {
+            std::memcpy(out, bytes.data(), 8);
+            std::memcpy(out + n - 8, bytes.data() + n - 8, 8);
+        } else if (n >= 4) {
+            std::memcpy(out, bytes.data(), 4);
+            std::memcpy(out + n - 4, bytes.data() + n - 4, 4);
+        } else if (n > 0) {
+            out[0] = bytes[0];
+            out[n / 2] = bytes[n / 2];
+            out[n - 1] = bytes[n - 1];
+        }
+        return used + n;
+    }
+
     TDBGridCellParams& CellParams() { return fCellParams; }
     TStream* Stream() const { return fStream; }
     void SetFileName(std::string v) { fFileName = std::move(v); }
@@ -194,6 +235,9 @@ private:
     TFont fRecordFont; // the per-record copy of a column's font, for handlers
     TReadAhead* fReadAhead = nullptr; // while a forward walk runs
     TValue fKnownValue; // a cell's value as the reader ahead gave it
+    std::string fCellText; // a cell's text that was not read ahead
+    std::string fCellJoiner;
+    bool fAheadMemo = false; // a memo's placeholder is read ahead
     // Per mapping entry, the grid column found for it while the walk runs,
     // so that a cell costs no column search.
     std::vector<int> fColumnIndex;

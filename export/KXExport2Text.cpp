@@ -3,6 +3,7 @@
 #include "data/Unicode.h"
 
 #include <cstring>
+#include <typeinfo>
 
 TKXExport2Text::TKXExport2Text() = default;
 
@@ -20,6 +21,9 @@ void TKXExport2Text::SetSeparator(std::string_view v) {
 
 void TKXExport2Text::ExportToStream(TStream& stream) {
     fFirstLine = true;
+    // Records read ahead come joined as this writer joins cells (WriteRecord).
+    SetCellJoiner(typeid(*this) == typeid(TKXExport2Text) ? std::string(Separator())
+                                                          : std::string());
     TKXExport::ExportToStream(stream);
 }
 
@@ -50,6 +54,23 @@ void TKXExport2Text::WriteTitle() {
 }
 
 void TKXExport2Text::WriteRecord() {
+    // The plain writer needs only the cells' texts, as long as nothing can
+    // change a cell and no writer derived from this one wants its own
+    // WriteCell, WriteSeparator or WriteLineBreak: the record is then
+    // gathered in one buffer and written at once.
+    if (typeid(*this) == typeid(TKXExport2Text) && CellTextsOnly()) {
+        size_t used = 0;
+        fFirstField = true;
+        if (WrittenCount() % DestCols() != 0)
+            fFirstField = false;
+        else if (fFirstLine)
+            fFirstLine = false;
+        else
+            used = PutBytes(fLine, used, "\r\n");
+        used = PutRecordTexts(fLine, used, Separator(), fFirstField);
+        Write(std::string_view(fLine.data(), used));
+        return;
+    }
     fFirstField = true;
     // Place 0 starts a new line; any other place only clears FirstField, so
     // that the record's first cell follows the previous record's last.

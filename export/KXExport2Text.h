@@ -2,6 +2,7 @@
 
 #include "export/KXExport.h"
 
+#include <string>
 #include <string_view>
 
 // Delimited text: one line per destination line, cells joined by one
@@ -41,4 +42,5 @@ private:
     bool fFirstField = true;
     char fSeparator[4] = {'\t'};
     size_t fSeparatorSize = 1;
+    std::string fLine; // the record being gathered
 };

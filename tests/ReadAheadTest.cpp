@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -321,4 +322,187 @@ TEST_F(TReadAheadFixture, AnExportThatChangesAFormatMidwayWritesTheNewFormat) {
     EXPECT_TRUE(changed == want) << changed.substr(0, 300);
     const std::string plain = run(false);
     EXPECT_TRUE(plain != changed) << plain.substr(0, 300);
+}
+
+namespace {
+// Another type than the plain writer: it takes the classic cell-by-cell
+// path, which the plain writer's record at once must match byte for byte.
+class TCellByCellText : public TKXExport2Text {};
+
+// A view of another class that prepares its cells in its own way.
+class TBracketingView : public TWindowlessTableView {
+public:
+    void GetCellParams(TColumn& column, TDBGridCellParams& params,
+                       const TValue* value = nullptr) override {
+        TWindowlessTableView::GetCellParams(column, params, value);
+        params.Text = "[" + params.Text + "]";
+    }
+};
+
+// Counts the cells its own WriteCell is asked for.
+class TCountingText : public TKXExport2Text {
+public:
+    int Cells = 0;
+
+protected:
+    void WriteCell(TColumn& column) override {
+        ++Cells;
+        TKXExport2Text::WriteCell(column);
+    }
+};
+
+struct TTextExport {
+    TDataSource Source;
+    TWindowlessTableView View;
+    explicit TTextExport(TDataSet& ds) : Source(&ds) { View.Bind(&Source); }
+    // Every column, or those not named NOTE: then every cell is read ahead
+    // and a record comes joined.
+    bool WithoutMemo = false;
+    // `setUp` configures the writer; `during` runs after each record.
+    std::string Run(TKXExport2Text& writer, const std::function<void(TKXExport2Text&)>& setUp,
+                    const std::function<void(TKXExport&)>& during = {}) {
+        writer.SetGrid(&View);
+        TMappings mappings;
+        if (WithoutMemo)
+            for (const char* name : {"NAME", "QTY", "PRICE", "DAY", "OK"})
+                mappings.Add(name, name);
+        writer.SetMappings(mappings);
+        setUp(writer);
+        writer.AfterWriteRow = during;
+        TMemoryStream s;
+        writer.ExportToStream(s);
+        View.OnGetCellParams = nullptr;
+        return s.Data();
+    }
+};
+} // namespace
+
+TEST_F(TReadAheadFixture, ThePlainTextWriterWritesWhatTheCellByCellPathWrites) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    TTextExport e(ds);
+    const std::vector<std::function<void(TKXExport2Text&)>> setUps = {
+        [](TKXExport2Text&) {},
+        [](TKXExport2Text& w) {
+            w.SetDestCols(3);
+            w.SetSeparator(';');
+        },
+        [](TKXExport2Text& w) {
+            w.SetIncludeMemo(true);
+            w.SetNeedTitle(false);
+        },
+        [&](TKXExport2Text& w) {
+            ds.SetRecNo(500);
+            w.SetRecordRange(rrToLast);
+            w.SetMaxRows(7000);
+        },
+        [](TKXExport2Text& w) { w.SetRecordRange(rrToFirst); },
+    };
+    for (bool withoutMemo : {false, true})
+        for (size_t i = 0; i < setUps.size(); ++i) {
+            e.WithoutMemo = withoutMemo;
+            TKXExport2Text plain;
+            TCellByCellText reference;
+            const std::string want = e.Run(reference, setUps[i]);
+            const std::string got = e.Run(plain, setUps[i]);
+            EXPECT_EQ(got.size(), want.size()) << "set-up " << i;
+            EXPECT_TRUE(got == want) << "set-up " << i << ": " << got.substr(0, 200);
+            EXPECT_EQ(plain.WrittenCount(), reference.WrittenCount());
+        }
+}
+
+// Whatever a handler changes halfway is followed from the next cell on,
+// as the cell-by-cell path follows it.
+TEST_F(TReadAheadFixture, ThePlainTextWriterFollowsWhatAHandlerChangesMidway) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    TTextExport e(ds);
+    const std::vector<std::function<void(TKXExport&)>> changes = {
+        [&](TKXExport&) {
+            ds.Fields(1).OnGetText = [](TField&, std::string& text, bool) { text = "qty"; };
+        },
+        [&](TKXExport&) {
+            e.View.OnGetCellParams = [](TTableView&, TColumn&, TDBGridCellParams& p) {
+                p.Text = "<" + p.Text + ">";
+            };
+        },
+        [&](TKXExport& w) { w.SetIncludeMemo(true); },
+    };
+    for (bool withoutMemo : {false, true})
+        for (size_t i = 0; i < changes.size(); ++i) {
+            if (withoutMemo && i == 2) continue; // no memo to include
+            e.WithoutMemo = withoutMemo;
+            auto during = [&](TKXExport& w) {
+                if (w.WrittenCount() == 3000) changes[i](w);
+            };
+            TKXExport2Text plain;
+            TCellByCellText reference;
+            const std::string want = e.Run(
+                reference, [](TKXExport2Text&) {}, during);
+            ds.Fields(1).OnGetText = nullptr;
+            const std::string got = e.Run(
+                plain, [](TKXExport2Text&) {}, during);
+            ds.Fields(1).OnGetText = nullptr;
+            EXPECT_TRUE(got == want) << "change " << i << ": " << got.substr(0, 200);
+            EXPECT_NE(got.find(i == 0   ? "\tqty\t"
+                               : i == 1 ? "<"
+                                        : "\tmemo 9999\r\n"),
+                      std::string::npos);
+        }
+}
+
+TEST_F(TReadAheadFixture, AWriterWithItsOwnWriteCellIsAskedForEveryCell) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    TTextExport e(ds);
+    TCountingText counting;
+    TCellByCellText reference;
+    const std::string want = e.Run(reference, [](TKXExport2Text&) {});
+    EXPECT_TRUE(e.Run(counting, [](TKXExport2Text&) {}) == want);
+    EXPECT_EQ(counting.Cells, ds.RecordCount() * ds.FieldCount());
+}
+
+// Fields the storage cannot show in their place, in every record or in
+// some, are shown by the fields; the texts stay those of GetDisplayText.
+TEST_F(TReadAheadFixture, CellsOnlyTheirFieldsCanShowAreLeftToThem) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    static_cast<TFloatField&>(ds.Fields(2)).SetCurrency(true);
+    ds.First();
+    TReadAhead currency(ds, AllFields(ds));
+    EXPECT_EQ(Walk(ds, currency) % 5, 0);
+    // Kinds of field the dBase codec does not show itself.
+    const std::string path = Dir / "fox.dbf";
+    {
+        TDbfWriter w(path, dvVisualFoxPro,
+                     {{"ID", 'I'}, {"AT", 'T'}, {"PAY", 'Y'}, {"NAME", 'C', 8}, {"OK", 'L'}}, 1252);
+        for (int i = 0; i < 3000; ++i)
+            w.AddRecord({Int(i - 1000), Stamp(2000 + i % 30, 1 + i % 12, 1 + i % 28, i % 24, 5, 6),
+                         Num(i * 0.25), Text("n" + std::to_string(i)), Bool(i % 2 == 0)});
+        w.Finish();
+    }
+    TDbfTestDataSet fox(path);
+    fox.Open();
+    fox.First();
+    TReadAhead ahead(fox, AllFields(fox));
+    EXPECT_GT(Walk(fox, ahead), 0);
+}
+
+TEST_F(TReadAheadFixture, ThePlainTextWriterWritesTheCellsAViewOfItsOwnPrepares) {
+    TDbfTestDataSet ds(Path);
+    ds.Open();
+    TDataSource source(&ds);
+    TBracketingView view;
+    view.Bind(&source);
+    TKXExport2Text writer;
+    writer.SetGrid(&view);
+    writer.BuildMappings();
+    writer.SetNeedTitle(false);
+    TMemoryStream s;
+    writer.ExportToStream(s);
+    ds.First();
+    const std::string first = s.Data().substr(0, s.Data().find("\r\n"));
+    EXPECT_EQ(first.substr(0, ds.Fields(0).DisplayText().size() + 2),
+              "[" + ds.Fields(0).DisplayText() + "]");
+    EXPECT_EQ(first.back(), ']');
 }
