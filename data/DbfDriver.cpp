@@ -1,12 +1,13 @@
 #include "data/DbfDriver.h"
 
-#include "data/AtomicFile.h"
 #include "data/DatabaseError.h"
 #include "data/DbfKeyExpression.h"
 #include "data/DbfLanguageDriver.h"
 #include "data/DbfSideFile.h"
 #include "data/MdxIndex.h"
 #include "data/NdxIndex.h"
+#include "data/RangeLock.h"
+#include "data/RollbackJournal.h"
 #include "data/TextUtils.h"
 
 #include <algorithm>
@@ -77,6 +78,10 @@ TDbfDriver::~TDbfDriver() = default;
 std::unique_ptr<TDbfDriver::TState> TDbfDriver::Load() const {
     auto s = std::make_unique<TState>();
     s->Map = TMappedFile(fPath, true);
+    // While a writer holds the header the records are changing: a reader
+    // waits for it to finish, so that what it maps is one table or the other.
+    TRangeLock reading(s->Map.Descriptor(), fPath);
+    reading.TryLock(0, 32, false);
     if (fstat(s->Map.Descriptor(), &s->Stat) != 0) s->Stat = {};
     s->Header = TDbfHeader::Parse(s->Map.Data(), s->Map.Size(), fPath);
     const TDbfHeader& h = s->Header;
@@ -288,8 +293,9 @@ void TDbfDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDefs& i
     Close();
     fPath = path;
     try {
-        fState = Load();
         fLock.LockShared(fPath);
+        RollBackUnfinished();
+        fState = Load();
         for (const std::string& note : fState->Notes)
             Warn(note);
         for (const TDbfColumn& c : fState->Codec.Columns()) {
@@ -348,7 +354,8 @@ bool TDbfDriver::IsSideFileName(const std::string& name) const {
     const fs::path p(name);
     if (!SameText(p.stem().string(), fs::path(fPath).stem().string())) return false;
     const std::string ext = LowerCase(p.extension().string());
-    for (const char* side : {".dbt", ".fpt", ".mdx", ".cdx", ".ndx", ".cpg", ".inf"})
+    for (const char* side :
+         {".dbt", ".fpt", ".mdx", ".cdx", ".ndx", ".cpg", ".inf", ".dbf-journal"})
         if (ext == side) return true;
     return false;
 }
@@ -518,50 +525,61 @@ std::string TDbfDriver::NewHeader(const TState& s, uint32_t count) const {
     return header;
 }
 
-void TDbfDriver::CopyRange(TAtomicFile& file, uint64_t from, uint64_t to) const {
-    const uint8_t* data = fState->Map.Data();
-    constexpr uint64_t Chunk = 1 << 20;
-    while (from < to) {
-        uint64_t n = std::min(Chunk, to - from);
-        file.Write(data + from, static_cast<size_t>(n));
-        from += n;
-    }
-}
-
-void TDbfDriver::WriteTable(std::string header, int64_t rec, const uint8_t* record,
-                            TDbfMemoAppender* memo) {
-    const TDbfHeader& h = fState->Header;
-    try {
-        if (memo) memo->WriteBlocks();
-        {
-            TAtomicFile file(fPath);
-            file.Write(header);
-            const uint64_t records = h.RecordOffset(h.RecordCount);
-            if (rec >= 0) {
-                uint64_t at = h.RecordOffset(static_cast<uint32_t>(rec));
-                CopyRange(file, h.HeaderLength, at);
-                file.Write(record, h.RecordLength);
-                CopyRange(file, at + h.RecordLength, fState->Map.Size());
-            } else {
-                CopyRange(file, h.HeaderLength, records);
-                file.Write(record, h.RecordLength);
-                file.Write("\x1A", 1);
-            }
-            // The memo header goes first: should the rename not happen, the
-            // old table merely leaves some unused blocks behind.
-            if (memo) memo->WriteHeader();
-            // The records came from the mapping: zeros in place of a cut
-            // file must not become the table.
-            fState->Map.CheckUnchanged("table");
-            file.Commit();
+void TDbfDriver::WriteInPlace(const std::string& header, uint32_t rec, const uint8_t* record,
+                              bool inserting, TDbfMemoAppender* memo) {
+    TState& s = *fState;
+    const TDbfHeader& h = s.Header;
+    {
+        TRollbackJournal journal(fPath);
+        const size_t table = journal.AddFile(fPath, WriteDescriptor());
+        // Memo blocks go behind the memo file's end, where the table as it
+        // stands refers to nothing; the old blocks of a changed value stay.
+        if (memo) {
+            const size_t m = journal.AddFile(memo->Path(), memo->Descriptor());
+            journal.Write(m, memo->PendingOffset(), memo->Pending());
+            journal.Write(m, 0, memo->NextFreeBytes());
         }
-    } catch (...) {
-        if (memo) memo->Rollback();
-        fLock.Downgrade();
-        throw;
+        journal.Write(table, 0, header);
+        std::string bytes(reinterpret_cast<const char*>(record), h.RecordLength);
+        if (inserting) bytes += '\x1A';
+        journal.Write(table, h.RecordOffset(rec), bytes);
+        try {
+            journal.Commit();
+        } catch (...) {
+            // Put back, but written: the next edit must not take our own
+            // roll-back for another program's change.
+            if (fstat(WriteDescriptor(), &s.Stat) != 0) s.Stat = {};
+            throw;
+        }
     }
-    fState = Load();
-    fLock.LockShared(fPath);
+
+    // The state follows the file without reading it again: the header (its
+    // count, the next auto-increment numbers), the deleted flags, and a new
+    // mapping where the file grew.
+    if (inserting || memo) {
+        TMappedFile map(fPath, true);
+        TDbfHeader parsed = TDbfHeader::Parse(map.Data(), map.Size(), fPath);
+        if (memo) {
+            const std::string memoPath = s.Memo.Path(); // Open starts by forgetting it
+            s.Memo.Open(memoPath, s.Memo.Kind());
+        }
+        s.Map = std::move(map);
+        s.Header = std::move(parsed);
+    } else {
+        s.Map.Written();
+        s.Header = TDbfHeader::Parse(s.Map.Data(), s.Map.Size(), fPath);
+    }
+    if (fstat(WriteDescriptor(), &s.Stat) != 0) s.Stat = {};
+    const bool deleted = record[0] == '*';
+    if (deleted && s.DeletedBits.empty()) s.DeletedBits.assign((h.RecordCount + 63) / 64, 0);
+    if (!s.DeletedBits.empty()) {
+        s.DeletedBits.resize((static_cast<size_t>(s.Header.RecordCount) + 63) / 64);
+        uint64_t& word = s.DeletedBits[rec / 64];
+        const uint64_t bit = 1ull << (rec % 64);
+        if (deleted && !(word & bit)) ++s.Deleted;
+        if (!deleted && (word & bit)) --s.Deleted;
+        word = deleted ? word | bit : word & ~bit;
+    }
 }
 
 uint32_t TDbfDriver::Post(int64_t rec, const std::vector<TValue>& values) {
@@ -574,12 +592,14 @@ uint32_t TDbfDriver::Post(int64_t rec, const std::vector<TValue>& values) {
     if (!inserting && (rec >= h.RecordCount || *s.Record(static_cast<uint32_t>(rec)) == '*'))
         NoSuchRecord(rec + 1);
     if (inserting && h.RecordCount == UINT32_MAX) TableFull();
-    LockForWrite(fState->Stat);
+    const uint32_t number = inserting ? h.RecordCount : static_cast<uint32_t>(rec);
+    // Held until the write is done; the record is read again under it.
+    std::unique_ptr<TRangeLock> lock = LockRegions(
+        s.Stat, h.HeaderLength, h.RecordOffset(number), h.RecordLength + (inserting ? 1u : 0u));
 
-    // Whatever fails before the write gives the lock back.
     std::unique_ptr<TDbfMemoAppender> memo;
     std::string header;
-    try {
+    {
         if (s.Memo.IsOpen()) memo = std::make_unique<TDbfMemoAppender>(s.Memo);
         fRecord.assign(h.RecordLength, 0);
         header = NewHeader(s, inserting ? h.RecordCount + 1 : h.RecordCount);
@@ -613,13 +633,9 @@ uint32_t TDbfDriver::Post(int64_t rec, const std::vector<TValue>& values) {
             if (c.ReadOnly) throw EDatabaseError("Field '" + c.Name + "' cannot be modified");
             codec.Encode(fRecord.data(), i, values[i], memo.get());
         }
-    } catch (...) {
-        fLock.Downgrade();
-        throw;
     }
-    uint32_t number = inserting ? h.RecordCount : static_cast<uint32_t>(rec);
-    WriteTable(std::move(header), inserting ? -1 : rec, fRecord.data(),
-               memo && !memo->Empty() ? memo.get() : nullptr);
+    WriteInPlace(header, number, fRecord.data(), inserting,
+                 memo && !memo->Empty() ? memo.get() : nullptr);
     return number;
 }
 
@@ -630,10 +646,9 @@ void TDbfDriver::Delete(uint32_t rec) {
         throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
                              "\" does not exist");
     if (*s.Record(rec) == '*') return;
-    // The copy first: nothing may fail between taking the lock and the write
-    // that gives it back.
+    std::unique_ptr<TRangeLock> lock = LockRegions(s.Stat, s.Header.HeaderLength,
+                                                   s.Header.RecordOffset(rec), s.Header.RecordLength);
     fRecord.assign(s.Record(rec), s.Record(rec) + s.Header.RecordLength);
     fRecord[0] = '*';
-    LockForWrite(fState->Stat);
-    WriteTable(NewHeader(s, s.Header.RecordCount), rec, fRecord.data(), nullptr);
+    WriteInPlace(NewHeader(s, s.Header.RecordCount), rec, fRecord.data(), false, nullptr);
 }

@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-class TAtomicFile;
-
 // dBase tables (.dbf) of dBase III to 7, FoxPro and Visual FoxPro, with
 // their memo files (.dbt, .fpt), code pages (language-driver byte, .cpg)
 // and index definitions (.mdx tags, .ndx files).
@@ -31,12 +29,14 @@ class TAtomicFile;
 // warning that names its record. Whether a memo is null is told without
 // reading it. Field kinds: see MakeDbfColumn. dBase II tables are read.
 //
-// Writing: new memo values are appended to the memo file behind its end
-// (the old table refers to nothing there); the .dbf is written whole
-// beside the old one and renamed into its place, so that a failure at any
-// moment leaves the old table or the new one. Each write takes the
-// exclusive lock and refuses when another program has the table open or
-// changed the file since it was read. Values unchanged by an edit keep
+// Writing is in place: the record's bytes (and the end mark behind a new
+// one), the header's date, count and auto-increment numbers, and new memo
+// values behind the memo file's end (the old table refers to nothing
+// there; the blocks of a replaced value are left unused, as dBase leaves
+// them). A rollback journal beside the table makes each write whole or
+// nothing, whenever the program stops. Each write locks the header and
+// the record (byte-range locks) and refuses when another program locks
+// the whole file or changed the file since this one read it. Values unchanged by an edit keep
 // their bytes; numbers are rounded to the field's decimals; text that the
 // code page cannot hold, or that is longer than the field, is refused.
 // Tables are read-only when they have index files (which this program
@@ -87,8 +87,8 @@ private:
     void Unavailable(size_t column, TValue& out) const;
     void FindIndexes(const TFieldDefs& fields, TIndexDefs& indexes);
     std::string NewHeader(const TState& s, uint32_t count) const;
-    void WriteTable(std::string header, int64_t rec, const uint8_t* record, TDbfMemoAppender* memo);
-    void CopyRange(TAtomicFile& file, uint64_t from, uint64_t to) const;
+    void WriteInPlace(const std::string& header, uint32_t rec, const uint8_t* record,
+                      bool inserting, TDbfMemoAppender* memo);
     std::string ComputeReadOnlyReason() const;
     bool IsOpen() const override { return fState != nullptr; }
 

@@ -228,6 +228,12 @@ void TDbfMemoAppender::WriteBlocks() {
     if (fsync(fFd) != 0) Fail("cannot flush to disk", errno);
 }
 
+std::string TDbfMemoAppender::NextFreeBytes() const {
+    uint8_t nf[4];
+    TDbfMemoFile::EncodeNextFree(fKind, fNextBlock, nf);
+    return std::string(reinterpret_cast<const char*>(nf), 4);
+}
+
 void TDbfMemoAppender::WriteHeader() {
     if (fPending.empty()) return;
     uint8_t nf[4];

@@ -85,6 +85,13 @@ public:
 
     uint32_t Store(std::string_view data, uint32_t fptType) override;
     bool Empty() const { return fPending.empty(); }
+    // For a journaled write that does the writing itself: the blocks, where
+    // they go, the header's new next-free bytes and the descriptor.
+    const std::string& Pending() const { return fPending; }
+    uint64_t PendingOffset() const { return static_cast<uint64_t>(fFirstBlock) * fBlockSize; }
+    std::string NextFreeBytes() const;
+    int Descriptor() const { return fFd; }
+    const std::string& Path() const { return fPath; }
     // Writes the blocks and syncs them; then the header. Raise on failure.
     void WriteBlocks();
     void WriteHeader();

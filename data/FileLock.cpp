@@ -32,8 +32,12 @@ bool TFileLock::Lock(int fd, short type) {
     std::memset(&fl, 0, sizeof fl);
     fl.l_type = type;
     fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 0;
+    // The shared lock of an open table sits on one byte far behind any
+    // table's end: a program that locks the whole file sees it, while the
+    // record and header locks of edits in place (ours, in other processes)
+    // pass it by.
+    fl.l_start = type == F_RDLCK ? static_cast<off_t>(OpenMarkOffset) : 0;
+    fl.l_len = type == F_RDLCK ? 1 : 0;
     // Locks of one open file description replace each other; those of two
     // descriptions conflict even within this process. So a lock is only
     // ever changed through the descriptor that holds it.
@@ -97,6 +101,7 @@ void TFileLock::LockExclusive(const std::string& path) {
 
 void TFileLock::Downgrade() {
     if (fFd >= 0 && fExclusive) {
+        Lock(fFd, F_UNLCK);
         Lock(fFd, F_RDLCK);
         fExclusive = false;
     }

@@ -16,7 +16,7 @@ public:
     TFileLock& operator=(const TFileLock&) = delete;
 
     // A shared lock while the table is open: others may read, and may take
-    // no exclusive lock. Returns false when another program writes the file.
+    // no lock over the whole file. Returns false when another program writes the file.
     bool LockShared(const std::string& path);
     // An exclusive lock for a write. Raises EDatabaseError with a message
     // that names the file when another program has it open or locked. A
@@ -27,6 +27,13 @@ public:
     void Downgrade();
     void Unlock();
     bool Exclusive() const { return fExclusive; }
+    // The descriptor the lock is held through (-1 when none), and whether
+    // it is open for writing: edits in place write and lock ranges through it.
+    int Descriptor() const { return fFd; }
+    bool WritableDescriptor() const { return fWritable; }
+
+    // Where the shared lock of an open table lies.
+    static constexpr unsigned long long OpenMarkOffset = 1ull << 62;
 
     // The office lock file beside `path` (".~lock.NAME#"), when there is one.
     static std::string OfficeLockFile(const std::string& path);

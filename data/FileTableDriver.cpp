@@ -1,9 +1,14 @@
 #include "data/FileTableDriver.h"
 
 #include "data/DatabaseError.h"
+#include "data/RangeLock.h"
+#include "data/RollbackJournal.h"
 
 #include <filesystem>
 #include <unistd.h>
+
+TFileTableDriver::TFileTableDriver() = default;
+TFileTableDriver::~TFileTableDriver() = default;
 
 void TFileTableDriver::Fail(const std::string& what) const {
     throw EDatabaseError("Cannot open table \"" + fPath + "\": " + what);
@@ -37,6 +42,53 @@ void TFileTableDriver::CheckWritable() const {
     if (!IsOpen()) throw EDatabaseError("The table is not open");
     if (!fReadOnlyReason.empty())
         throw EDatabaseError("Cannot modify table \"" + fPath + "\": " + fReadOnlyReason);
+}
+
+namespace {
+void CheckSame(const std::string& path, const struct stat& then) {
+    struct stat now;
+    if (stat(path.c_str(), &now) != 0 || now.st_ino != then.st_ino ||
+        now.st_dev != then.st_dev || now.st_size != then.st_size ||
+        now.st_mtim.tv_sec != then.st_mtim.tv_sec || now.st_mtim.tv_nsec != then.st_mtim.tv_nsec)
+        throw EDatabaseError("Table \"" + path +
+                             "\" was changed by another program; refresh it before editing");
+}
+} // namespace
+
+std::unique_ptr<TRangeLock> TFileTableDriver::LockRegions(const struct stat& then,
+                                                          uint64_t headerLength, uint64_t offset,
+                                                          uint64_t length) {
+    const std::string office = TFileLock::OfficeLockFile(fPath);
+    if (!office.empty())
+        throw EDatabaseError("Table \"" + fPath + "\" is open in another program (" + office + ")");
+    if (fLock.Descriptor() < 0 || !fLock.WritableDescriptor())
+        throw EDatabaseError("Cannot write table \"" + fPath + "\": it cannot be opened for writing");
+    auto lock = std::make_unique<TRangeLock>(fLock.Descriptor(), fPath);
+    // The header first, always: it serializes the writers of one table.
+    lock->Lock(0, headerLength, true);
+    lock->Lock(offset, length, true);
+    if (TRollbackJournal::Recover(fPath) != TRollbackJournal::rcNone)
+        throw EDatabaseError("Table \"" + fPath +
+                             "\" was rolled back after another program's unfinished change; "
+                             "refresh it before editing");
+    CheckSame(fPath, then);
+    return lock;
+}
+
+void TFileTableDriver::RollBackUnfinished() {
+    const std::string journal = TRollbackJournal::PathFor(fPath);
+    if (access(journal.c_str(), F_OK) != 0) return;
+    // A writer at work holds the header; its journal is no leftover. When
+    // our descriptor cannot lock for writing, the roll-back itself says
+    // whether the files can be written.
+    std::unique_ptr<TRangeLock> lock;
+    if (fLock.Descriptor() >= 0 && fLock.WritableDescriptor()) {
+        lock = std::make_unique<TRangeLock>(fLock.Descriptor(), fPath);
+        if (!lock->TryLock(0, 1, true)) return;
+    }
+    TRollbackJournal::TRecovery what = TRollbackJournal::Recover(fPath);
+    if (what != TRollbackJournal::rcNone)
+        fWarnings.Add(TRollbackJournal::RecoveryMessage(fPath, what));
 }
 
 void TFileTableDriver::LockForWrite(const struct stat& then) {

@@ -4,15 +4,21 @@
 #include "data/TableDriver.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 // The part the drivers of the built-in formats share: the table's path,
 // the lock held on it while it is open, why it cannot be changed, and the
 // first step of every write (the exclusive lock, and the check that no
 // other program changed the file since it was read).
+class TRangeLock;
+
 class TFileTableDriver : public TTableDriver {
 public:
+    TFileTableDriver();
+    ~TFileTableDriver() override;
     bool CanModify() const override { return IsOpen() && fReadOnlyReason.empty(); }
     // Why the table cannot be changed; empty when it can.
     const std::string& ReadOnlyReason() const { return fReadOnlyReason; }
@@ -37,6 +43,20 @@ protected:
     // the file is no longer the one read (`then`, its stat at loading); the
     // shared lock then stays.
     void LockForWrite(const struct stat& then);
+    // The first step of an edit in place: the exclusive locks over the
+    // header [0, headerLength) and the bytes [offset, offset + length) about
+    // to be written, taken through the descriptor of the open lock (which
+    // is open for writing); a journal that a crashed writer left is rolled
+    // back; then the check that the file is still the one read. Raises
+    // and holds nothing when any of it fails.
+    std::unique_ptr<TRangeLock> LockRegions(const struct stat& then, uint64_t headerLength,
+                                            uint64_t offset, uint64_t length);
+    // Before a table is read: a journal beside it is rolled back, once no
+    // writer holds the header, and the open's warnings say so. Call with
+    // the open lock held.
+    void RollBackUnfinished();
+    // The descriptor edits in place write through.
+    int WriteDescriptor() const { return fLock.Descriptor(); }
 
     static bool Writable(const std::string& path);
     // The folder of the file ("." for a bare name).

@@ -222,6 +222,12 @@ bool TMappedFile::Unchanged() const {
     return false;
 }
 
+void TMappedFile::Written() {
+    struct stat st;
+    if (fFd >= 0 && fstat(fFd, &st) == 0 && static_cast<uint64_t>(st.st_size) == fSize)
+        fModified = st.st_mtim;
+}
+
 void TMappedFile::RaiseChanged(const char* what) const {
     throw EDatabaseError(std::string("The ") + what + " \"" + fPath +
                          "\" changed while it was read: another program truncated or rewrote "

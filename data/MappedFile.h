@@ -72,6 +72,9 @@ public:
     void CheckUnchanged(const char* what) const {
         if (!Unchanged()) RaiseChanged(what);
     }
+    // This program wrote the file in place within the mapping's size (its
+    // own edit): the watch takes the file's time now as the mapping's.
+    void Written();
     // Whether this process's SIGBUS handler is in place (a sanitizer may
     // keep the signal for itself); without it a cut file still kills.
     static bool Guarded();

@@ -1,6 +1,10 @@
 #include "DbfTestSupport.h"
 
 #include "data/AtomicFile.h"
+#include "data/RollbackJournal.h"
+
+#include <functional>
+#include <sys/wait.h>
 
 #include <cstring>
 #include <ctime>
@@ -209,53 +213,289 @@ TEST(DbfEdit, TooLongTextIsRefusedAndTheFileStays) {
     EXPECT_EQ(t.Get(0, 0).Text, "Ann");
 }
 
-// A failure at any byte of a write leaves both files exactly as they were.
+namespace {
+void FailStep(int step) {
+    throw EDatabaseError("injected failure at step " + std::to_string(step));
+}
+void CrashStep(int) {
+    _exit(0); // as a crash: nothing is cleaned up
+}
+
+struct TEditOp {
+    const char* Name;
+    std::function<void(TDbfDriver&)> Run;
+};
+const std::vector<TEditOp>& EditOps() {
+    static const std::vector<TEditOp> ops = {
+        {"edit", [](TDbfDriver& d) { d.Post(1, {Text("Bobby"), Int(7), Text("a new memo")}); }},
+        {"insert",
+         [](TDbfDriver& d) { d.Post(-1, {Text("Eve"), Int(9), Text("memo of a new record")}); }},
+        {"delete", [](TDbfDriver& d) { d.Delete(2); }},
+    };
+    return ops;
+}
+
+// The table as it reads: every record's values and flag.
+std::string Reading(const std::string& path) {
+    TOpenTable t(path);
+    std::string out = std::to_string(t.Driver.RecordCount()) + ";";
+    for (uint32_t r = 0; r < t.Driver.RecordCount(); ++r) {
+        out += t.Driver.RecordLive(r) ? "+" : "-";
+        for (int f = 0; f < 3; ++f)
+            out += t.Get(r, f).Text + "|";
+    }
+    return out;
+}
+} // namespace
+
+// A write that fails at any of its writes and syncs leaves both files
+// byte for byte as they were, no journal behind, and the open table as it was.
 TEST(DbfEdit, InjectedFailuresLeaveTheOldTable) {
     TTempFolder dir;
     std::string path = MakePeople(dir);
     const std::string dbf = ReadBytes(path), dbt = ReadBytes(MemoOf(path));
     const size_t files = FilesIn(dir);
-    const long long total = static_cast<long long>(dbf.size());
     TOpenTable t(path);
-    const long long header = t.Driver.Header().HeaderLength;
-    const long long record = t.Driver.Header().RecordLength;
-    struct TOp {
-        const char* Name;
-        std::function<void()> Run;
-    } ops[] = {
-        {"edit",
-         [&] {
-             t.Driver.Post(1, {Text("Bobby"), Int(7), Text("a new memo")});
-         }},
-        {"insert",
-         [&] {
-             t.Driver.Post(-1, {Text("Eve"), Int(9), Text("memo of a new record")});
-         }},
-        {"delete", [&] { t.Driver.Delete(2); }},
-    };
-    for (const TOp& op : ops) {
-        long long size = std::string(op.Name) == "insert" ? total + record : total;
-        for (long long at :
-             {0LL, 1LL, header - 1, header, header + record + 3, size - 2, size - 1, size}) {
-            SCOPED_TRACE(std::string(op.Name) + " failing after " + std::to_string(at) + " bytes");
-            TAtomicFile::InjectFailureAfter(at);
-            std::string err = ErrorOf(op.Run);
-            TAtomicFile::InjectFailureAfter(-1);
+    for (const TEditOp& op : EditOps()) {
+        TRollbackJournal::SetStepHook(0, nullptr);
+        {
+            TTempDir probe;
+            std::string copy = MakePeople(probe);
+            TOpenTable p(copy);
+            op.Run(p.Driver);
+        }
+        const int steps = TRollbackJournal::StepsTaken();
+        EXPECT_GE(steps, 6) << op.Name;
+        // The last two steps come after the journal is gone: the change stands.
+        for (int step = 1; step <= steps - 2; ++step) {
+            SCOPED_TRACE(std::string(op.Name) + " failing at step " + std::to_string(step));
+            TRollbackJournal::SetStepHook(step, FailStep);
+            std::string err = ErrorOf([&] { op.Run(t.Driver); });
+            TRollbackJournal::SetStepHook(0, nullptr);
             EXPECT_NE(err.find(path), std::string::npos) << err;
+            EXPECT_NE(err.find("injected"), std::string::npos) << err;
             EXPECT_EQ(ReadBytes(path), dbf);
             EXPECT_EQ(ReadBytes(MemoOf(path)), dbt);
-            EXPECT_EQ(FilesIn(dir), files); // no temporary file left behind
+            EXPECT_EQ(FilesIn(dir), files);
+            EXPECT_EQ(t.Driver.RecordCount(), 3u);
             EXPECT_EQ(t.Get(1, 0).Text, "Bob");
-            EXPECT_EQ(TOpenTable(path).Get(0, 2).Text, "first");
+            EXPECT_TRUE(t.Driver.RecordLive(2));
         }
     }
-    // And without a failure the same writes go through.
-    for (const TOp& op : ops)
-        op.Run();
+    for (const TEditOp& op : EditOps())
+        op.Run(t.Driver);
     TOpenTable after(path);
     EXPECT_EQ(after.Get(1, 2).Text, "a new memo");
     EXPECT_EQ(after.Get(3, 2).Text, "memo of a new record");
     EXPECT_FALSE(after.Driver.RecordLive(2));
+    EXPECT_TRUE(after.Driver.Warnings().List().empty());
+}
+
+// A writer that dies at any write or sync leaves a table that opens as the
+// old one or the new one (the journal rolled back, and said so), never a mix.
+TEST(DbfEdit, AWriterDyingAtAnyStepLeavesTheOldOrTheNewTable) {
+    for (const TEditOp& op : EditOps()) {
+        TTempDir dir;
+        std::string path = MakePeople(dir);
+        const std::string oldBytes = ReadBytes(path), oldMemo = ReadBytes(MemoOf(path));
+        const std::string oldReading = Reading(path);
+        std::string newReading;
+        {
+            TTempDir probe;
+            std::string copy = MakePeople(probe);
+            TOpenTable p(copy);
+            op.Run(p.Driver);
+            newReading = Reading(copy);
+        }
+        ASSERT_NE(newReading, oldReading);
+        const int steps = TRollbackJournal::StepsTaken();
+        for (int step = 1; step <= steps; ++step) {
+            SCOPED_TRACE(std::string(op.Name) + " dying at step " + std::to_string(step));
+            WriteBytes(path, oldBytes);
+            WriteBytes(MemoOf(path), oldMemo);
+            pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                TRollbackJournal::SetStepHook(step, CrashStep);
+                try {
+                    TOpenTable c(path);
+                    op.Run(c.Driver);
+                } catch (...) {
+                }
+                _exit(1); // the step was never reached
+            }
+            int status = 0;
+            waitpid(pid, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+            const bool journalLeft = std::filesystem::exists(path + "-journal");
+            TOpenTable t(path);
+            const std::vector<std::string> warnings = t.Driver.Warnings().List();
+            EXPECT_EQ(warnings.size(), journalLeft ? 1u : 0u);
+            EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+            const std::string now = Reading(path);
+            EXPECT_TRUE(now == oldReading || now == newReading) << now;
+            // With the journal still there (whole, or torn before the table
+            // was touched) the old bytes come back exactly.
+            if (journalLeft) {
+                EXPECT_EQ(now, oldReading);
+                EXPECT_EQ(ReadBytes(path), oldBytes);
+                EXPECT_EQ(ReadBytes(MemoOf(path)), oldMemo);
+                ASSERT_FALSE(warnings.empty());
+                EXPECT_TRUE(warnings[0].find(step == 1 ? "removed" : "put back") !=
+                            std::string::npos)
+                    << warnings[0];
+            }
+        }
+    }
+}
+
+// A journal cut short (torn while it was written) is removed and the table
+// left alone; a whole one is applied; one that cannot be applied keeps the
+// table from opening.
+TEST(DbfEdit, TornAndWholeJournalsOnOpen) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    const std::string oldBytes = ReadBytes(path);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        TRollbackJournal::SetStepHook(4, CrashStep); // journal synced, table being written
+        try {
+            TOpenTable c(path);
+            c.Driver.Post(0, {Text("Zed"), Int(5), Null()});
+        } catch (...) {
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string journal = ReadBytes(path + "-journal");
+    ASSERT_FALSE(journal.empty());
+    // Torn: every cut of it is recognised, and nothing is written.
+    for (size_t cut : {size_t(0), size_t(5), journal.size() / 2, journal.size() - 1}) {
+        WriteBytes(path + "-journal", journal.substr(0, cut));
+        std::string scribbled = oldBytes;
+        scribbled[scribbled.size() - 3] = '#';
+        WriteBytes(path, scribbled);
+        TOpenTable t(path);
+        ASSERT_EQ(t.Driver.Warnings().List().size(), 1u);
+        EXPECT_NE(t.Driver.Warnings().List()[0].find("removed"), std::string::npos);
+        EXPECT_EQ(ReadBytes(path), scribbled);
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    }
+    // A flipped byte fails the checksum just the same.
+    std::string flipped = journal;
+    flipped[20] ^= 1;
+    WriteBytes(path + "-journal", flipped);
+    WriteBytes(path, oldBytes);
+    EXPECT_EQ(TOpenTable(path).Driver.Warnings().List().size(), 1u);
+    EXPECT_EQ(ReadBytes(path), oldBytes);
+    // Whole: applied over a half-written table.
+    WriteBytes(path + "-journal", journal);
+    std::string half = oldBytes;
+    const size_t headerLength =
+        static_cast<uint8_t>(oldBytes[8]) | static_cast<size_t>(static_cast<uint8_t>(oldBytes[9])) << 8;
+    half[headerLength + 3] = 'Q'; // inside the record the journal covers
+    half[4] = 9;                  // and a count the header did not have
+    WriteBytes(path, half + "trailing bytes of a grown file");
+    {
+        TOpenTable t(path);
+        EXPECT_EQ(t.Driver.Warnings().List().size(), 1u);
+        EXPECT_EQ(ReadBytes(path), oldBytes);
+    }
+    // Whole but the table cannot be written: refused with the reason.
+    if (geteuid() != 0) {
+        WriteBytes(path + "-journal", journal);
+        chmod(path.c_str(), 0444);
+        std::string err = ErrorOf([&] { TOpenTable t(path); });
+        EXPECT_NE(err.find("cannot be rolled back"), std::string::npos) << err;
+        chmod(path.c_str(), 0644);
+    }
+}
+
+// A real kill -9 at a random moment of a stream of edits: the table reads
+// as a whole table (every record of one of the states), and its records
+// are each an edit's whole value.
+TEST(DbfEdit, KilledWhileEditingTheTableStaysWhole) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    for (int round = 0; round < 4; ++round) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(ready[0]);
+            try {
+                TOpenTable c(path);
+                if (::write(ready[1], "r", 1) != 1) _exit(2);
+                for (int i = 0;; ++i) {
+                    const std::string v(10, static_cast<char>('a' + i % 26));
+                    c.Driver.Post(i % 3, {Text(v), Int(i % 1000), Text(v + " memo")});
+                    if (i % 5 == 0) c.Driver.Post(-1, {Text(v), Int(1), Null()});
+                }
+            } catch (...) {
+            }
+            _exit(3);
+        }
+        ::close(ready[1]);
+        char c = 0;
+        ASSERT_EQ(::read(ready[0], &c, 1), 1);
+        ::close(ready[0]);
+        usleep(static_cast<useconds_t>(20000 + round * 17000));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
+        TOpenTable t(path);
+        EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+            for (uint32_t r = 0; r < t.Driver.RecordCount(); ++r) {
+            const std::string name = t.Get(r, 0).Text;
+            ASSERT_FALSE(name.empty());
+            if (r < 3 && name.size() == 10) {
+                // An edited record: name and memo of one edit.
+                EXPECT_EQ(name, std::string(10, name[0]));
+                EXPECT_EQ(t.Get(r, 2).Text, name + " memo");
+            }
+        }
+    }
+}
+
+// Two processes editing one table in place: each edit lands, and the other
+// sees it after a refresh; an edit from a stale view is refused, not lost.
+TEST(DbfEdit, TwoProcessesShareTheTable) {
+    TTempDir dir;
+    std::string path = MakePeople(dir);
+    TOpenTable mine(path);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        try {
+            TOpenTable other(path);
+            other.Driver.Post(2, {Text("Other"), Int(30), Text("from the other")});
+            other.Driver.Post(-1, {Text("New"), Int(40), Null()});
+            _exit(0);
+        } catch (...) {
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "the other process could not edit";
+    // Our view is stale: no edit goes over the other's.
+    std::string err = ErrorOf([&] { mine.Driver.Post(2, {Text("Mine"), Int(1), Null()}); });
+    EXPECT_NE(err.find("changed by another program"), std::string::npos) << err;
+    mine.Driver.Refresh();
+    EXPECT_EQ(mine.Driver.RecordCount(), 4u);
+    EXPECT_EQ(mine.Get(2, 0).Text, "Other");
+    EXPECT_EQ(mine.Get(2, 2).Text, "from the other");
+    EXPECT_EQ(mine.Get(3, 0).Text, "New");
+    mine.Driver.Post(0, {Text("Mine"), Int(1), Text("first")});
+    TOpenTable again(path);
+    EXPECT_EQ(again.Get(0, 0).Text, "Mine");
+    EXPECT_EQ(again.Get(2, 0).Text, "Other");
 }
 
 TEST(DbfEdit, AFailingWriterLeavesNoTable) {
