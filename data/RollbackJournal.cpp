@@ -211,7 +211,7 @@ void TRollbackJournal::Commit() {
         if (!WriteAll(fd, journal.data(), journal.size(), 0))
             Fail("cannot write its journal \"" + fJournal + "\"", errno);
         Step();
-        if (::fsync(fd) != 0) Fail("cannot flush its journal to disk", errno);
+        if (::fdatasync(fd) != 0) Fail("cannot flush its journal to disk", errno);
         Step();
         if (!SyncFolder(fJournal)) Fail("cannot flush its folder to disk", errno);
     } catch (...) {
@@ -229,7 +229,7 @@ void TRollbackJournal::Commit() {
         }
         for (const TFile& f : fFiles) {
             Step();
-            if (::fsync(f.Fd) != 0) Fail("cannot flush \"" + f.Path + "\" to disk", errno);
+            if (::fdatasync(f.Fd) != 0) Fail("cannot flush \"" + f.Path + "\" to disk", errno);
         }
     } catch (const EDatabaseError& e) {
         if (Restore() && ::unlink(fJournal.c_str()) == 0) {
@@ -239,12 +239,11 @@ void TRollbackJournal::Commit() {
         throw EDatabaseError(std::string(e.what()) +
                              "; the table will be put back as it was when it is opened again");
     }
-    // Done: from here on the new table stands, whatever else fails.
+    // Done: from here on the new table stands, whatever else fails. The
+    // removal is not synced: should it be lost in a power cut, the journal
+    // puts back the old table, which is one of the two allowed.
     Step();
-    if (::unlink(fJournal.c_str()) == 0) {
-        Step();
-        SyncFolder(fJournal);
-    }
+    ::unlink(fJournal.c_str());
 }
 
 TRollbackJournal::TRecovery TRollbackJournal::Recover(const std::string& tablePath) {
