@@ -2,10 +2,10 @@
 // The benchmarks' tables, filled from a fixed xorshift sequence so every run
 // holds the same values: a dBase table (C20 C40 N10 N12.2 D L and, when
 // asked, a sparse memo) and in-memory tables of a chosen set of columns.
-#include "data/DateTimeFormat.h"
-#include "data/DbfWriter.h"
-#include "data/MemTable.h"
-#include "data/Value.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/dataset/MemTable.h"
+#include "data/base/Value.h"
 
 #include <cstdint>
 #include <string>

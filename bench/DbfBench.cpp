@@ -8,12 +8,12 @@
 //   dbf_bench [records] [folder]
 //
 // Prints figures only; it never fails on speed.
-#include "data/DatabaseError.h"
-#include "data/DbfDriver.h"
-#include "data/DriverDataSet.h"
-#include "data/FormatSettings.h"
-#include "data/ReadAhead.h"
-#include "BenchTable.h"
+#include "data/base/DatabaseError.h"
+#include "data/drivers/dbf/DbfDriver.h"
+#include "data/engines/DriverDataSet.h"
+#include "data/locale/FormatSettings.h"
+#include "data/dataset/ReadAhead.h"
+#include "bench/BenchTable.h"
 
 #include <chrono>
 #include <cstdio>

@@ -2,12 +2,12 @@
 // Paradox tables of growing size: an edit in place costs the same whatever
 // the table's size.
 //   edit_bench [folder]   (default: a temporary folder; the tables stay there)
-#include "BenchSupport.h"
-#include "BenchTable.h"
+#include "bench/BenchSupport.h"
+#include "bench/BenchTable.h"
 
-#include "data/DbfDriver.h"
-#include "data/ParadoxDriver.h"
-#include "data/ParadoxWriter.h"
+#include "data/drivers/dbf/DbfDriver.h"
+#include "data/drivers/paradox/ParadoxDriver.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -9,7 +9,7 @@
 // An XLS worksheet holds at most 65,535 rows, so that format is timed on a
 // table of 65,535 records and compared with text on the same table.
 // Prints figures only; it never fails on speed.
-#include "BenchTable.h"
+#include "bench/BenchTable.h"
 
 #include <algorithm>
 #include <chrono>

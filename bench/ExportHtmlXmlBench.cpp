@@ -8,11 +8,11 @@
 // An argument of digits only is the record count (default 1,000,000); any
 // other is the folder for the documents (default a new one in /tmp, removed
 // afterwards). Prints figures only; it never fails on speed.
-#include "BenchSupport.h"
-#include "BenchTable.h"
+#include "bench/BenchSupport.h"
+#include "bench/BenchTable.h"
 #include "export/KXExport2HTML.h"
 #include "export/KXExport2XML.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -6,12 +6,12 @@
 //
 // Default 65,000 records, which an XLS worksheet holds. Prints figures only;
 // it never fails on speed.
-#include "BenchSupport.h"
-#include "BenchTable.h"
+#include "bench/BenchSupport.h"
+#include "bench/BenchTable.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLS.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -6,10 +6,10 @@
 // An argument of digits only is the record count (default 1,000,000); any
 // other is the output path (default a file in /tmp, removed afterwards).
 // Prints figures only; it never fails on speed.
-#include "BenchSupport.h"
-#include "BenchTable.h"
+#include "bench/BenchSupport.h"
+#include "bench/BenchTable.h"
 #include "export/KXExport2Text.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -10,10 +10,10 @@
 //   export_xlsx_bench [records] [folder] [runs] [--no-ogr]
 //
 // Prints figures only; it never fails on speed.
-#include "BenchTable.h"
-#include "data/Table.h"
+#include "bench/BenchTable.h"
+#include "data/engines/Table.h"
 #include "export/KXExport2XLSX.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <algorithm>
 #include <chrono>

@@ -12,18 +12,18 @@
 // An argument of digits only is the record count (default 1,000,000); any
 // other is the folder for the table (default a new folder in /tmp, removed
 // afterwards). Prints figures only; it never fails on speed.
-#include "BenchSupport.h"
-#include "BenchTable.h"
+#include "bench/BenchSupport.h"
+#include "bench/BenchTable.h"
 
 #include "controls/ControlsInit.h"
-#include "data/ADOConnection.h"
-#include "data/ADOTable.h"
-#include "data/DataSource.h"
-#include "data/DbfWriter.h"
-#include "data/Table.h"
+#include "data/engines/ADOConnection.h"
+#include "data/engines/ADOTable.h"
+#include "data/dataset/DataSource.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/engines/Table.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 #include "grid/KXDBGrid.h"
 #include "grid/MainWindowGrid.h"
 #include "grid/QtFontMetrics.h"

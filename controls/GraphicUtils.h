@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/Color.h"
+#include "export/view/Color.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/ButtonFace.h"
-#include "export/Color.h"
+#include "export/view/Color.h"
 
 #include <QPixmap>
 #include <QPushButton>

@@ -2,7 +2,7 @@
 
 #include "controls/ButtonFace.h"
 #include "controls/Events.h"
-#include "export/Color.h"
+#include "export/view/Color.h"
 
 #include <QPixmap>
 #include <QWidget>

@@ -1,9 +1,9 @@
 // Exports a small generated customer table to a tab-separated text file and
 // says where it went.
-#include "data/DateTimeFormat.h"
-#include "data/MemTable.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/dataset/MemTable.h"
 #include "export/KXExport2Text.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <cstdio>
 #include <exception>

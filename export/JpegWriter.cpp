@@ -1,6 +1,6 @@
 #include "export/JpegWriter.h"
 
-#include "data/AtomicFile.h"
+#include "data/platform/AtomicFile.h"
 #include "export/Stream.h"
 
 #include <csetjmp>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/RgbImage.h"
+#include "export/view/RgbImage.h"
 
 #include <stdexcept>
 #include <string>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "export/CellParams.h"
+#include "export/view/DBGridCellParams.h"
 #include "export/Clipboard.h"
 #include "export/Stream.h"
-#include "export/TableView.h"
+#include "export/view/TableView.h"
 
 #include <algorithm>
 #include <cstring>

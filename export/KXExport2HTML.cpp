@@ -1,10 +1,10 @@
 #include "export/KXExport2HTML.h"
 
-#include "data/DatabaseError.h"
-#include "data/NumberFormat.h"
-#include "data/TextUtils.h"
-#include "export/BmpImage.h"
-#include "export/GridGlyphs.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/NumberFormat.h"
+#include "data/base/TextUtils.h"
+#include "export/view/BmpImage.h"
+#include "export/view/GridGlyphs.h"
 #include "export/JpegWriter.h"
 
 #include <array>

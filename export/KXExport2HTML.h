@@ -2,7 +2,7 @@
 
 #include "export/KXExport.h"
 #include "export/PictureFolder.h"
-#include "export/RgbImage.h"
+#include "export/view/RgbImage.h"
 
 #include <array>
 #include <string>

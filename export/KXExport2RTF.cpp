@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "data/DataSet.h"
-#include "data/DatabaseError.h"
-#include "data/TextUtils.h"
-#include "data/Unicode.h"
+#include "data/dataset/DataSet.h"
+#include "data/base/DatabaseError.h"
+#include "data/base/TextUtils.h"
+#include "data/base/Unicode.h"
 
 #include <array>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "export/KXExport2Text.h"
 
-#include "data/Unicode.h"
+#include "data/base/Unicode.h"
 
 #include <cstring>
 #include <typeinfo>

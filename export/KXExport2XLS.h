@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/KXExport.h"
-#include "export/SpreadsheetAutomation.h"
+#include "export/SpreadsheetApplication.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "export/KXExport2XLSX.h"
 
-#include "data/DataSet.h"
-#include "data/DatabaseError.h"
-#include "data/NumericField.h"
-#include "data/Unicode.h"
+#include "data/dataset/DataSet.h"
+#include "data/base/DatabaseError.h"
+#include "data/dataset/NumericField.h"
+#include "data/base/Unicode.h"
 #include "export/XlsxNumberFormat.h"
 
 #include <unzip.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Value.h"
+#include "data/base/Value.h"
 #include "export/KXExport.h"
 
 #include <cstdint>

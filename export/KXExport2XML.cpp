@@ -1,7 +1,7 @@
 #include "export/KXExport2XML.h"
 
-#include "data/DatabaseError.h"
-#include "data/FormatSettings.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/FormatSettings.h"
 #include "export/XMLName.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "export/PictureFolder.h"
 
-#include "data/AtomicFile.h"
-#include "data/SignalCleanup.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/SignalCleanup.h"
 #include "export/Stream.h"
 
 #include <cerrno>

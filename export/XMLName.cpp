@@ -1,6 +1,6 @@
 #include "export/XMLName.h"
 
-#include "data/Unicode.h"
+#include "data/base/Unicode.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/FormatSettings.h"
+#include "data/locale/FormatSettings.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 // Decodes fuzzed bytes as a graphic field's picture, and when they decode,
 // encodes the picture as the HTML export's JPEG does.
 
-#include "export/BmpImage.h"
+#include "export/view/BmpImage.h"
 #include "export/JpegWriter.h"
 
 #include <cstddef>

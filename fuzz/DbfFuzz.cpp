@@ -3,11 +3,11 @@
 // optionally followed by a separator and the memo file's bytes, another
 // separator and the .mdx bytes, and a third and the .cpg text.
 
-#include "ReaderFuzz.h"
-#include "data/DbfDriver.h"
-#include "data/DbfWriter.h"
-#include "data/MdxIndex.h"
-#include "tests/DBase2Table.h"
+#include "fuzz/ReaderFuzz.h"
+#include "data/drivers/dbf/DbfDriver.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/drivers/dbf/MdxIndex.h"
+#include "tests/support/DBase2Table.h"
 
 #include <cstdint>
 #include <string>

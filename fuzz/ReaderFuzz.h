@@ -5,10 +5,10 @@
 // reads every value. With TABULON_FUZZ_SEED_DIR set, the target first writes
 // its seeds there: tables made by the project's own writers.
 
-#include "data/DatabaseError.h"
-#include "data/FieldDefs.h"
-#include "data/TableDriver.h"
-#include "data/Value.h"
+#include "data/base/DatabaseError.h"
+#include "data/base/FieldDefs.h"
+#include "data/drivers/TableDriver.h"
+#include "data/base/Value.h"
 
 #include <cstdint>
 #include <cstdlib>

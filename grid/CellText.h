@@ -1,8 +1,8 @@
 #pragma once
 
-#include "data/Field.h"
-#include "export/Color.h"
-#include "export/Font.h"
+#include "data/dataset/Field.h"
+#include "export/view/Color.h"
+#include "export/view/Font.h"
 
 #include <QColor>
 #include <QFont>

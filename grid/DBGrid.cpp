@@ -2,7 +2,7 @@
 
 #include "controls/ErrorDisplay.h"
 #include "controls/Utf8Text.h"
-#include "data/DataSet.h"
+#include "data/dataset/DataSet.h"
 #include "grid/InplaceEdit.h"
 #include "grid/QtFontMetrics.h"
 

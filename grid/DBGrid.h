@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/TableView.h"
+#include "export/view/TableView.h"
 #include "grid/GridDataLink.h"
 
 #include <QAbstractScrollArea>

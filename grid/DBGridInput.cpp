@@ -3,7 +3,7 @@
 #include "controls/ColorConversion.h"
 #include "controls/ErrorDisplay.h"
 #include "controls/Utf8Text.h"
-#include "data/DataSet.h"
+#include "data/dataset/DataSet.h"
 #include "grid/InplaceEdit.h"
 #include "grid/QtFontMetrics.h"
 

@@ -1,6 +1,6 @@
 #include "grid/GridDataLink.h"
 
-#include "data/DataSet.h"
+#include "data/dataset/DataSet.h"
 #include "grid/DBGrid.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/DataSource.h"
+#include "data/dataset/DataSource.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "grid/GridImages.h"
 
-#include "export/GridGlyphs.h"
+#include "export/view/GridGlyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>

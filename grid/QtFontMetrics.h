@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/FontMetrics.h"
+#include "export/view/FontMetrics.h"
 
 #include <QFont>
 #include <QFontMetrics>

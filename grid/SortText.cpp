@@ -1,6 +1,6 @@
 #include "grid/SortText.h"
 
-#include "data/TextUtils.h"
+#include "data/base/TextUtils.h"
 
 namespace {
 // Position from 1 of `what` in `text`, 0 when it is not there.

@@ -2,7 +2,7 @@
 
 #include "controls/ErrorDisplay.h"
 #include "controls/Glyphs.h"
-#include "data/DataSource.h"
+#include "data/dataset/DataSource.h"
 #include "grid/TkxNavButton.h"
 #include "grid/TkxNavDataLink.h"
 

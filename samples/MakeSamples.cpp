@@ -2,11 +2,11 @@
 //   make_samples <folder>
 // The files depend on nothing but this program, so every run writes the
 // same bytes and the committed samples can be checked against a fresh run.
-#include "data/DateTimeFormat.h"
-#include "data/DbfWriter.h"
-#include "data/DelimitedTableWriter.h"
-#include "data/ParadoxWriter.h"
-#include "data/TextSchema.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/drivers/text/TextSchema.h"
 
 #include <cstdio>
 #include <exception>

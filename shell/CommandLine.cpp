@@ -1,7 +1,7 @@
 #include "shell/CommandLine.h"
 
-#include "data/CodePage.h"
-#include "data/TextUtils.h"
+#include "data/platform/CodePage.h"
+#include "data/base/TextUtils.h"
 #include "shell/SeparatorOption.h"
 
 #include <filesystem>

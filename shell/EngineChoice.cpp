@@ -1,8 +1,8 @@
 #include "shell/EngineChoice.h"
 
-#include "data/ADOConnection.h"
-#include "data/TextSchemaFile.h"
-#include "data/TextUtils.h"
+#include "data/engines/ADOConnection.h"
+#include "data/drivers/text/TextSchemaFile.h"
+#include "data/base/TextUtils.h"
 
 #include <filesystem>
 

@@ -1,6 +1,6 @@
 #include "shell/MailClient.h"
 
-#include "data/KXUtils.h"
+#include "data/base/KXUtils.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "shell/ProcessCommandLine.h"
 
-#include "data/TextUtils.h"
+#include "data/base/TextUtils.h"
 #include "shell/ExportCommand.h"
 
 #include <exception>

@@ -1,6 +1,6 @@
 #include "shell/SeparatorOption.h"
 
-#include "data/Unicode.h"
+#include "data/base/Unicode.h"
 #include "export/Windows1252.h"
 
 #include <cstdint>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "data/DataSet.h"
-#include "data/DataSource.h"
-#include "data/Progress.h"
-#include "export/TableView.h"
-#include "export/WindowlessTableView.h"
+#include "data/dataset/DataSet.h"
+#include "data/dataset/DataSource.h"
+#include "data/base/Progress.h"
+#include "export/view/TableView.h"
+#include "export/view/WindowlessTableView.h"
 #include "shell/Settings.h"
 
 #include <memory>

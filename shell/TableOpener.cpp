@@ -1,9 +1,9 @@
 #include "shell/TableOpener.h"
 
-#include "data/ADOConnection.h"
-#include "data/ADOTable.h"
-#include "data/DatabaseError.h"
-#include "data/Table.h"
+#include "data/engines/ADOConnection.h"
+#include "data/engines/ADOTable.h"
+#include "data/base/DatabaseError.h"
+#include "data/engines/Table.h"
 #include "shell/EngineChoice.h"
 
 #include <exception>

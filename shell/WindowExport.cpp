@@ -1,7 +1,7 @@
 #include "shell/WindowExport.h"
 
 #include "controls/Utf8Text.h"
-#include "data/AtomicFile.h"
+#include "data/platform/AtomicFile.h"
 #include "shell/CopyFrm.h"
 #include "shell/DesktopClipboard.h"
 #include "shell/DesktopExportActions.h"

@@ -3,10 +3,10 @@
 // display, or Qt's offscreen platform) it runs the command line alone:
 // results on standard output, errors on standard error, and an exit status
 // that tells whether it worked.
-#include "data/BdeUtils.h"
-#include "data/FileIdentity.h"
-#include "data/ODBCUtils.h"
-#include "data/SignalCleanup.h"
+#include "data/engines/BdeUtils.h"
+#include "data/platform/FileIdentity.h"
+#include "data/platform/ODBCUtils.h"
+#include "data/platform/SignalCleanup.h"
 #include "shell/InfoRequest.h"
 #include "shell/ProcessCommandLine.h"
 #include "shell/ProgramFiles.h"

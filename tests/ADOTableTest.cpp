@@ -1,6 +1,6 @@
-#include "EngineTestDriver.h"
-#include "data/ADOConnection.h"
-#include "data/TextUtils.h"
+#include "tests/support/EngineTestDriver.h"
+#include "data/engines/ADOConnection.h"
+#include "data/base/TextUtils.h"
 
 #include <gtest/gtest.h>
 

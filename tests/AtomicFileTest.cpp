@@ -1,8 +1,8 @@
-#include "TableFileTestSupport.h"
+#include "tests/support/TableFileTestSupport.h"
 
-#include "data/AtomicFile.h"
-#include "data/DatabaseError.h"
-#include "data/TextDriver.h"
+#include "data/platform/AtomicFile.h"
+#include "data/base/DatabaseError.h"
+#include "data/drivers/text/TextDriver.h"
 
 #include <filesystem>
 

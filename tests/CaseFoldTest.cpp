@@ -1,5 +1,5 @@
-#include "data/CaseFold.h"
-#include "data/TextUtils.h"
+#include "data/base/CaseFold.h"
+#include "data/base/TextUtils.h"
 
 #include <gtest/gtest.h>
 

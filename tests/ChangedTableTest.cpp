@@ -3,20 +3,20 @@
 // in SIGBUS, and a document being written must not take the place of the
 // one that stood at its destination.
 
-#include "TableFileTestSupport.h"
-#include "data/DataSource.h"
-#include "data/DatabaseError.h"
-#include "data/DateTimeFormat.h"
-#include "data/DbfDriver.h"
-#include "data/DbfWriter.h"
-#include "data/DelimitedTableWriter.h"
-#include "data/MappedFile.h"
-#include "data/ParadoxDriver.h"
-#include "data/ParadoxWriter.h"
-#include "data/ReadAhead.h"
-#include "data/TextDriver.h"
+#include "tests/support/TableFileTestSupport.h"
+#include "data/dataset/DataSource.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/drivers/dbf/DbfDriver.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
+#include "data/platform/MappedFile.h"
+#include "data/drivers/paradox/ParadoxDriver.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/dataset/ReadAhead.h"
+#include "data/drivers/text/TextDriver.h"
 #include "export/KXExport2Text.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +94,7 @@ void ReadAll(TDataSet& ds) {
             ds.Fields(i).GetDisplayText(text);
 }
 
-std::string WriteDbf(const TTableTestFolder& dir, int records) {
+std::string WriteDbf(const TTempFolder& dir, int records) {
     const std::string path = dir / "orders.dbf";
     TDbfWriter w(
         path, dvDBase3,
@@ -110,7 +110,7 @@ std::string WriteDbf(const TTableTestFolder& dir, int records) {
     return path;
 }
 
-std::string WriteParadox(const TTableTestFolder& dir, int records) {
+std::string WriteParadox(const TTempFolder& dir, int records) {
     const std::string path = dir / "orders.db";
     TParadoxWriter w(path, {{"Name", 'A', 20}, {"Qty", 'I'}, {"Price", 'N'}}, 0, 1252);
     for (int i = 0; i < records; ++i)
@@ -121,7 +121,7 @@ std::string WriteParadox(const TTableTestFolder& dir, int records) {
     return path;
 }
 
-std::string WriteText(const TTableTestFolder& dir, int records) {
+std::string WriteText(const TTempFolder& dir, int records) {
     const std::string path = dir / "orders.csv";
     std::vector<std::vector<TValue>> rows;
     for (int i = 0; i < records; ++i)
@@ -140,7 +140,7 @@ const std::string OldDocument = "the document that stood here\r\n";
 
 TEST(ChangedTable, ACutMappingReadsZerosAndSaysSo) {
     REQUIRE_GUARD();
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = dir / "big.bin", other = dir / "other.bin";
     PutFileBytes(path, std::string(1 << 20, 'x'));
     PutFileBytes(other, std::string(1 << 16, 'y'));
@@ -172,7 +172,7 @@ TEST(ChangedTable, ACutMappingReadsZerosAndSaysSo) {
 }
 
 TEST(ChangedTable, AWatchedFileRewrittenInPlaceIsNoticed) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = dir / "t.bin";
     const std::string bytes(3 << 20, 'z');
     PutFileBytes(path, bytes);
@@ -190,7 +190,7 @@ TEST(ChangedTable, AWatchedFileRewrittenInPlaceIsNoticed) {
 // A SIGBUS that is not in a mapping of ours still ends the process, as it
 // would without the handler.
 TEST(ChangedTable, AFaultOutsideOurMappingsStillKills) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = dir / "raw.bin";
     PutFileBytes(path, std::string(1 << 16, 'r'));
     TMappedFile ours(path); // the handler is in place
@@ -210,7 +210,7 @@ TEST(ChangedTable, AFaultOutsideOurMappingsStillKills) {
 
 TEST(ChangedTable, ADbaseTableCutDuringAnExportFailsAndKeepsTheDestination) {
     REQUIRE_GUARD();
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string table = WriteDbf(dir, 40000);
     const std::string dest = dir / "orders.txt";
     // Cut where the reader ahead has not come yet, in the middle of a page.
@@ -234,7 +234,7 @@ TEST(ChangedTable, ADbaseTableCutDuringAnExportFailsAndKeepsTheDestination) {
 // cp over the table: cut to nothing and written again. The pages may never
 // fault; the file's new time says it all the same.
 TEST(ChangedTable, ADbaseTableCopiedOverDuringAnExportFails) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string table = WriteDbf(dir, 20000);
     const std::string bytes = FileBytes(table);
     const std::string dest = dir / "orders.txt";
@@ -255,7 +255,7 @@ TEST(ChangedTable, ADbaseTableCopiedOverDuringAnExportFails) {
 // not hand on what it read after the cut.
 TEST(ChangedTable, TheReaderAheadStopsAtACutAndTheWalkRaises) {
     REQUIRE_GUARD();
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string table = WriteDbf(dir, 3 * TReadAhead::ChunkRecords * 4);
     TFileTestDataSet<TDbfDriver> ds(table);
     ds.Open();
@@ -281,7 +281,7 @@ TEST(ChangedTable, TheReaderAheadStopsAtACutAndTheWalkRaises) {
 // opened is simply a truncated table.
 TEST(ChangedTable, ADbaseScanRaisesAndReopeningSaysTruncated) {
     REQUIRE_GUARD();
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string table = WriteDbf(dir, 5000);
     TFileTestDataSet<TDbfDriver> ds(table);
     ds.Open();
@@ -307,7 +307,7 @@ TEST(ChangedTable, ADbaseScanRaisesAndReopeningSaysTruncated) {
 
 TEST(ChangedTable, AParadoxTableCutDuringAnExportFailsAndKeepsTheDestination) {
     REQUIRE_GUARD();
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string table = WriteParadox(dir, 6000);
     const std::string dest = dir / "orders.txt";
     PutFileBytes(dest, OldDocument);
@@ -320,7 +320,7 @@ TEST(ChangedTable, AParadoxTableCutDuringAnExportFailsAndKeepsTheDestination) {
 
 TEST(ChangedTable, ATextTableCutDuringAnExportFailsAndKeepsTheDestination) {
     REQUIRE_GUARD();
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string table = WriteText(dir, 40000);
     const std::string dest = dir / "orders.txt";
     PutFileBytes(dest, OldDocument);
@@ -335,7 +335,7 @@ TEST(ChangedTable, ATextTableCutDuringAnExportFailsAndKeepsTheDestination) {
 // bytes, it would read the right values by luck, and says instead that the
 // file changed.
 TEST(ChangedTable, ATextTableCopiedOverDuringAnExportFails) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string table = WriteText(dir, 5000);
     const std::string bytes = FileBytes(table);
     const std::string dest = dir / "orders.txt";

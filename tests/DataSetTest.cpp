@@ -1,7 +1,7 @@
-#include "EngineTestDriver.h"
-#include "TestTables.h"
-#include "data/DataSource.h"
-#include "data/DatabaseError.h"
+#include "tests/support/EngineTestDriver.h"
+#include "tests/support/TestTables.h"
+#include "data/dataset/DataSource.h"
+#include "data/base/DatabaseError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "DbfTestSupport.h"
+#include "tests/support/DbfTestSupport.h"
 
-#include "data/DataSource.h"
-#include "data/DbfBytes.h"
+#include "data/dataset/DataSource.h"
+#include "data/drivers/dbf/DbfBytes.h"
 #include "export/KXExport2HTML.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLS.h"
 #include "export/KXExport2XML.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -26,7 +26,7 @@ TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
     return s;
 }
 
-std::string MakeSample(const TTempDir& dir, TDbfVariant variant = dvDBase3) {
+std::string MakeSample(const TTempFolder& dir, TDbfVariant variant = dvDBase3) {
     std::string path = dir / "s.dbf";
     TDbfWriter::Write(path, variant,
                       {F("NAME", 'C', 8), F("N", 'N', 6, 2), F("D", 'D'), F("M", 'M')},
@@ -36,7 +36,7 @@ std::string MakeSample(const TTempDir& dir, TDbfVariant variant = dvDBase3) {
 }
 
 // Opening `bytes` as a table fails with a message that names the file and says `what`.
-void ExpectOpenError(const TTempDir& dir, const std::string& bytes, const std::string& what) {
+void ExpectOpenError(const TTempFolder& dir, const std::string& bytes, const std::string& what) {
     std::string path = dir / "bad.dbf";
     WriteBytes(path, bytes);
     std::string err = ErrorOf([&] { TOpenTable t(path); });
@@ -63,7 +63,7 @@ void Put32(std::string& s, size_t at, uint32_t v) {
 } // namespace
 
 TEST(DbfBadInput, EmptyShortAndForeignFiles) {
-    TTempDir dir;
+    TTempFolder dir;
     ExpectOpenError(dir, "", "the file is empty");
     ExpectOpenError(dir, std::string("\x03\x01\x02", 3), "too short");
     ExpectOpenError(dir, "Name,City\r\nAnn,Oslo\r\nBob,Rome\r\n", "not a dBase table");
@@ -78,7 +78,7 @@ TEST(DbfBadInput, EmptyShortAndForeignFiles) {
 }
 
 TEST(DbfBadInput, LyingHeaders) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string good = ReadBytes(MakeSample(dir));
     const unsigned headerLength =
         static_cast<unsigned char>(good[8]) | (static_cast<unsigned char>(good[9]) << 8);
@@ -119,7 +119,7 @@ TEST(DbfBadInput, LyingHeaders) {
 // The records are read by the length the file proves when the header's
 // own disagrees with it; a file that proves neither is an error.
 TEST(DbfBadInput, ARecordLengthTheFileDisprovesIsReadByTheOneItProves) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string path = MakeSample(dir);
     const std::string good = ReadBytes(path);
     const unsigned recordLength = DbfLe16(good.data() + 10);
@@ -174,7 +174,7 @@ TEST(DbfBadInput, ARecordLengthTheFileDisprovesIsReadByTheOneItProves) {
 // A table whose header lists no fields is a table of records without
 // columns: it opens, and its records keep their deleted flags.
 TEST(DbfBadInput, ATableWithoutFieldsOpensWithNoColumns) {
-    TTempDir dir;
+    TTempFolder dir;
     for (TDbfVariant v : {dvDBase3, dvDBase7}) {
         SCOPED_TRACE(v);
         const std::string good = ReadBytes(MakeSample(dir, v));
@@ -205,7 +205,7 @@ TEST(DbfBadInput, ATableWithoutFieldsOpensWithNoColumns) {
 // opens: its memos read as unavailable, a warning says why, and it cannot
 // be changed.
 TEST(DbfBadInput, AMissingOrUnreadableMemoFileLeavesTheRestReadable) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string path = dir / "s.dbf";
     TDbfWriter::Write(path, dvDBase3, {F("NAME", 'C', 8), F("M", 'M')},
                       {{Text("one"), Text("memo one")}, {Text("two"), Null()}});
@@ -262,7 +262,7 @@ TEST(DbfBadInput, AMissingOrUnreadableMemoFileLeavesTheRestReadable) {
 // record; the other values, memos included, read as they are. Whether it
 // is null is told without reading it, so without a warning.
 TEST(DbfBadInput, ADamagedMemoReadsAsUnavailableWithAWarningNamingItsRecord) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakeSample(dir);
     std::string memo = dir / "s.dbt";
     const std::string dbt = ReadBytes(memo);
@@ -321,7 +321,7 @@ TEST(DbfBadInput, ADamagedMemoReadsAsUnavailableWithAWarningNamingItsRecord) {
 // even read; with it, its cell shows the placeholder, a warning names the
 // record, and the rest is exported.
 TEST(DbfBadInput, ADamagedMemoDoesNotStopAnExport) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string path = MakeSample(dir);
     WriteBytes(dir / "s.dbt", ReadBytes(dir / "s.dbt").substr(0, 1024));
     TDbfTestDataSet ds(path);
@@ -364,7 +364,7 @@ TEST(DbfBadInput, ADamagedMemoDoesNotStopAnExport) {
 }
 
 TEST(DbfBadInput, BrokenFoxProMemoLengths) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakeSample(dir, dvVisualFoxPro);
     std::string fpt = ReadBytes(dir / "s.fpt");
     // The first value's length claims more than the file holds.
@@ -380,7 +380,7 @@ TEST(DbfBadInput, BrokenFoxProMemoLengths) {
 }
 
 TEST(DbfBadInput, NullFlagsTooShortForTheirFields) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "n.dbf";
     std::vector<TDbfFieldSpec> fields;
     for (int i = 0; i < 9; ++i) {
@@ -399,7 +399,7 @@ TEST(DbfBadInput, NullFlagsTooShortForTheirFields) {
 // (or raises an error), and the file never changes.
 TEST(DbfBadInput, DamagedHeaderBytesNeverCrash) {
     for (TDbfVariant v : {dvDBase3, dvDBase7, dvVisualFoxPro}) {
-        TTempDir dir;
+        TTempFolder dir;
         std::string path = MakeSample(dir, v);
         const std::string good = ReadBytes(path);
         const size_t headerLength =

@@ -1,10 +1,10 @@
-#include "DbfTestSupport.h"
+#include "tests/support/DbfTestSupport.h"
 
-#include "TestTables.h"
-#include "data/CodePage.h"
-#include "data/DbfBytes.h"
-#include "data/DbfLanguageDriver.h"
-#include "data/FormatSettings.h"
+#include "tests/support/TestTables.h"
+#include "data/platform/CodePage.h"
+#include "data/drivers/dbf/DbfBytes.h"
+#include "data/drivers/dbf/DbfLanguageDriver.h"
+#include "data/locale/FormatSettings.h"
 
 #include <cmath>
 #include <set>
@@ -22,7 +22,7 @@ struct TColumnCase {
 // Writes the columns as a table, opens it and checks every field kind and value.
 void RoundTrip(TDbfVariant variant, const std::vector<TColumnCase>& cols, uint8_t version,
                TDbfVariant readAs) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "t.dbf";
     std::vector<TDbfFieldSpec> specs;
     for (const TColumnCase& c : cols)
@@ -163,7 +163,7 @@ TEST(DbfVariants, VisualFoxProEveryType) {
 }
 
 TEST(DbfVariants, VisualFoxProHiddenNullFlagsAndBacklink) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "n.dbf";
     TDbfWriter::Write(path, dvVisualFoxPro, {Nullable(F("A", 'N', 5)), Nullable(F("B", 'C', 3))},
                       {{Null(), Text("x")}, {Int(5), Null()}});
@@ -182,7 +182,7 @@ TEST(DbfVariants, VisualFoxProHiddenNullFlagsAndBacklink) {
 // dBase II tables, made from dBase III ones of the project's writer: both
 // places the records may start, and the full 32 fields.
 TEST(DbfVariants, DBase2IsRead) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string path = dir / "t.dbf";
     TDbfWriter w(path, dvDBase3,
                  {F("NAME", 'C', 10), F("QTY", 'N', 4), F("PRICE", 'N', 8, 2), F("OK", 'L')});
@@ -244,7 +244,7 @@ TEST(DbfVariants, DBase2IsRead) {
 // The double of dBase 7 (O, big-endian with the order-keeping sign trick)
 // as other writers put it in tables of other versions: read, and written.
 TEST(DbfTypes, DBase7DoublesInOtherVersions) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string level7 = dir / "seven.dbf";
     TDbfWriter::Write(level7, dvDBase7, {F("X", 'O')}, {{Num(-2.5)}, {Num(1e300)}, {Null()}});
     const std::string seven = ReadBytes(level7);
@@ -277,7 +277,7 @@ TEST(DbfTypes, DBase7DoublesInOtherVersions) {
 }
 
 TEST(DbfTypes, NumericWidthsChooseTheKind) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "n.dbf";
     TDbfWriter::Write(path, dvDBase3,
                       {F("A", 'N', 4), F("B", 'N', 5), F("C", 'N', 9), F("D", 'N', 10),
@@ -298,7 +298,7 @@ TEST(DbfTypes, NumericWidthsChooseTheKind) {
 // The writer gives a field without a length the one the reader demands of
 // its type, memo pointers the variant's own, and refuses any other.
 TEST(DbfTypes, FieldLengthsTheTypeFixes) {
-    TTempDir dir;
+    TTempFolder dir;
     struct TCase {
         TDbfVariant Variant;
         char Type;
@@ -330,7 +330,7 @@ TEST(DbfTypes, FieldLengthsTheTypeFixes) {
 }
 
 TEST(DbfTypes, ValuesAreRoundedToTheFieldsDecimalsAndRefusedWhenTooWide) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "r.dbf";
     TDbfWriter w(path, dvDBase3, {F("P", 'N', 6, 2), F("Q", 'N', 3)});
     w.AddRecord({Num(1.005 + 1e-9), Num(2.5)});
@@ -350,7 +350,7 @@ TEST(DbfTypes, ValuesAreRoundedToTheFieldsDecimalsAndRefusedWhenTooWide) {
 }
 
 TEST(DbfTypes, ReadsWhatOtherWritersPutInNumericAndDateFields) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "odd.dbf";
     TDbfWriter::Write(path, dvDBase3,
                       {F("N", 'N', 8, 0), F("F", 'N', 8, 2), F("D", 'D'), F("L", 'L')},
@@ -414,7 +414,7 @@ TEST(DbfCodePages, TextIsConvertedBothWays) {
     };
     for (const TCodePageCase& c : cases) {
         SCOPED_TRACE(c.CodePage);
-        TTempDir dir;
+        TTempFolder dir;
         std::string path = dir / "cp.dbf";
         TDbfWriter::Write(path, dvDBase4, {F(c.Name, 'C', 20), F("MEMO", 'M')},
                           {{Text(c.Value), Text(c.Value)}}, c.CodePage);
@@ -440,7 +440,7 @@ TEST(DbfCodePages, TextIsConvertedBothWays) {
 }
 
 TEST(DbfCodePages, TextTheCodePageCannotHoldIsRefusedAndNothingChanges) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "cp.dbf";
     TDbfWriter::Write(path, dvDBase3, {F("NAME", 'C', 10), F("NOTE", 'M')},
                       {{Text("a"), Text("b")}}, 1252);
@@ -463,7 +463,7 @@ TEST(DbfCodePages, TextTheCodePageCannotHoldIsRefusedAndNothingChanges) {
 // A UTF-8 table whose writer cut a name in the middle of a character (to
 // the descriptor's ten bytes): the name ends before that character.
 TEST(DbfCodePages, NamesCutInTheMiddleOfACharacter) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string path = dir / "u.dbf";
     TDbfWriter::Write(path, dvDBase3, {F("ИМЯ_А", 'C', 10), F("ЁЖ", 'C', 4)},
                       {{Text("Жук"), Text("ё")}}, 65001);
@@ -478,7 +478,7 @@ TEST(DbfCodePages, NamesCutInTheMiddleOfACharacter) {
 }
 
 TEST(DbfCodePages, CpgFileWinsOverTheLanguageByte) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "T.DBF";
     TDbfWriter::Write(path, dvDBase3, {F("NAME", 'C', 10)}, {{Text("Жук")}}, 866);
     WriteBytes(dir / "T.CPG", "1251\r\n");
@@ -494,7 +494,7 @@ TEST(DbfCodePages, CpgFileWinsOverTheLanguageByte) {
 }
 
 TEST(DbfCodePages, Utf8TablesGetACpgFile) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "u.dbf";
     TDbfWriter::Write(path, dvDBase3, {F("NAME", 'C', 12)}, {{Text("日本")}}, 65001);
     EXPECT_EQ(ReadBytes(dir / "u.cpg"), "UTF-8");
@@ -522,7 +522,7 @@ TEST(DbfCodePages, LanguageDriverTableAndCpgTexts) {
 }
 
 TEST(DbfCodePages, UnknownLanguageByteReadsAsAnsiButIsReadOnly) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "l.dbf";
     TDbfWriter w(path, dvDBase3, {F("NAME", 'C', 10)});
     w.SetLanguageId(0xEE);
@@ -569,7 +569,7 @@ TEST(DbfCodePages, TablesThatNameNoCodePageAreReadAsTheirTextShows) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.CodePage);
-        TTempDir dir;
+        TTempFolder dir;
         const std::string path = dir / "t.dbf";
         WriteUnmarked(path, c.CodePage, c.Name, c.Values);
         ASSERT_EQ(ReadBytes(path)[29], '\0');
@@ -595,7 +595,7 @@ TEST(DbfCodePages, TablesThatNameNoCodePageAreReadAsTheirTextShows) {
         EXPECT_EQ(again.Get(1, 0).Text, c.Edited);
     }
     // ASCII alone gives the ANSI page, as before.
-    TTempDir dir;
+    TTempFolder dir;
     WriteUnmarked(dir / "a.dbf", 1252, "NAME", {"plain", "text"});
     EXPECT_EQ(TOpenTable(dir / "a.dbf").Driver.CodePage(), 1252);
 }
@@ -603,7 +603,7 @@ TEST(DbfCodePages, TablesThatNameNoCodePageAreReadAsTheirTextShows) {
 TEST(DbfCodePages, TheSampleReachesRecordsSpreadOverALargeTable) {
     // Non-ASCII text only far from the first records: the first records
     // alone would say ASCII (and Windows-1252).
-    TTempDir dir;
+    TTempFolder dir;
     std::vector<std::string> values(6000, "plain ascii name");
     for (size_t i = 3000; i < values.size(); i += 7)
         values[i] = "Иванов Пётр Ильич";
@@ -624,7 +624,7 @@ TEST(DbfCodePages, PagesWithoutASystemConverter) {
     };
     for (const TCodePageCase& c : cases) {
         SCOPED_TRACE(c.CodePage);
-        TTempDir dir;
+        TTempFolder dir;
         const std::string path = dir / "cp.dbf";
         TDbfWriter::Write(path, dvDBase4, {F(c.Name, 'C', 30), F("MEMO", 'M')},
                           {{Text(c.Value), Text(c.Value)}}, c.CodePage);
@@ -647,7 +647,7 @@ TEST(DbfCodePages, PagesWithoutASystemConverter) {
         EXPECT_TRUE(ds.ReadsConcurrently(0));
     }
     // A multi-byte page that a user chooses is left to the walk.
-    TTempDir dir;
+    TTempFolder dir;
     TDbfWriter::Write(dir / "j.dbf", dvDBase3, {F("NAME", 'C', 10)}, {{Text("日本")}}, 51932);
     TDbfTestDataSet ds(dir / "j.dbf");
     ds.SetForcedCodePage(51932);
@@ -657,7 +657,7 @@ TEST(DbfCodePages, PagesWithoutASystemConverter) {
 }
 
 TEST(DbfCodePages, AForcedCodePageWinsOverEveryMark) {
-    TTempDir dir;
+    TTempFolder dir;
     const std::string path = dir / "f.dbf";
     // Text in 866 under a language byte that says 1251.
     TDbfWriter w(path, dvDBase3, {F("NAME", 'C', 10)}, 866);
@@ -714,7 +714,7 @@ TEST(DbfCodePages, AForcedCodePageWinsOverEveryMark) {
 // ---- Records ----------------------------------------------------------------------
 
 TEST(DbfRecords, DeletedRecordsAreHiddenAndKeepTheirNumbers) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "d.dbf";
     TDbfWriter w(path, dvDBase3, {F("N", 'N', 3)});
     for (int i = 1; i <= 5; ++i)
@@ -740,7 +740,7 @@ TEST(DbfRecords, DeletedRecordsAreHiddenAndKeepTheirNumbers) {
 
 TEST(DbfRecords, EmptyTablesOpen) {
     for (TDbfVariant v : {dvDBase3, dvDBase4, dvDBase7, dvFoxPro, dvVisualFoxPro}) {
-        TTempDir dir;
+        TTempFolder dir;
         std::string path = dir / "e.dbf";
         TDbfWriter::Write(path, v, {F("NAME", 'C', 5), F("M", 'M')}, {});
         TDbfTestDataSet ds(path);
@@ -753,7 +753,7 @@ TEST(DbfRecords, EmptyTablesOpen) {
 }
 
 TEST(DbfRecords, SideFilesAreFoundInAnyLetterCase) {
-    TTempDir dir;
+    TTempFolder dir;
     TDbfWriter::Write(dir / "Mixed.dbf", dvDBase3, {F("M", 'M')}, {{Text("memo")}});
     std::filesystem::rename(dir / "Mixed.dbt", dir / "MIXED.DBT");
     EXPECT_EQ(TOpenTable(dir / "Mixed.dbf").Get(0, 0).Text, "memo");
@@ -765,7 +765,7 @@ TEST(DbfRecords, SideFilesAreFoundInAnyLetterCase) {
 
 TEST(DbfDataSet, DisplayTextOfEachKind) {
     TScopedFormatSettings classic(TFormatSettings::Classic());
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "show.dbf";
     TDbfWriter::Write(path, dvVisualFoxPro,
                       {F("NAME", 'C', 10), F("QTY", 'N', 4), F("PRICE", 'N', 9, 2), F("CUR", 'Y'),
@@ -806,7 +806,7 @@ TEST(DbfDataSet, DisplayTextOfEachKind) {
 }
 
 TEST(DbfDataSet, EditInsertDeleteThroughTheDataSet) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "ds.dbf";
     TDbfWriter::Write(path, dvDBase3, {F("NAME", 'C', 10), F("N", 'N', 4), F("M", 'M')},
                       {{Text("a"), Int(1), Text("m1")}, {Text("b"), Int(2), Null()}});
@@ -840,7 +840,7 @@ TEST(DbfDataSet, EditInsertDeleteThroughTheDataSet) {
 // A large table is scanned in two halves at once: flags on both sides of
 // the split, at the ends, and a count that does not split evenly.
 TEST(DbfRecords, DeletedFlagsOfALargeTableScannedInTwoHalves) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "large.dbf";
     constexpr int Count = (1 << 18) + 4099;
     constexpr int Half = Count / 2 / 64 * 64;
@@ -872,7 +872,7 @@ TEST(DbfRecords, DeletedFlagsOfALargeTableScannedInTwoHalves) {
 }
 
 TEST(DbfRecords, DeletedFlagsAcrossManyRecords) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "many.dbf";
     TDbfWriter w(path, dvDBase3, {F("N", 'N', 5)});
     const std::set<int> gone = {0, 63, 64, 127, 128, 199};

@@ -1,7 +1,7 @@
-#include "DbfTestSupport.h"
+#include "tests/support/DbfTestSupport.h"
 
-#include "data/AtomicFile.h"
-#include "data/RollbackJournal.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/RollbackJournal.h"
 
 #include <functional>
 #include <sys/wait.h>
@@ -259,7 +259,7 @@ TEST(DbfEdit, InjectedFailuresLeaveTheOldTable) {
     for (const TEditOp& op : EditOps()) {
         TRollbackJournal::SetStepHook(0, nullptr);
         {
-            TTempDir probe;
+            TTempFolder probe;
             std::string copy = MakePeople(probe);
             TOpenTable p(copy);
             op.Run(p.Driver);
@@ -295,13 +295,13 @@ TEST(DbfEdit, InjectedFailuresLeaveTheOldTable) {
 // old one or the new one (the journal rolled back, and said so), never a mix.
 TEST(DbfEdit, AWriterDyingAtAnyStepLeavesTheOldOrTheNewTable) {
     for (const TEditOp& op : EditOps()) {
-        TTempDir dir;
+        TTempFolder dir;
         std::string path = MakePeople(dir);
         const std::string oldBytes = ReadBytes(path), oldMemo = ReadBytes(MemoOf(path));
         const std::string oldReading = Reading(path);
         std::string newReading;
         {
-            TTempDir probe;
+            TTempFolder probe;
             std::string copy = MakePeople(probe);
             TOpenTable p(copy);
             op.Run(p.Driver);
@@ -354,7 +354,7 @@ TEST(DbfEdit, AWriterDyingAtAnyStepLeavesTheOldOrTheNewTable) {
 // left alone; a whole one is applied; one that cannot be applied keeps the
 // table from opening.
 TEST(DbfEdit, TornAndWholeJournalsOnOpen) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     const std::string oldBytes = ReadBytes(path);
     pid_t pid = fork();
@@ -418,7 +418,7 @@ TEST(DbfEdit, TornAndWholeJournalsOnOpen) {
 // as a whole table (every record of one of the states), and its records
 // are each an edit's whole value.
 TEST(DbfEdit, KilledWhileEditingTheTableStaysWhole) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     for (int round = 0; round < 4; ++round) {
         int ready[2];
@@ -465,7 +465,7 @@ TEST(DbfEdit, KilledWhileEditingTheTableStaysWhole) {
 // Two processes editing one table in place: each edit lands, and the other
 // sees it after a refresh; an edit from a stale view is refused, not lost.
 TEST(DbfEdit, TwoProcessesShareTheTable) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     TOpenTable mine(path);
     pid_t pid = fork();

@@ -1,9 +1,9 @@
-#include "DbfTestSupport.h"
+#include "tests/support/DbfTestSupport.h"
 
-#include "data/CodePage.h"
-#include "data/DbfKeyExpression.h"
-#include "data/MdxIndex.h"
-#include "data/NdxIndex.h"
+#include "data/platform/CodePage.h"
+#include "data/drivers/dbf/DbfKeyExpression.h"
+#include "data/drivers/dbf/MdxIndex.h"
+#include "data/drivers/dbf/NdxIndex.h"
 
 using namespace dbftest;
 
@@ -17,7 +17,7 @@ TDbfFieldSpec F(const char* name, char type, int length = 0) {
 }
 
 // A dBase IV table with a production index flag set (or not).
-std::string MakeTable(const TTempDir& dir, bool mdxFlag) {
+std::string MakeTable(const TTempFolder& dir, bool mdxFlag) {
     std::string path = dir / "cust.dbf";
     TDbfWriter w(path, dvDBase4,
                  {F("NAME", 'C', 20), F("CITY", 'C', 20), F("BORN", 'D'), F("N", 'N', 5)});
@@ -39,7 +39,7 @@ std::vector<TMdxIndex::TTag> Tags() {
 } // namespace
 
 TEST(DbfIndexes, ProductionIndexTagsBecomeIndexDefinitions) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakeTable(dir, true);
     TMdxIndex::WriteDefinitions(dir / "cust.mdx", "cust", Tags());
     TOpenTable t(path);
@@ -60,7 +60,7 @@ TEST(DbfIndexes, ProductionIndexTagsBecomeIndexDefinitions) {
 }
 
 TEST(DbfIndexes, AnMdxWithoutTheHeaderFlagIsNotTheTablesIndex) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakeTable(dir, false);
     TMdxIndex::WriteDefinitions(dir / "cust.mdx", "cust", Tags());
     TOpenTable t(path);
@@ -69,7 +69,7 @@ TEST(DbfIndexes, AnMdxWithoutTheHeaderFlagIsNotTheTablesIndex) {
 }
 
 TEST(DbfIndexes, ADamagedIndexLeavesTheTableOpenWithoutIt) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakeTable(dir, true);
     TMdxIndex::WriteDefinitions(dir / "cust.mdx", "cust", Tags());
     std::string mdx = ReadBytes(dir / "cust.mdx");
@@ -99,7 +99,7 @@ TEST(DbfIndexes, ADamagedIndexLeavesTheTableOpenWithoutIt) {
 }
 
 TEST(DbfIndexes, NdxFilesNamedLikeTheTableOrListedInItsInfFile) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = MakeTable(dir, false);
     TNdxIndex::WriteDefinition(dir / "CUST.NDX", {"NAME", false, true});
     TNdxIndex::WriteDefinition(dir / "bycity.ndx", {"UPPER(CITY)", false, false});
@@ -127,7 +127,7 @@ TEST(DbfIndexes, NdxFilesNamedLikeTheTableOrListedInItsInfFile) {
 // Tag names and key expressions are in the table's code page, as its field
 // names are: an index on Cyrillic fields names them in UTF-8.
 TEST(DbfIndexes, TagsAndKeysAreInTheTablesCodePage) {
-    TTempDir dir;
+    TTempFolder dir;
     std::string path = dir / "ru.dbf";
     TDbfWriter w(path, dvDBase4, {F("ИМЯ", 'C', 20), F("ГОРОД", 'C', 20)}, 866);
     w.SetTableFlags(0x01);

@@ -1,7 +1,7 @@
-#include "EngineTestDriver.h"
-#include "data/BdeUtils.h"
-#include "data/ODBCUtils.h"
-#include "data/VersionUtils.h"
+#include "tests/support/EngineTestDriver.h"
+#include "data/engines/BdeUtils.h"
+#include "data/platform/ODBCUtils.h"
+#include "data/platform/VersionUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -2,23 +2,23 @@
 // table, destinations that are not plain files, files and folders this
 // user may not write, long names, full disks, interruptions, and the
 // pictures folder of an HTML document.
-#include "PictureTestSupport.h"
-#include "TableFileTestSupport.h"
-#include "TestTables.h"
+#include "tests/support/PictureTestSupport.h"
+#include "tests/support/TableFileTestSupport.h"
+#include "tests/support/TestTables.h"
 
-#include "data/AtomicFile.h"
-#include "data/DatabaseError.h"
-#include "data/DbfWriter.h"
-#include "data/DelimitedTableWriter.h"
-#include "data/ParadoxWriter.h"
-#include "data/SignalCleanup.h"
-#include "data/Table.h"
-#include "export/BmpImage.h"
+#include "data/platform/AtomicFile.h"
+#include "data/base/DatabaseError.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/platform/SignalCleanup.h"
+#include "data/engines/Table.h"
+#include "export/view/BmpImage.h"
 #include "export/JpegWriter.h"
 #include "export/KXExport2HTML.h"
 #include "export/KXExport2Text.h"
 #include "export/SpillStream.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <atomic>
 #include <cerrno>

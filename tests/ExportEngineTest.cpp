@@ -1,14 +1,14 @@
-#include "DbfTestSupport.h"
-#include "TestTables.h"
-#include "data/DatabaseError.h"
-#include "data/Unicode.h"
+#include "tests/support/DbfTestSupport.h"
+#include "tests/support/TestTables.h"
+#include "data/base/DatabaseError.h"
+#include "data/base/Unicode.h"
 #include "export/KXExport.h"
 #include "export/KXExport2HTML.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLS.h"
 #include "export/KXExport2XML.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "TestTables.h"
-#include "data/DatabaseError.h"
-#include "data/DateTimeFormat.h"
-#include "data/TblUtils.h"
+#include "tests/support/TestTables.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/engines/TblUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "TableFileTestSupport.h"
+#include "tests/support/TableFileTestSupport.h"
 
-#include "data/DatabaseError.h"
-#include "data/DbfDriver.h"
-#include "data/DbfWriter.h"
-#include "data/FileLock.h"
-#include "data/MappedFile.h"
-#include "data/ParadoxDriver.h"
-#include "data/ParadoxWriter.h"
-#include "data/TextDriver.h"
+#include "data/base/DatabaseError.h"
+#include "data/drivers/dbf/DbfDriver.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/platform/FileLock.h"
+#include "data/platform/MappedFile.h"
+#include "data/drivers/paradox/ParadoxDriver.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/drivers/text/TextDriver.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,8 +1,8 @@
-#include "EngineTestDriver.h"
-#include "TestTables.h"
-#include "data/DateTimeFormat.h"
-#include "data/FilterExpression.h"
-#include "data/FormatSettings.h"
+#include "tests/support/EngineTestDriver.h"
+#include "tests/support/TestTables.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/filter/FilterExpression.h"
+#include "data/locale/FormatSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// Tests of data/FormatSettings.h.
+// Tests of data/locale/FormatSettings.h.
 //
 // Decisions these tests pin down:
 // - Classic() is the default-constructed TFormatSettings of the header:
@@ -19,10 +19,10 @@
 // - Only tests in the FromSystemLocale group read the environment; every
 //   other test sets the settings it uses, so installed locales do not matter.
 
-#include "data/FormatSettings.h"
-#include "data/DatabaseError.h"
-#include "data/DateTimeFormat.h"
-#include "data/NumberFormat.h"
+#include "data/locale/FormatSettings.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/locale/NumberFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "PictureTestSupport.h"
-#include "TestTables.h"
+#include "tests/support/PictureTestSupport.h"
+#include "tests/support/TestTables.h"
 #include "export/KXExport2HTML.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "data/KXUtils.h"
-#include "data/KXFileUtils.h"
+#include "data/base/KXUtils.h"
+#include "data/platform/KXFileUtils.h"
 
 #include <gtest/gtest.h>
 

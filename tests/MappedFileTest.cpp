@@ -1,5 +1,5 @@
-#include "data/DatabaseError.h"
-#include "data/MappedFile.h"
+#include "data/base/DatabaseError.h"
+#include "data/platform/MappedFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "TableFileTestSupport.h"
+#include "tests/support/TableFileTestSupport.h"
 
-#include "data/AtomicFile.h"
-#include "data/DatabaseError.h"
-#include "data/DateTimeFormat.h"
-#include "data/ParadoxDriver.h"
-#include "data/ParadoxWriter.h"
-#include "data/PxLib.h"
+#include "data/platform/AtomicFile.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/drivers/paradox/ParadoxDriver.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/drivers/paradox/PxLib.h"
 
 #include <cmath>
 #include <fcntl.h>
@@ -63,7 +63,7 @@ std::vector<TValue> FullRecord() {
             Bin(std::string("\x01\x02\x03\x04", 4))};
 }
 
-std::string MakeEveryType(const TTableTestFolder& dir, bool pxlibRecords, int keys = 0) {
+std::string MakeEveryType(const TTempFolder& dir, bool pxlibRecords, int keys = 0) {
     std::string path = dir / "every.db";
     TParadoxWriter w(path, EveryType(), keys, 1252);
     w.SetPxlibRecords(pxlibRecords);
@@ -76,7 +76,7 @@ std::string MakeEveryType(const TTableTestFolder& dir, bool pxlibRecords, int ke
 }
 
 // A keyed table of people with a memo, in the order given.
-std::string MakePeople(const TTableTestFolder& dir, const std::string& name = "people.db",
+std::string MakePeople(const TTempFolder& dir, const std::string& name = "people.db",
                        int count = 3) {
     std::string path = dir / name;
     TParadoxWriter w(path, {{"ID", 'I'}, {"Name", 'A', 12}, {"Note", 'M', 4}}, 1, 1252);
@@ -173,7 +173,7 @@ void Put32(std::string& s, size_t at, uint32_t v) {
 }
 
 // Opening `bytes` as a table fails naming the file and saying `what`.
-void ExpectOpenError(const TTableTestFolder& dir, const std::string& bytes,
+void ExpectOpenError(const TTempFolder& dir, const std::string& bytes,
                      const std::string& what) {
     std::string path = dir / "bad.db";
     PutFileBytes(path, bytes);
@@ -188,7 +188,7 @@ TEST(ParadoxDriver, EveryFieldTypeReadsBackWithItsKind) {
     for (bool pxlibRecords : {true, false}) {
         SCOPED_TRACE(pxlibRecords ? "records written by pxlib"
                                   : "records written by the block writer");
-        TTableTestFolder dir;
+        TTempFolder dir;
         std::string path = MakeEveryType(dir, pxlibRecords);
         TPxTable t(path);
         const TFieldType types[] = {ftAutoInc,  ftString,     ftDate,    ftSmallint, ftInteger,
@@ -240,7 +240,7 @@ TEST(ParadoxDriver, EveryFieldTypeReadsBackWithItsKind) {
 
 TEST(ParadoxDriver, DisplayTextThroughADataSet) {
     TClassicFormats classic;
-    TTableTestFolder dir;
+    TTempFolder dir;
     TFileTestDataSet<TParadoxDriver> ds(MakeEveryType(dir, false));
     ds.Open();
     EXPECT_EQ(ds.RecordCount(), 2);
@@ -260,7 +260,7 @@ TEST(ParadoxDriver, DisplayTextThroughADataSet) {
 }
 
 TEST(ParadoxDriver, BlobsInTheLeaderInSharedBlocksAndInTheirOwn) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = dir / "blobs.db";
     TParadoxWriter w(path, {{"N", 'S'}, {"M", 'M', 10}, {"B", 'B', 0}}, 0, 1252);
     std::vector<std::string> memos = {"in leader",
@@ -305,7 +305,7 @@ TEST(ParadoxDriver, CodePagesOfTheHeader) {
         {1252, "Zo\xC3\xAB \xC3\x86r\xC3\xB8 \xE2\x82\xAC", "Prix\xE2\x82\xAC", "Prix\x80"}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.CodePage);
-        TTableTestFolder dir;
+        TTempFolder dir;
         std::string path = dir / "cp.db";
         TParadoxWriter w(path, {{"Text", 'A', 30}, {"Memo", 'M', 1}, {c.Name, 'S'}}, 0, c.CodePage);
         w.AddRecord({Txt(c.Text), Txt(c.Text + " in a memo"), Int(1)});
@@ -348,7 +348,7 @@ TEST(ParadoxDriver, CodePagesWithoutASystemConverterAndHpRoman8) {
                            {10006, "Καλημέρα", "\xBA\xE1\xEC"}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.CodePage);
-        TTableTestFolder dir;
+        TTempFolder dir;
         std::string path = dir / "cp.db";
         TParadoxWriter w(path, {{"Text", 'A', 30}, {"Memo", 'M', 1}}, 0, c.CodePage);
         w.AddRecord({Txt(c.Text), Txt(c.Text + " in a memo")});
@@ -367,7 +367,7 @@ TEST(ParadoxDriver, CodePagesWithoutASystemConverterAndHpRoman8) {
         EXPECT_EQ(again.Text(0, 1), c.Text);
     }
     // A code page the user chooses wins over the header's.
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = dir / "forced.db";
     TParadoxWriter w(path, {{"Text", 'A', 30}}, 0, 866);
     w.AddRecord({Txt("\xD0\x96\xD1\x83\xD0\xBA")});
@@ -387,7 +387,7 @@ TEST(ParadoxDriver, CodePagesWithoutASystemConverterAndHpRoman8) {
 // complemented whole, decimals other than the field's, all 32 digits. A
 // nibble above 9 is damage.
 TEST(ParadoxDriver, BcdValuesOfOtherWriters) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = dir / "bcd.db";
     TParadoxWriter w(path, {{"N", 'S'}, {"Amount", '#', 2}}, 0, 1252);
     for (int i = 0; i < 6; ++i)
@@ -427,7 +427,7 @@ TEST(ParadoxDriver, BcdValuesOfOtherWriters) {
 }
 
 TEST(ParadoxDriver, EmptyTablesOpenAndTakeRecords) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = dir / "empty.db";
     TParadoxWriter(path, {{"ID", 'I'}, {"Name", 'A', 10}}, 1).Finish();
     {
@@ -448,7 +448,7 @@ TEST(ParadoxDriver, EmptyTablesOpenAndTakeRecords) {
 }
 
 TEST(ParadoxDriver, PrimaryKeyAndSecondaryIndexes) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = dir / "idx.db";
     TParadoxWriter w(path, {{"Code", 'A', 4}, {"Part", 'S'}, {"City", 'A', 10}, {"Zip", 'I'}}, 2);
     w.AddRecord({Txt("B"), Int(2), Txt("Oslo"), Int(300)});
@@ -492,7 +492,7 @@ TEST(ParadoxWriter, HeadersHoldNothingOfTheRun) {
     // same file on every run, and the files stay readable.
     for (bool pxlibRecords : {true, false}) {
         SCOPED_TRACE(pxlibRecords);
-        TTableTestFolder dir, again;
+        TTempFolder dir, again;
         auto write = [&](const std::string& path) {
             TParadoxWriter w(path, {{"Code", 'A', 4}, {"Zip", 'I'}, {"Note", 'M', 2}}, 1);
             w.SetPxlibRecords(pxlibRecords);
@@ -536,7 +536,7 @@ TEST(ParadoxDriver, PrimaryIndexFileMatchesPxlibs) {
     // entry for entry (one level and two levels of index blocks).
     for (int count : {300, 9000}) {
         SCOPED_TRACE(count);
-        TTableTestFolder dir;
+        TTempFolder dir;
         std::string path = dir / "keyed.db";
         TParadoxWriter w(path, {{"ID", 'I'}, {"Name", 'A', 60}}, 1);
         w.SetPxlibRecords(false);
@@ -587,7 +587,7 @@ TEST(ParadoxDriver, PrimaryIndexFileMatchesPxlibs) {
 }
 
 TEST(ParadoxEdit, EditInsertDeleteAreReadBack) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     const std::string mbBefore = FileBytes(dir / "people.mb");
     {
@@ -636,7 +636,7 @@ TEST(ParadoxEdit, EditInsertDeleteAreReadBack) {
 }
 
 TEST(ParadoxEdit, UnkeyedTablesKeepTheirOrderAndNumberAutoIncrements) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = MakeEveryType(dir, true);
     {
         TPxTable t(path);
@@ -662,7 +662,7 @@ TEST(ParadoxEdit, UnkeyedTablesKeepTheirOrderAndNumberAutoIncrements) {
 }
 
 TEST(ParadoxEdit, ValuesThatDoNotFitAreRefused) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = MakeEveryType(dir, false);
     const std::string before = FileBytes(path);
     TPxTable t(path);
@@ -702,7 +702,7 @@ TEST(ParadoxEdit, ValuesThatDoNotFitAreRefused) {
 }
 
 TEST(ParadoxEdit, AFailedWriteLeavesEveryFileAsItWas) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir, "people.db", 40);
     const std::vector<std::string> files = dir.Files();
     std::map<std::string, std::string> before;
@@ -754,7 +754,7 @@ TEST(ParadoxEdit, AFailedWriteLeavesEveryFileAsItWas) {
 }
 
 TEST(ParadoxEdit, ReadOnlyTablesSayWhy) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     {
         std::filesystem::remove(dir / "people.px");
@@ -784,7 +784,7 @@ TEST(ParadoxEdit, ReadOnlyTablesSayWhy) {
 }
 
 TEST(ParadoxEdit, RefreshSeesAnotherProgramsChange) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = MakePeople(dir);
     TPxTable t(path);
     MakePeople(dir, "people.db", 5);
@@ -799,7 +799,7 @@ TEST(ParadoxEdit, RefreshSeesAnotherProgramsChange) {
 // ---- Bad input ------------------------------------------------------------------
 
 TEST(ParadoxBadInput, EmptyShortAndForeignFiles) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     ExpectOpenError(dir, "", "the file is empty");
     ExpectOpenError(dir, std::string(40, '\0'), "too short");
     ExpectOpenError(dir, "Name,City\r\nAnn,Oslo\r\n" + std::string(200, ' '),
@@ -824,7 +824,7 @@ TEST(ParadoxBadInput, EmptyShortAndForeignFiles) {
 }
 
 TEST(ParadoxBadInput, LyingHeaders) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string good = FileBytes(MakePeople(dir, "good.db", 200));
     struct TLie {
         const char* What;
@@ -890,7 +890,7 @@ std::string WithHeader(const std::string& db, unsigned headerSize, uint8_t versi
 // Headers of other sizes than 2048, in both layouts, with blocks of 1 to 4
 // KB: the blocks follow the header, whatever its size.
 TEST(ParadoxDriver, HeadersOfAnySizeInBothLayouts) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = dir / "h.db";
     for (int blockCode : {1, 2, 4})
         for (int written : {50, 70}) {
@@ -948,7 +948,7 @@ TEST(ParadoxDriver, HeadersOfAnySizeInBothLayouts) {
 // read as far as the block chain goes, all of it in the file, with a
 // warning; a record cut short is still an error.
 TEST(ParadoxBadInput, FewerBlocksThanTheHeaderCounts) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = dir / "b.db";
     TParadoxWriter w(path, {{"ID", 'I'}, {"Name", 'A', 12}}, 1, 1252);
     w.SetPxlibRecords(false); // blocks filled in order, the last one part full
@@ -989,7 +989,7 @@ TEST(ParadoxBadInput, FewerBlocksThanTheHeaderCounts) {
 }
 
 TEST(ParadoxBadInput, TruncatedTablesAndBlobFiles) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = MakePeople(dir, "t.db", 120);
     const std::string db = FileBytes(path);
     const std::string mb = FileBytes(dir / "t.mb");
@@ -1063,7 +1063,7 @@ TEST(ParadoxBadInput, TruncatedTablesAndBlobFiles) {
 // Blobs that fit in their leaders need no blob file; whether a blob is null
 // is told from the record.
 TEST(ParadoxBadInput, LeadersReadWithoutTheBlobFile) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = dir / "lead.db";
     TParadoxWriter w(path, {{"N", 'S'}, {"M", 'M', 10}, {"G", 'G', 0}}, 0, 1252);
     w.AddRecord({Int(1), Txt("short"), TValue()});
@@ -1090,7 +1090,7 @@ TEST(ParadoxBadInput, LeadersReadWithoutTheBlobFile) {
 }
 
 TEST(ParadoxBadInput, RandomDamageNeverCrashes) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = MakeEveryType(dir, false, 0);
     const std::string db = FileBytes(path);
     const std::string mb = FileBytes(dir / "every.mb");

@@ -1,7 +1,7 @@
-#include "PictureTestSupport.h"
-#include "export/BmpImage.h"
-#include "export/CellParams.h"
-#include "export/GridGlyphs.h"
+#include "tests/support/PictureTestSupport.h"
+#include "export/view/BmpImage.h"
+#include "export/view/DBGridCellParams.h"
+#include "export/view/GridGlyphs.h"
 #include "export/JpegWriter.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "DbfTestSupport.h"
-#include "data/NumericField.h"
-#include "data/ReadAhead.h"
+#include "tests/support/DbfTestSupport.h"
+#include "data/dataset/NumericField.h"
+#include "data/dataset/ReadAhead.h"
 #include "export/KXExport2Text.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ public:
 };
 
 struct TReadAheadFixture : ::testing::Test {
-    TTempDir Dir;
+    TTempFolder Dir;
     std::string Path = Dir / "t.dbf";
 
     void SetUp() override {

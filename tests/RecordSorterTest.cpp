@@ -1,6 +1,6 @@
-#include "data/RecordSorter.h"
-#include "data/DateTimeKey.h"
-#include "data/TextUtils.h"
+#include "data/dataset/RecordSorter.h"
+#include "data/base/DateTimeKey.h"
+#include "data/base/TextUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "TempFolder.h"
-#include "TestTables.h"
-#include "data/DatabaseError.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestTables.h"
+#include "data/base/DatabaseError.h"
 #include "export/KXExport2RTF.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
 

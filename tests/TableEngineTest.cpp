@@ -1,8 +1,8 @@
-#include "EngineTestDriver.h"
-#include "data/BdeUtils.h"
-#include "data/DataSource.h"
-#include "data/TableDriverFactory.h"
-#include "data/TblUtils.h"
+#include "tests/support/EngineTestDriver.h"
+#include "data/engines/BdeUtils.h"
+#include "data/dataset/DataSource.h"
+#include "data/drivers/TableDriverFactory.h"
+#include "data/engines/TblUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "DbfTestSupport.h"
-#include "TestTables.h"
-#include "export/BookmarkList.h"
-#include "export/WindowlessTableView.h"
+#include "tests/support/DbfTestSupport.h"
+#include "tests/support/TestTables.h"
+#include "export/view/BookmarkList.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
 

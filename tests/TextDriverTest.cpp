@@ -1,12 +1,12 @@
-#include "TableFileTestSupport.h"
+#include "tests/support/TableFileTestSupport.h"
 
-#include "data/AtomicFile.h"
-#include "data/CodePage.h"
-#include "data/DatabaseError.h"
-#include "data/DateTimeFormat.h"
-#include "data/DelimitedTableWriter.h"
-#include "data/TextDriver.h"
-#include "data/TextSchema.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/CodePage.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
+#include "data/drivers/text/TextDriver.h"
+#include "data/drivers/text/TextSchema.h"
 
 #include <functional>
 #include <random>
@@ -30,7 +30,7 @@ TValue Day(int y, int m, int d) {
 const std::string Mixed = "Zo\xC3\xAB \xC3\x86r\xC3\xB8 \xE4\xB8\xAD\xE6\x96\x87";
 
 // A file with these bytes, opened.
-std::string Put(const TTableTestFolder& dir, const std::string& name, const std::string& bytes) {
+std::string Put(const TTempFolder& dir, const std::string& name, const std::string& bytes) {
     std::string path = dir / name;
     PutFileBytes(path, bytes);
     return path;
@@ -43,7 +43,7 @@ std::vector<TFieldType> TypesOf(const TTextTable& t) {
     return types;
 }
 
-void ExpectOpenError(const TTableTestFolder& dir, const std::string& name, const std::string& bytes,
+void ExpectOpenError(const TTempFolder& dir, const std::string& name, const std::string& bytes,
                      const std::string& what) {
     std::string path = Put(dir, name, bytes);
     std::string err = RaisedMessage([&] { TTextTable t(path); });
@@ -53,7 +53,7 @@ void ExpectOpenError(const TTableTestFolder& dir, const std::string& name, const
 } // namespace
 
 TEST(TextDriver, ReadsQuotedValuesLineBreaksAndLineEnds) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string csv = "\xEF\xBB\xBFName,Note,City\r\n"
                             "Ann,\"said \"\"hi\"\"\",Oslo\r\n"
                             "\"Bob, Jr.\",\"two\nlines\",\r\n"
@@ -82,7 +82,7 @@ TEST(TextDriver, ReadsQuotedValuesLineBreaksAndLineEnds) {
 }
 
 TEST(TextDriver, SeparatorsNamesAndRaggedRows) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     {
         TTextTable t(Put(dir, "semi.csv", "Name;Price\nAnn;1,5\nBob;2\n"));
         EXPECT_EQ(t.Driver.Separator(), ';');
@@ -125,7 +125,7 @@ TEST(TextDriver, SeparatorsNamesAndRaggedRows) {
 }
 
 TEST(TextDriver, TypesAreGuessedFromEveryValueWithoutLosingData) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string csv = "Int,Big,Float,Date,Stamp,Time,Bool,Zip,Plus,Exp,NegZero,Long,Late,Name\n";
     for (int i = 0; i < 50; ++i)
         csv += std::to_string(i - 25) + ",9000000000" + std::to_string(i % 10) + "," +
@@ -167,7 +167,7 @@ TEST(TextDriver, TypesAreGuessedFromEveryValueWithoutLosingData) {
 }
 
 TEST(TextDriver, TextEncodings) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     {
         // Not UTF-8: read as Windows-1252.
         TTextTable t(Put(dir, "ansi.csv", "Name\nZo\xEB \xC6r\xF8 \x80\n"));
@@ -233,7 +233,7 @@ TEST(TextDriver, TextEncodings) {
 
 namespace {
 // A CSV file in a code page, without anything that names it.
-std::string WriteInPage(const TTableTestFolder& dir, const std::string& name, int codePage,
+std::string WriteInPage(const TTempFolder& dir, const std::string& name, int codePage,
                         const std::vector<std::string>& names,
                         const std::vector<std::vector<std::string>>& rows) {
     TDelimitedFormat format;
@@ -273,7 +273,7 @@ struct TForcedText {
 } // namespace
 
 TEST(TextDriver, TextWithoutAMarkIsReadInThePageItsBytesShow) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     struct TCase {
         int CodePage;
         std::vector<std::string> Names;
@@ -349,7 +349,7 @@ TEST(TextDriver, TextWithoutAMarkIsReadInThePageItsBytesShow) {
 }
 
 TEST(TextDriver, ACodePageTheUserChoosesWinsOverEveryMark) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string path = WriteInPage(dir, "f.csv", 866, {"Name"}, {{"Жук"}, {"Ёж"}});
     {
         TForcedText t(path, 1251);
@@ -378,7 +378,7 @@ TEST(TextDriver, ACodePageTheUserChoosesWinsOverEveryMark) {
 }
 
 TEST(TextDriver, FixedFilesWithoutLineBreaksAreReadByTheRecordWidth) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     TTextSchema fixed;
     fixed.TableName = "f";
     fixed.Fixed = true;
@@ -439,7 +439,7 @@ TEST(TextDriver, FixedFilesWithoutLineBreaksAreReadByTheRecordWidth) {
 }
 
 TEST(TextDriver, NulBytesAreDataAndClearlyBinaryFilesAreRefused) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string withNul =
         std::string("Name,No\0te\r\nAnn,a\0b\r\nBob,plain\r\nCid,c\r\n", 39);
     const std::string path = Put(dir, "nul.csv", withNul);
@@ -474,7 +474,7 @@ TEST(TextDriver, NulBytesAreDataAndClearlyBinaryFilesAreRefused) {
 }
 
 TEST(TextDriver, Utf16WithoutAByteOrderMark) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::u16string text = u"Name,City\r\n\u00C6r\u00F8,\u4E2D\u6587\r\nBob,Oslo\r\n";
     std::string le, be;
     for (char16_t c : text) {
@@ -498,7 +498,7 @@ TEST(TextDriver, Utf16WithoutAByteOrderMark) {
 }
 
 TEST(TextDriver, SchemaFilesDescribeVaryingAndFixedTables) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     TTextSchema varying;
     varying.TableName = "orders";
     varying.Separator = ';';
@@ -561,7 +561,7 @@ TEST(TextDriver, SchemaFilesDescribeVaryingAndFixedTables) {
 }
 
 TEST(TextDriver, SchemaErrorsNameTheLine) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     struct TCase {
         std::string Schema;
         std::string What;
@@ -593,7 +593,7 @@ TEST(TextDriver, SchemaErrorsNameTheLine) {
 
 TEST(TextDriver, DisplayTextThroughADataSet) {
     TClassicFormats classic;
-    TTableTestFolder dir;
+    TTempFolder dir;
     TFileTestDataSet<TTextDriver> ds(
         Put(dir, "d.csv",
             "Name,Amount,Due,Ok,When\n" + Mixed +
@@ -618,7 +618,7 @@ TEST(TextDriver, DisplayTextThroughADataSet) {
 }
 
 TEST(TextEdit, EditsKeepTheFilesWayOfWriting) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     const std::string head = "\xEF\xBB\xBF\"ID\";\"Name\";\"Ok\";\"At\"\r\n";
     const std::string line1 = "1;\"Ann \"\"A\"\"\";TRUE;2020-01-02T03:04:05\r\n";
     const std::string line2 = "2;Bob;FALSE;2020-01-02T03:04:05\r\n";
@@ -696,7 +696,7 @@ TEST(TextEdit, EditsKeepTheFilesWayOfWriting) {
 // open instead of showing 00123 as 123, and numbers written back read as
 // numbers again when the file is opened anew.
 TEST(TextEdit, GuessedTypesHoldAcrossRefreshesAndWrites) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = Put(dir, "t.csv", "Zip,Price,Name\n5,1.5,a\n");
     TTextTable t(path);
     const std::vector<TFieldType> types = {ftInteger, ftFloat, ftString};
@@ -730,7 +730,7 @@ TEST(TextEdit, GuessedTypesHoldAcrossRefreshesAndWrites) {
 }
 
 TEST(TextEdit, Utf16FilesAreWrittenBackInUtf16) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::u16string text = u"Name\r\n\u00C6r\u00F8\r\n";
     std::string le = "\xFF\xFE";
     for (char16_t c : text) {
@@ -750,7 +750,7 @@ TEST(TextEdit, Utf16FilesAreWrittenBackInUtf16) {
 }
 
 TEST(TextEdit, AFailedWriteLeavesTheFileAsItWas) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string csv = "ID,Name,Note\r\n";
     for (int i = 0; i < 300; ++i)
         csv += std::to_string(i) + ",name " + std::to_string(i) + ",\"note, " + std::to_string(i) +
@@ -794,7 +794,7 @@ TEST(TextEdit, AFailedWriteLeavesTheFileAsItWas) {
 }
 
 TEST(TextEdit, LocksReadOnlyFilesAndOtherWriters) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::string path = Put(dir, "l.csv", "a\n1\n");
     {
         TTextTable t(path);
@@ -826,7 +826,7 @@ TEST(TextEdit, LocksReadOnlyFilesAndOtherWriters) {
 // ---- Bad input ------------------------------------------------------------------
 
 TEST(TextBadInput, EmptyBinaryAndBrokenFiles) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     ExpectOpenError(dir, "empty.csv", "",
                     "\"" + (dir / "empty.csv") + "\": the file is empty (0 bytes)");
     ExpectOpenError(dir, "blank.csv", "\r\n\r\n", "no line of field names");
@@ -843,7 +843,7 @@ TEST(TextBadInput, EmptyBinaryAndBrokenFiles) {
 }
 
 TEST(TextBadInput, GarbageAndTruncatedFilesNeverCrash) {
-    TTableTestFolder dir;
+    TTempFolder dir;
     std::mt19937 rng(3);
     const std::string alphabet = "ab,;\t\"\r\n 0123456789.-+eE:T|\xC3\xA9\xFF\xFE\xEF\xBB\xBF";
     for (int i = 0; i < 1500; ++i) {

@@ -1,6 +1,6 @@
-#include "TestTables.h"
+#include "tests/support/TestTables.h"
 #include "export/KXExport2Text.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "DbfTestSupport.h"
-#include "TestTables.h"
-#include "XlsxPackage.h"
-#include "data/DatabaseError.h"
-#include "data/DbfWriter.h"
+#include "tests/support/DbfTestSupport.h"
+#include "tests/support/TestTables.h"
+#include "tests/support/XlsxPackage.h"
+#include "data/base/DatabaseError.h"
+#include "data/drivers/dbf/DbfWriter.h"
 #include "export/KXExport2XLSX.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 #include "export/XlsxNumberFormat.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "TestTables.h"
-#include "data/DateTimeFormat.h"
-#include "data/NumericField.h"
+#include "tests/support/TestTables.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/dataset/NumericField.h"
 #include "export/KXExport2XML.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <gtest/gtest.h>
 

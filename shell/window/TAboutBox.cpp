@@ -2,9 +2,9 @@
 
 #include "controls/TKXButton.h"
 #include "controls/Utf8Text.h"
-#include "data/BdeUtils.h"
-#include "data/ODBCUtils.h"
-#include "data/VersionUtils.h"
+#include "data/engines/BdeUtils.h"
+#include "data/platform/ODBCUtils.h"
+#include "data/platform/VersionUtils.h"
 #include "shell/InfoRequest.h"
 
 #include <QApplication>

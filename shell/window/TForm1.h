@@ -1,5 +1,5 @@
 #pragma once
-#include "data/Progress.h"
+#include "data/base/Progress.h"
 #include "shell/ShellState.h"
 #include "shell/TableOpener.h"
 

@@ -2,7 +2,7 @@
 // focus rectangle and drop-down arrow, checked pixel by pixel where the
 // look is given by numbers.
 
-#include "WidgetTestSupport.h"
+#include "tests/controls/WidgetTestSupport.h"
 
 #include "controls/GraphicUtils.h"
 #include "controls/VisualStyle.h"

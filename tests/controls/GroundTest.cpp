@@ -2,7 +2,7 @@
 // colours from the palette, the theme and screen-depth decisions, edges,
 // hints, the error display and the program's glyphs.
 
-#include "WidgetTestSupport.h"
+#include "tests/controls/WidgetTestSupport.h"
 
 #include "controls/EdgePainter.h"
 #include "controls/ErrorDisplay.h"

@@ -2,7 +2,7 @@
 // filters from the "Description|patterns" list, filter index, initial
 // folder and file name, and its three events.
 
-#include "WidgetTestSupport.h"
+#include "tests/controls/WidgetTestSupport.h"
 
 #include "controls/TKXOpenDialog.h"
 #include "shell/OpenFileFilter.h"

@@ -1,7 +1,7 @@
 // The tool buttons (flat, drop-down) and the dialogs' push button: their
 // properties and setter rules, mouse tracking, groups, drop-down, keyboard.
 
-#include "WidgetTestSupport.h"
+#include "tests/controls/WidgetTestSupport.h"
 
 #include "controls/GraphicUtils.h"
 #include "controls/ScreenDepth.h"

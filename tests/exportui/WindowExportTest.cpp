@@ -1,6 +1,6 @@
 #include "shell/WindowExport.h"
 #include "controls/TKXButton.h"
-#include "data/MemTable.h"
+#include "data/dataset/MemTable.h"
 #include "shell/CopyFrm.h"
 #include "shell/MailClient.h"
 #include "shell/ShellState.h"

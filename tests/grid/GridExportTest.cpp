@@ -4,15 +4,15 @@
 // under any palette, and the grid's current cell and screen stay as they
 // were.
 
-#include "GridTestSupport.h"
+#include "tests/grid/GridTestSupport.h"
 
-#include "data/Table.h"
+#include "data/engines/Table.h"
 #include "export/KXExport2HTML.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLS.h"
 #include "export/KXExport2XML.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 #include "grid/MainWindowGrid.h"
 #include "grid/QtFontMetrics.h"
 

@@ -3,10 +3,10 @@
 // over filtered and sorted tables, edits through its in-place editor as
 // safely as the engine does, and sizes, moves and selects by mouse.
 
-#include "GridTestSupport.h"
+#include "tests/grid/GridTestSupport.h"
 
-#include "data/DatabaseError.h"
-#include "data/Table.h"
+#include "data/base/DatabaseError.h"
+#include "data/engines/Table.h"
 
 #include <QLineEdit>
 

@@ -4,13 +4,13 @@
 // window holding a grid over a table, clicks and keys on cells, pictures
 // of the grid.
 
-#include "controls/WidgetTestSupport.h"
+#include "tests/controls/WidgetTestSupport.h"
 
 #include "controls/ErrorDisplay.h"
-#include "data/DataSet.h"
-#include "data/DataSource.h"
-#include "data/DbfWriter.h"
-#include "data/MemTable.h"
+#include "data/dataset/DataSet.h"
+#include "data/dataset/DataSource.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/dataset/MemTable.h"
 #include "grid/KXDBGrid.h"
 
 #include <QApplication>

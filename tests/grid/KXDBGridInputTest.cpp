@@ -5,7 +5,7 @@
 // the editor kept off cells the grid draws itself, ranges marked with
 // Shift, columns sized by keys, and the position kept around an export.
 
-#include "GridTestSupport.h"
+#include "tests/grid/GridTestSupport.h"
 
 #include "export/KXExport2Text.h"
 #include "export/Stream.h"

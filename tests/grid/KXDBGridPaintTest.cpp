@@ -3,7 +3,7 @@
 // pixels, frozen columns, title captions beside sort markers, the marker
 // triangles, the flat border and the empty grid's logo.
 
-#include "GridTestSupport.h"
+#include "tests/grid/GridTestSupport.h"
 
 #include "controls/GraphicUtils.h"
 #include "controls/ScreenDepth.h"

@@ -3,11 +3,11 @@
 // clicks, the markers they show, which titles act as buttons, and the
 // press, drag and release rules of a title button.
 
-#include "GridTestSupport.h"
+#include "tests/grid/GridTestSupport.h"
 
-#include "data/ADOTable.h"
-#include "data/ParadoxWriter.h"
-#include "data/Table.h"
+#include "data/engines/ADOTable.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/engines/Table.h"
 #include "grid/SortText.h"
 #include "shell/TableOpener.h"
 

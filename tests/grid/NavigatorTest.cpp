@@ -3,15 +3,15 @@
 // hints, auto-repeat, keyboard and focus, and the layout of every set of
 // visible buttons.
 
-#include "controls/WidgetTestSupport.h"
+#include "tests/controls/WidgetTestSupport.h"
 
 #include "controls/ErrorDisplay.h"
 #include "controls/Glyphs.h"
-#include "data/DataSource.h"
-#include "data/DatabaseError.h"
-#include "data/DbfDriver.h"
-#include "data/DbfWriter.h"
-#include "data/Table.h"
+#include "data/dataset/DataSource.h"
+#include "data/base/DatabaseError.h"
+#include "data/drivers/dbf/DbfDriver.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/engines/Table.h"
 #include "grid/TkxDBNavigator.h"
 #include "grid/TkxNavButton.h"
 

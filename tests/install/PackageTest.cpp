@@ -3,8 +3,8 @@
 // install into a scratch root and its removal, and whether a Debian system
 // with nothing installed could satisfy its dependencies. Nothing of the
 // real system is touched.
-#include "InstalledFiles.h"
-#include "ProcessRun.h"
+#include "tests/install/InstalledFiles.h"
+#include "tests/install/ProcessRun.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

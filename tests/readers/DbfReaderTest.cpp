@@ -3,12 +3,12 @@
 // (LibreOffice reads dBase files only with its Base drivers, which this
 // system lacks.)
 
-#include "ReaderUtils.h"
+#include "tests/readers/ReaderUtils.h"
 
-#include "data/DateTimeFormat.h"
-#include "data/DbfDriver.h"
-#include "data/DbfWriter.h"
-#include "data/TextDriver.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/drivers/dbf/DbfDriver.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/drivers/text/TextDriver.h"
 
 #include <cstdio>
 

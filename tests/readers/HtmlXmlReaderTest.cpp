@@ -3,13 +3,13 @@
 // must see the grid's cell texts, and lxml's XML parser must find the
 // document well-formed and read every value back, non-ASCII included.
 
-#include "ReaderUtils.h"
+#include "tests/readers/ReaderUtils.h"
 
-#include "PictureTestSupport.h"
-#include "TestTables.h"
+#include "tests/support/PictureTestSupport.h"
+#include "tests/support/TestTables.h"
 #include "export/KXExport2HTML.h"
 #include "export/KXExport2XML.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <set>
 

@@ -3,14 +3,14 @@
 // UTF-8 CSV (cell texts and numbers), compared with the table. Each document
 // covers many cases, because every LibreOffice run takes seconds.
 
-#include "ReaderUtils.h"
+#include "tests/readers/ReaderUtils.h"
 
-#include "DbfTestSupport.h"
+#include "tests/support/DbfTestSupport.h"
 
-#include "data/MemTable.h"
+#include "data/dataset/MemTable.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2XLS.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <cmath>
 #include <cstdio>

@@ -5,15 +5,15 @@
 // for it: the same value, typed, and for formatted numbers and dates the
 // same shown text.
 
-#include "ReaderUtils.h"
-#include "TestTables.h"
+#include "tests/readers/ReaderUtils.h"
+#include "tests/support/TestTables.h"
 
-#include "data/DatabaseError.h"
-#include "data/DateTimeFormat.h"
-#include "data/MemTable.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/dataset/MemTable.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLSX.h"
-#include "export/WindowlessTableView.h"
+#include "export/view/WindowlessTableView.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "shell/EngineChoice.h"
-#include "data/ADOConnection.h"
-#include "data/DbfWriter.h"
-#include "data/Table.h"
+#include "data/engines/ADOConnection.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/engines/Table.h"
 #include "shell/TableOpener.h"
 
 #include <filesystem>

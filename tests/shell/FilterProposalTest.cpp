@@ -2,16 +2,16 @@
 // accept it and find the record it came from, for every field kind and for
 // awkward names and values, in memory and in real table files.
 #include "shell/FilterProposal.h"
-#include "EngineTestDriver.h"
-#include "TestTables.h"
-#include "data/ADOConnection.h"
-#include "data/BooleanField.h"
-#include "data/DateTimeFormat.h"
-#include "data/DbfWriter.h"
-#include "data/DelimitedTableWriter.h"
-#include "data/FormatSettings.h"
-#include "data/ParadoxWriter.h"
-#include "data/TextUtils.h"
+#include "tests/support/EngineTestDriver.h"
+#include "tests/support/TestTables.h"
+#include "data/engines/ADOConnection.h"
+#include "data/dataset/BooleanField.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
+#include "data/locale/FormatSettings.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/base/TextUtils.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The program run from the command line against destinations that an
 // export must not destroy: the table itself, standard output, a folder,
 // and an interruption half-way.
-#include "data/DbfWriter.h"
+#include "data/drivers/dbf/DbfWriter.h"
 
 #include <chrono>
 #include <csignal>

@@ -1,8 +1,8 @@
 // The program run as a user runs it without a display: exit status,
 // messages and the files it writes.
-#include "XlsxPackage.h"
-#include "data/DbfWriter.h"
-#include "data/FormatSettings.h"
+#include "tests/support/XlsxPackage.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/locale/FormatSettings.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -3,12 +3,12 @@
 // Shared by the dBase tests: a folder per test, file bytes, and a small
 // dataset over the dBase driver (the engines are tested on their own).
 
-#include "DBase2Table.h"
-#include "data/DatabaseError.h"
-#include "data/DateTimeFormat.h"
-#include "data/DbfDriver.h"
-#include "data/DbfWriter.h"
-#include "data/DriverDataSet.h"
+#include "tests/support/DBase2Table.h"
+#include "data/base/DatabaseError.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/drivers/dbf/DbfDriver.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/engines/DriverDataSet.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +21,6 @@
 
 namespace dbftest {
 
-// The name the dBase tests knew it by, for branches written before it was
-// shared; the tree move renames their uses.
-using TTempDir = TTempFolder;
 
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

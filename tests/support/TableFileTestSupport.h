@@ -4,8 +4,8 @@
 // bytes, and a small dataset over one driver (the engines have their own
 // tests).
 
-#include "data/DriverDataSet.h"
-#include "data/FormatSettings.h"
+#include "data/engines/DriverDataSet.h"
+#include "data/locale/FormatSettings.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +18,6 @@
 #include <string>
 #include <vector>
 
-// The name the Paradox and text tests knew it by, for branches written
-// before it was shared; the tree move renames their uses.
-using TTableTestFolder = TTempFolder;
 
 inline std::string FileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

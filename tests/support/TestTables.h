@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/FormatSettings.h"
-#include "data/MemTable.h"
+#include "data/locale/FormatSettings.h"
+#include "data/dataset/MemTable.h"
 
 #include <string>
 #include <vector>

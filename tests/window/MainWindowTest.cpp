@@ -1,7 +1,7 @@
 // The main window, offscreen: its states, settings, filter bar, drops and keys.
 #include "controls/TKXOpenDialog.h"
 #include "controls/TkxSoftButton.h"
-#include "data/DataSet.h"
+#include "data/dataset/DataSet.h"
 #include "grid/KXDBGrid.h"
 #include "shell/window/TAboutBox.h"
 #include "shell/window/TForm1.h"

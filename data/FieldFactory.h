@@ -1,9 +1,0 @@
-#pragma once
-
-#include "data/Field.h"
-#include "data/FieldDefs.h"
-
-#include <memory>
-
-// The field object of the right kind for a definition.
-std::unique_ptr<TField> CreateField(TDataSet& dataSet, int fieldNo, const TFieldDef& def);

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "data/dataset/Field.h"
+#include "data/base/FieldDefs.h"
+
+#include <memory>
+
+// The field object of the right kind for a definition.
+std::unique_ptr<TField> CreateField(TDataSet& dataSet, int fieldNo, const TFieldDef& def);

@@ -1,0 +1,34 @@
+#include "data/drivers/RecordSlots.h"
+
+#include <algorithm>
+
+bool TRecordSlots::AllLive() const {
+    return fSlots.empty() || std::find(fSlots.begin(), fSlots.end(), None) == fSlots.end();
+}
+
+std::vector<uint32_t> TRecordSlots::SlotsOfFile(uint32_t fileCount) const {
+    std::vector<uint32_t> slotOfFile(fileCount, None);
+    for (uint32_t slot = 0; slot < fCount; ++slot) {
+        uint32_t r = FileRecordOf(slot);
+        if (r != None) slotOfFile[r] = slot;
+    }
+    return slotOfFile;
+}
+
+void TRecordSlots::Without(uint32_t fileCount, uint32_t gone, std::vector<int64_t>& order,
+                           std::vector<uint32_t>& slotOf) const {
+    const std::vector<uint32_t> slotOfFile = SlotsOfFile(fileCount);
+    for (uint32_t r = 0; r < fileCount; ++r)
+        if (r != gone) {
+            order.push_back(r);
+            slotOf.push_back(slotOfFile[r]);
+        }
+}
+
+void TRecordSlots::Remap(const std::vector<uint32_t>& slotOf, uint32_t count) {
+    std::vector<uint32_t> slots(count, None);
+    for (size_t i = 0; i < slotOf.size(); ++i)
+        slots[slotOf[i]] = static_cast<uint32_t>(i);
+    fSlots = std::move(slots);
+    fCount = count;
+}

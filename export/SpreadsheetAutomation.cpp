@@ -1,6 +1,0 @@
-#include "export/SpreadsheetAutomation.h"
-
-std::unique_ptr<TSpreadsheetApplication> CreateSpreadsheetApplication() {
-    throw EAutomationError("No spreadsheet application is available: the automation object "
-                           "\"Excel.Application\" cannot be created on this system");
-}
