@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: all of them in a release build, and
+# Sets up, checks the format of every source file, builds with warnings as
+# errors and runs every test: all of them in a release build, and
 # the unit tests again in a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer (the real-reader tests run LibreOffice and
 # parsers, which gain nothing from the sanitizers).
@@ -7,6 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 status=0
+
+echo "== format (.clang-format)"
+scripts/format-check.sh || status=1
+
+# In CI a warning is an error.
+export TABULON_WERROR=ON
 
 scripts/build.sh release
 echo "== tests (release build)"
