@@ -2,10 +2,10 @@
 // The benchmarks' tables, filled from a fixed xorshift sequence so every run
 // holds the same values: a dBase table (C20 C40 N10 N12.2 D L and, when
 // asked, a sparse memo) and in-memory tables of a chosen set of columns.
-#include "data/locale/DateTimeFormat.h"
-#include "data/drivers/dbf/DbfWriter.h"
-#include "data/dataset/MemTable.h"
 #include "data/base/Value.h"
+#include "data/dataset/MemTable.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/locale/DateTimeFormat.h"
 
 #include <cstdint>
 #include <string>
@@ -82,9 +82,9 @@ inline TDbfFieldSpec BenchField(const char* name, char type, int length = 0, int
 // memo: add the NOTE memo (every tenth record has one); deletes: mark
 // every thousandth record deleted.
 inline void WriteBenchTable(const std::string& path, long records, bool memo, bool deletes) {
-    std::vector<TDbfFieldSpec> fields = {BenchField("NAME", 'C', 20),     BenchField("CITY", 'C', 40),
-                                         BenchField("QTY", 'N', 10),      BenchField("PRICE", 'N', 12, 2),
-                                         BenchField("SINCE", 'D'),        BenchField("ACTIVE", 'L')};
+    std::vector<TDbfFieldSpec> fields = {
+        BenchField("NAME", 'C', 20),     BenchField("CITY", 'C', 40), BenchField("QTY", 'N', 10),
+        BenchField("PRICE", 'N', 12, 2), BenchField("SINCE", 'D'),    BenchField("ACTIVE", 'L')};
     if (memo) fields.push_back(BenchField("NOTE", 'M'));
     TDbfWriter w(path, dvDBase3, fields);
     std::vector<TValue> row(fields.size());
@@ -100,7 +100,8 @@ inline void WriteBenchTable(const std::string& path, long records, bool memo, bo
         if (memo) {
             // Memo columns are mostly sparse.
             if (i % 10 == 0)
-                row[6].SetText("Note for record " + std::to_string(i + 1) + ": call back in spring.");
+                row[6].SetText("Note for record " + std::to_string(i + 1) +
+                               ": call back in spring.");
             else
                 row[6].SetNull();
         }
@@ -127,14 +128,30 @@ inline void FillBenchTable(TMemTable& t, long records, const std::vector<TBenchC
                            bool markupNames = false) {
     for (TBenchColumn c : columns) {
         switch (c) {
-        case bcName: t.FieldDefs().Add("Name", ftString, 24); break;
-        case bcCity: t.FieldDefs().Add("City", ftString, 16); break;
-        case bcId: t.FieldDefs().Add("Id", ftInteger); break;
-        case bcQuantity: t.FieldDefs().Add("Quantity", ftLargeint); break;
-        case bcWeight: t.FieldDefs().Add("Weight", ftFloat); break;
-        case bcBalance: t.FieldDefs().Add("Balance", ftCurrency); break;
-        case bcSince: t.FieldDefs().Add("Since", ftDate); break;
-        case bcActive: t.FieldDefs().Add("Active", ftBoolean); break;
+        case bcName:
+            t.FieldDefs().Add("Name", ftString, 24);
+            break;
+        case bcCity:
+            t.FieldDefs().Add("City", ftString, 16);
+            break;
+        case bcId:
+            t.FieldDefs().Add("Id", ftInteger);
+            break;
+        case bcQuantity:
+            t.FieldDefs().Add("Quantity", ftLargeint);
+            break;
+        case bcWeight:
+            t.FieldDefs().Add("Weight", ftFloat);
+            break;
+        case bcBalance:
+            t.FieldDefs().Add("Balance", ftCurrency);
+            break;
+        case bcSince:
+            t.FieldDefs().Add("Since", ftDate);
+            break;
+        case bcActive:
+            t.FieldDefs().Add("Active", ftBoolean);
+            break;
         }
     }
     t.Open();
@@ -145,14 +162,30 @@ inline void FillBenchTable(TMemTable& t, long records, const std::vector<TBenchC
         for (size_t f = 0; f < columns.size(); ++f) {
             TValue& v = row[f];
             switch (columns[f]) {
-            case bcName: v.SetText(r.Name); break;
-            case bcCity: v.SetText(r.City); break;
-            case bcId: v.SetInt(r.Id); break;
-            case bcQuantity: v.SetInt(r.Quantity); break;
-            case bcWeight: v.SetFloat(r.Weight); break;
-            case bcBalance: v.SetFloat(r.Price); break;
-            case bcSince: v.SetDateTime(r.Since); break;
-            case bcActive: SetBenchActive(v, r.Active); break;
+            case bcName:
+                v.SetText(r.Name);
+                break;
+            case bcCity:
+                v.SetText(r.City);
+                break;
+            case bcId:
+                v.SetInt(r.Id);
+                break;
+            case bcQuantity:
+                v.SetInt(r.Quantity);
+                break;
+            case bcWeight:
+                v.SetFloat(r.Weight);
+                break;
+            case bcBalance:
+                v.SetFloat(r.Price);
+                break;
+            case bcSince:
+                v.SetDateTime(r.Since);
+                break;
+            case bcActive:
+                SetBenchActive(v, r.Active);
+                break;
             }
         }
         t.AppendRecord(row);

@@ -8,12 +8,12 @@
 //   dbf_bench [records] [folder]
 //
 // Prints figures only; it never fails on speed.
+#include "bench/BenchTable.h"
 #include "data/base/DatabaseError.h"
+#include "data/dataset/ReadAhead.h"
 #include "data/drivers/dbf/DbfDriver.h"
 #include "data/engines/DriverDataSet.h"
 #include "data/locale/FormatSettings.h"
-#include "data/dataset/ReadAhead.h"
-#include "bench/BenchTable.h"
 
 #include <chrono>
 #include <cstdio>
@@ -157,7 +157,8 @@ int main(int argc, char** argv) {
             for (; !ds.Eof(); ds.Next()) {
                 for (int f = 0; f < fields; ++f) {
                     const TField& field = ds.Fields(f);
-                    if (!ahead.Take(static_cast<size_t>(f), field, text)) field.GetDisplayText(text);
+                    if (!ahead.Take(static_cast<size_t>(f), field, text))
+                        field.GetDisplayText(text);
                     aheadChars += text.size();
                 }
             }

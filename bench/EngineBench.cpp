@@ -11,12 +11,12 @@
 // An argument of digits only is the record count (default 1,000,000); any
 // other is the folder for the table (default a new folder in /tmp, removed
 // afterwards). Prints figures only; it never fails on speed.
+#include "data/drivers/dbf/DbfWriter.h"
 #include "data/engines/ADOConnection.h"
 #include "data/engines/ADOTable.h"
-#include "data/locale/DateTimeFormat.h"
-#include "data/drivers/dbf/DbfWriter.h"
-#include "data/locale/FormatSettings.h"
 #include "data/engines/Table.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/locale/FormatSettings.h"
 
 #include <chrono>
 #include <cstdio>

@@ -54,7 +54,8 @@ TRun Time(const std::vector<std::string>& argv, const std::string& outPath, int 
             ::dup2(out, 1);
             ::dup2(err, 2);
             std::vector<char*> args;
-            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            for (const std::string& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
             ::execvp(args[0], args.data());
             ::_exit(127);
@@ -154,8 +155,9 @@ int main(int argc, char** argv) {
     const TRun rtf = Time({tabulx, "-export", table, out("orders.rtf")}, none, runs);
     const TRun pgdbf = Time({"pgdbf", table}, out("pgdbf.sql"), runs);
     std::filesystem::remove(out("ogr.csv"));
-    const TRun ogr = Time({"sh", "-c", "rm -f '" + out("ogr.csv") + "' && ogr2ogr -f CSV '" +
-                                           out("ogr.csv") + "' '" + table + "'"},
+    const TRun ogr = Time({"sh", "-c",
+                           "rm -f '" + out("ogr.csv") + "' && ogr2ogr -f CSV '" + out("ogr.csv") +
+                               "' '" + table + "'"},
                           none, runs);
     const std::string script = std::string(TABULON_BENCH_DIR) + "/dbfread_csv.py";
     const TRun dbfread = Time({"/usr/bin/python3", script, table, out("dbfread.csv")}, none, runs);

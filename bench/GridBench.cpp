@@ -16,10 +16,10 @@
 #include "bench/BenchTable.h"
 
 #include "controls/ControlsInit.h"
-#include "data/engines/ADOConnection.h"
-#include "data/engines/ADOTable.h"
 #include "data/dataset/DataSource.h"
 #include "data/drivers/dbf/DbfWriter.h"
+#include "data/engines/ADOConnection.h"
+#include "data/engines/ADOTable.h"
 #include "data/engines/Table.h"
 #include "export/KXExport2RTF.h"
 #include "export/KXExport2Text.h"

@@ -1,7 +1,7 @@
 // Exports a small generated customer table to a tab-separated text file and
 // says where it went.
-#include "data/locale/DateTimeFormat.h"
 #include "data/dataset/MemTable.h"
+#include "data/locale/DateTimeFormat.h"
 #include "export/KXExport2Text.h"
 #include "export/view/WindowlessTableView.h"
 

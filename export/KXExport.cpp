@@ -1,10 +1,10 @@
 #include "export/KXExport.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
-#include "data/dataset/ReadAhead.h"
-#include "data/platform/SignalCleanup.h"
 #include "data/base/Unicode.h"
+#include "data/dataset/ReadAhead.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/SignalCleanup.h"
 
 #include <cerrno>
 #include <cstring>

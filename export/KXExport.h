@@ -1,8 +1,8 @@
 #pragma once
 
-#include "export/view/DBGridCellParams.h"
 #include "export/Clipboard.h"
 #include "export/Stream.h"
+#include "export/view/DBGridCellParams.h"
 #include "export/view/TableView.h"
 
 #include <algorithm>
@@ -232,10 +232,10 @@ private:
     int fWrittenCount = 0;
     int fMaxRows = -1;
     TStream* fStream = nullptr;
-    TFont fRecordFont; // the per-record copy of a column's font, for handlers
+    TFont fRecordFont;                // the per-record copy of a column's font, for handlers
     TReadAhead* fReadAhead = nullptr; // while a forward walk runs
-    TValue fKnownValue; // a cell's value as the reader ahead gave it
-    std::string fCellText; // a cell's text that was not read ahead
+    TValue fKnownValue;               // a cell's value as the reader ahead gave it
+    std::string fCellText;            // a cell's text that was not read ahead
     std::string fCellJoiner;
     bool fAheadMemo = false; // a memo's placeholder is read ahead
     // Per mapping entry, the grid column found for it while the walk runs,

@@ -1,11 +1,11 @@
 #include "export/KXExport2HTML.h"
 
 #include "data/base/DatabaseError.h"
-#include "data/locale/NumberFormat.h"
 #include "data/base/TextUtils.h"
+#include "data/locale/NumberFormat.h"
+#include "export/JpegWriter.h"
 #include "export/view/BmpImage.h"
 #include "export/view/GridGlyphs.h"
-#include "export/JpegWriter.h"
 
 #include <array>
 

@@ -62,8 +62,8 @@ private:
     std::string fHTMLEncoding = "UTF-8";
 
     // Per export.
-    std::string fLine;                  // the title cell being built
-    std::string fRow;                   // the record being built
+    std::string fLine; // the title cell being built
+    std::string fRow;  // the record being built
     // A cell's markup before and after its text, with what it was made from
     // (colours resolved).
     struct TCellMarkup {
@@ -78,7 +78,7 @@ private:
         std::string FontOpen;
         std::string FontClose; // ends the cell too
     };
-    std::vector<TCellMarkup> fMarkup; // per mapping entry
+    std::vector<TCellMarkup> fMarkup;   // per mapping entry
     std::string fTag;                   // the img element of the cell
     int fCellIndex = 0;                 // the mapping entry of the cell being written
     std::vector<TColumn*> fCellColumns; // per entry, the column whose width is cached

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "data/dataset/DataSet.h"
 #include "data/base/DatabaseError.h"
 #include "data/base/TextUtils.h"
 #include "data/base/Unicode.h"
+#include "data/dataset/DataSet.h"
 
 #include <array>
 #include <charconv>
@@ -274,9 +274,9 @@ void TKXExport2RTF::AppendCellLine(TAlignment alignment, const TFont& font, TCol
     const TColor color = ColorToRGB(font.Color);
     const TColor shade = ColorToRGB(background);
     // The control words before the text, kept with what they were made from.
-    if (cache && !cache->Prefix.empty() && cache->Alignment == alignment &&
-        cache->Flat == flat && cache->Size == font.Size && cache->Style == font.Style &&
-        cache->Color == color && cache->Background == shade && cache->Name == font.Name) {
+    if (cache && !cache->Prefix.empty() && cache->Alignment == alignment && cache->Flat == flat &&
+        cache->Size == font.Size && cache->Style == font.Style && cache->Color == color &&
+        cache->Background == shade && cache->Name == font.Name) {
         fLine += cache->Prefix;
     } else {
         const size_t at = fLine.size();

@@ -83,19 +83,19 @@ private:
     bool fMayGoDirect = false;           // the document's stream can be cut back
     uint64_t fDocumentStart = 0;         // where the document begins in it
     uint64_t fBodyStart = 0;             // where the body follows the head, when direct
-    std::vector<TColor> fColors;     // RGB, in order of first use
-    std::vector<std::string> fFonts; // names, in order of first use
+    std::vector<TColor> fColors;         // RGB, in order of first use
+    std::vector<std::string> fFonts;     // names, in order of first use
     // Per mapping, the grid column and its width in twips; set on first use
     // in each export.
     std::vector<int> fColumns;
     std::vector<int64_t> fTwips;
     bool fLaidOut = false;
-    std::vector<int> fShading; // colour numbers of the row being defined
-    std::string fLine;         // the piece being assembled, written at once
-    size_t fCellIndex = 0;     // the mapping entry of the cell being written
+    std::vector<int> fShading;         // colour numbers of the row being defined
+    std::string fLine;                 // the piece being assembled, written at once
+    size_t fCellIndex = 0;             // the mapping entry of the cell being written
     std::vector<TCellFormat> fFormats; // per mapping entry
     std::vector<int> fRowShading;      // what fRowDefinition was made for
     std::string fRowDefinition;
-    TDBGridCellParams fAhead;  // cell preparation for the row definition
+    TDBGridCellParams fAhead; // cell preparation for the row definition
     TFont fAheadFont;
 };

@@ -1,8 +1,8 @@
 #include "export/KXExport2XLS.h"
 
-#include "data/dataset/DataSet.h"
 #include "data/base/DatabaseError.h"
 #include "data/base/Unicode.h"
+#include "data/dataset/DataSet.h"
 #include "export/Windows1252.h"
 
 #include <cctype>

@@ -1,9 +1,9 @@
 #include "export/KXExport2XLSX.h"
 
-#include "data/dataset/DataSet.h"
 #include "data/base/DatabaseError.h"
-#include "data/dataset/NumericField.h"
 #include "data/base/Unicode.h"
+#include "data/dataset/DataSet.h"
+#include "data/dataset/NumericField.h"
 #include "export/XlsxNumberFormat.h"
 
 #include <unzip.h>

@@ -5,13 +5,13 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
-#include <deque>
-#include <mutex>
 
 class EStreamError : public std::runtime_error {
 public:
@@ -101,8 +101,8 @@ private:
         size_t Size;
     };
 
-    void FlushBuffer();   // everything written, the writer idle
-    void HandFull();      // the full buffer to the writer, started if need be
+    void FlushBuffer(); // everything written, the writer idle
+    void HandFull();    // the full buffer to the writer, started if need be
     void Hand();
     void Drain();
     void StopWriter();

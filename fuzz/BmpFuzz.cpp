@@ -1,8 +1,8 @@
 // Decodes fuzzed bytes as a graphic field's picture, and when they decode,
 // encodes the picture as the HTML export's JPEG does.
 
-#include "export/view/BmpImage.h"
 #include "export/JpegWriter.h"
+#include "export/view/BmpImage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,10 +3,10 @@
 // optionally followed by a separator and the memo file's bytes, another
 // separator and the .mdx bytes, and a third and the .cpg text.
 
-#include "fuzz/ReaderFuzz.h"
 #include "data/drivers/dbf/DbfDriver.h"
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/drivers/dbf/MdxIndex.h"
+#include "fuzz/ReaderFuzz.h"
 #include "tests/support/DBase2Table.h"
 
 #include <cstdint>

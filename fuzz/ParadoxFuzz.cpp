@@ -4,10 +4,10 @@
 // primary index's (.px), and a fourth and a secondary index pair's data
 // file (.X02), whose .Y02 is the fifth part.
 
-#include "fuzz/ReaderFuzz.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/drivers/paradox/ParadoxDriver.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/locale/DateTimeFormat.h"
+#include "fuzz/ReaderFuzz.h"
 
 #include <cstdint>
 #include <string>

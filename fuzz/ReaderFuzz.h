@@ -7,8 +7,8 @@
 
 #include "data/base/DatabaseError.h"
 #include "data/base/FieldDefs.h"
-#include "data/drivers/TableDriver.h"
 #include "data/base/Value.h"
+#include "data/drivers/TableDriver.h"
 
 #include <cstdint>
 #include <cstdlib>

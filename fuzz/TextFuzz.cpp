@@ -3,11 +3,11 @@
 // followed by a separator and a schema file's (.sch) text; the table is a
 // .txt then, else a .csv, .tab or .txt by the input's length.
 
-#include "fuzz/ReaderFuzz.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/drivers/text/TextDriver.h"
 #include "data/drivers/text/TextSchema.h"
+#include "data/locale/DateTimeFormat.h"
+#include "fuzz/ReaderFuzz.h"
 
 #include <cstdint>
 #include <string>

@@ -2,11 +2,11 @@
 
 #include "controls/ErrorDisplay.h"
 #include "controls/Utf8Text.h"
-#include "data/engines/ADOTable.h"
+#include "data/base/TextUtils.h"
 #include "data/dataset/DataSet.h"
+#include "data/engines/ADOTable.h"
 #include "data/engines/Table.h"
 #include "data/engines/TblUtils.h"
-#include "data/base/TextUtils.h"
 #include "grid/DataSetKind.h"
 #include "grid/GridHintWindow.h"
 #include "grid/GridImages.h"

@@ -2,11 +2,11 @@
 //   make_samples <folder>
 // The files depend on nothing but this program, so every run writes the
 // same bytes and the committed samples can be checked against a fresh run.
-#include "data/locale/DateTimeFormat.h"
 #include "data/drivers/dbf/DbfWriter.h"
-#include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/drivers/text/TextSchema.h"
+#include "data/locale/DateTimeFormat.h"
 
 #include <cstdio>
 #include <exception>
@@ -17,9 +17,8 @@
 namespace {
 void MakeCustomers(const std::string& dir) {
     std::vector<TDbfFieldSpec> fields = {
-        {"ID", 'N', 6, 0},     {"NAME", 'C', 30, 0},    {"CITY", 'C', 20, 0},
-        {"BALANCE", 'N', 12, 2}, {"SINCE", 'D', 8, 0},  {"ACTIVE", 'L', 1, 0},
-        {"NOTES", 'M', 10, 0},
+        {"ID", 'N', 6, 0},    {"NAME", 'C', 30, 0},  {"CITY", 'C', 20, 0},  {"BALANCE", 'N', 12, 2},
+        {"SINCE", 'D', 8, 0}, {"ACTIVE", 'L', 1, 0}, {"NOTES", 'M', 10, 0},
     };
     struct TRow {
         int Id;
@@ -40,8 +39,8 @@ void MakeCustomers(const std::string& dir) {
     std::vector<std::vector<TValue>> records;
     for (const TRow& r : rows)
         records.push_back({TValue::OfInt(r.Id), TValue::OfText(r.Name), TValue::OfText(r.City),
-                           TValue::OfFloat(r.Balance), TValue::OfDateTime(EncodeDate(r.Y, r.M, r.D)),
-                           TValue::OfBool(r.Active),
+                           TValue::OfFloat(r.Balance),
+                           TValue::OfDateTime(EncodeDate(r.Y, r.M, r.D)), TValue::OfBool(r.Active),
                            r.Notes ? TValue::OfText(r.Notes) : TValue::Null()});
     // Windows-1252 holds every character above, so the table carries a code
     // page of its own rather than UTF-8.
@@ -53,11 +52,11 @@ void MakeCustomers(const std::string& dir) {
     w.Finish();
 }
 
-const char* const People[] = {"Ann Berg",    "Zoë Ærø",     "Bob Král",     "Jörg Müller",
-                              "Chloé Dupré", "Søren Kierk", "Ines Peña",    "Kasia Wójcik",
+const char* const People[] = {"Ann Berg",    "Zoë Ærø",     "Bob Král",  "Jörg Müller",
+                              "Chloé Dupré", "Søren Kierk", "Ines Peña", "Kasia Wójcik",
                               "Mia Öberg",   "Tomás Ó Sé"};
-const char* const Cities[] = {"Oslo",     "Århus", "Brno",   "Köln", "Besançon",
-                              "Tromsø",   "León",  "Kraków", "Malmö", "Dún Laoghaire"};
+const char* const Cities[] = {"Oslo",   "Århus", "Brno",   "Köln",  "Besançon",
+                              "Tromsø", "León",  "Kraków", "Malmö", "Dún Laoghaire"};
 
 // A keyed Paradox table with a memo: some memos fit the record's leader,
 // some go to the .mb. Written in descending order so that the writer's
@@ -84,7 +83,8 @@ void MakeOrders(const std::string& dir) {
             note = TValue::OfText("Urgent");
         else if (i % 6 == 3)
             note = TValue::OfText("Deliver to the back entrance, ring twice;\r\ninvoice to the "
-                                  "head office in " + std::string(Cities[(person + 3) % 10]) + " (€).");
+                                  "head office in " +
+                                  std::string(Cities[(person + 3) % 10]) + " (€).");
         w.AddRecord({TValue::OfInt(1000 + i), TValue::OfText(People[person]),
                      TValue::OfText(Cities[person]),
                      TValue::OfDateTime(EncodeDate(2024, 1 + (i - 1) / 3, 1 + (i * 5) % 28)),
@@ -147,11 +147,11 @@ void MakeStock(const std::string& dir) {
     schema.TableName = "stock";
     schema.Fixed = true;
     schema.CharSet = TTextSchema::csAnsi;
-    schema.Fields = {{"Item", ftString, 6, 0, 0},      {"Name", ftString, 24, 0, 6},
-                     {"Store", ftString, 14, 0, 30},   {"OnHand", ftInteger, 6, 0, 44},
+    schema.Fields = {{"Item", ftString, 6, 0, 0},         {"Name", ftString, 24, 0, 6},
+                     {"Store", ftString, 14, 0, 30},      {"OnHand", ftInteger, 6, 0, 44},
                      {"UnitCost", ftCurrency, 10, 2, 50}, {"Counted", ftDate, 10, 0, 60},
                      {"Reorder", ftBoolean, 5, 0, 70}};
-    const char* const names[] = {"Hammer",        "Screwdriver Ø3", "Pliers",      "Chisel 12 mm",
+    const char* const names[] = {"Hammer",        "Screwdriver Ø3", "Pliers",       "Chisel 12 mm",
                                  "Saw, Japanese", "Mallet",         "File ½ round", "Wrench 13",
                                  "Clamp",         "Square",         "Bevel gauge",  "Rasp",
                                  "Awl",           "Plane No. 4",    "Spokeshave"};
@@ -159,8 +159,9 @@ void MakeStock(const std::string& dir) {
     std::vector<std::vector<TValue>> rows;
     for (int i = 0; i < 15; ++i) {
         std::string item = "T" + std::to_string(100 + i * 7);
-        rows.push_back({TValue::OfText(item), TValue::OfText(names[i]), TValue::OfText(stores[i % 3]),
-                        TValue::OfInt((i * 37) % 120), TValue::OfFloat((i * 613 % 4000 + 250) / 100.0),
+        rows.push_back({TValue::OfText(item), TValue::OfText(names[i]),
+                        TValue::OfText(stores[i % 3]), TValue::OfInt((i * 37) % 120),
+                        TValue::OfFloat((i * 613 % 4000 + 250) / 100.0),
                         TValue::OfDateTime(EncodeDate(2024, 6, 1 + i)),
                         i == 4 ? TValue::Null() : TValue::OfBool((i * 37) % 120 < 30)});
     }

@@ -1,7 +1,7 @@
 #include "shell/CommandLine.h"
 
-#include "data/platform/CodePage.h"
 #include "data/base/TextUtils.h"
+#include "data/platform/CodePage.h"
 #include "shell/SeparatorOption.h"
 
 #include <filesystem>
@@ -12,12 +12,16 @@ namespace {
 // Blanks and control characters at either end go.
 std::string TrimControls(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
     return s.substr(b, e - b);
 }
 
-bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
 // Whether a normalised option is one the program knows.
 bool KnownOption(const std::string& o) {
@@ -46,8 +50,8 @@ bool CodePageOfOption(const std::string& value, int& codePage, std::string& erro
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& params) {
     TCommandLine cl;
-    size_t count = params.size() < TCommandLine::MaxParameters ? params.size()
-                                                                : TCommandLine::MaxParameters;
+    size_t count =
+        params.size() < TCommandLine::MaxParameters ? params.size() : TCommandLine::MaxParameters;
     for (size_t i = 0; i < count; ++i) {
         const std::string& p = params[i];
         if (p.empty() || (p[0] != '-' && p[0] != '/')) {

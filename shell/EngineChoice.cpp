@@ -1,8 +1,8 @@
 #include "shell/EngineChoice.h"
 
-#include "data/engines/ADOConnection.h"
-#include "data/drivers/text/TextSchemaFile.h"
 #include "data/base/TextUtils.h"
+#include "data/drivers/text/TextSchemaFile.h"
+#include "data/engines/ADOConnection.h"
 
 #include <filesystem>
 
@@ -12,7 +12,8 @@ TTablePath SplitTablePath(const std::string& path) {
     r.Ext = LowerCase(p.extension().string());
     r.Name = p.filename().string();
     r.Dir = p.parent_path().string();
-    while (r.Dir.size() > 1 && r.Dir.back() == '/') r.Dir.pop_back();
+    while (r.Dir.size() > 1 && r.Dir.back() == '/')
+        r.Dir.pop_back();
     return r;
 }
 

@@ -11,12 +11,18 @@
 
 std::unique_ptr<TKXExport> CreateExportWriter(int formatType) {
     switch (formatType) {
-    case fmtHTML: return std::make_unique<TKXExport2HTML>();
-    case fmtXML: return std::make_unique<TKXExport2XML>();
-    case fmtRTF: return std::make_unique<TKXExport2RTF>();
-    case fmtXLS: return std::make_unique<TKXExport2XLS>();
-    case fmtXLSX: return std::make_unique<TKXExport2XLSX>();
-    default: return std::make_unique<TKXExport2Text>();
+    case fmtHTML:
+        return std::make_unique<TKXExport2HTML>();
+    case fmtXML:
+        return std::make_unique<TKXExport2XML>();
+    case fmtRTF:
+        return std::make_unique<TKXExport2RTF>();
+    case fmtXLS:
+        return std::make_unique<TKXExport2XLS>();
+    case fmtXLSX:
+        return std::make_unique<TKXExport2XLSX>();
+    default:
+        return std::make_unique<TKXExport2Text>();
     }
 }
 
@@ -85,4 +91,3 @@ int RunExport(TShellState& state, const std::string& fileName, TExportActions* a
     if (actions && s.ActionType == actOpen) actions->OpenFile(fileName);
     return result;
 }
-

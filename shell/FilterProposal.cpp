@@ -1,10 +1,10 @@
 #include "shell/FilterProposal.h"
 
+#include "data/base/TextUtils.h"
 #include "data/dataset/DataSet.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/dataset/Field.h"
 #include "data/filter/FilterParser.h"
-#include "data/base/TextUtils.h"
+#include "data/locale/DateTimeFormat.h"
 
 #include <charconv>
 #include <cmath>

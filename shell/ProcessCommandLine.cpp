@@ -81,8 +81,8 @@ TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std:
             return result;
         }
         state.Settings.ActionType = actFile;
-        std::string format = cl.FormatName.empty() ? FormatNameOfDestination(cl.Destination)
-                                                   : cl.FormatName;
+        std::string format =
+            cl.FormatName.empty() ? FormatNameOfDestination(cl.Destination) : cl.FormatName;
         state.Settings.FormatType = FormatTypeOfName(format);
         if (state.Settings.FormatType == fmtText && cl.HasSeparator)
             state.Settings.Separator = cl.Separator;

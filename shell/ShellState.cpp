@@ -1,6 +1,8 @@
 #include "shell/ShellState.h"
 
-TShellState::TShellState() { fWindowless.Bind(&DataSource1); }
+TShellState::TShellState() {
+    fWindowless.Bind(&DataSource1);
+}
 
 TShellState::~TShellState() {
     fWindowless.SetDataSource(nullptr);

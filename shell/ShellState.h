@@ -1,8 +1,8 @@
 #pragma once
 
+#include "data/base/Progress.h"
 #include "data/dataset/DataSet.h"
 #include "data/dataset/DataSource.h"
-#include "data/base/Progress.h"
 #include "export/view/TableView.h"
 #include "export/view/WindowlessTableView.h"
 #include "shell/Settings.h"

@@ -1,8 +1,8 @@
 #include "shell/TableOpener.h"
 
+#include "data/base/DatabaseError.h"
 #include "data/engines/ADOConnection.h"
 #include "data/engines/ADOTable.h"
-#include "data/base/DatabaseError.h"
 #include "data/engines/Table.h"
 #include "shell/EngineChoice.h"
 

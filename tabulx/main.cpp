@@ -18,8 +18,8 @@
 #include <QCoreApplication>
 #include <QSettings>
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -45,8 +45,8 @@ std::string ForTerminal(const std::string& text) {
 // Qt's window-less platforms.
 bool HasDisplay() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && (std::strncmp(platform, "offscreen", 9) == 0 ||
-                     std::strncmp(platform, "minimal", 7) == 0))
+    if (platform &&
+        (std::strncmp(platform, "offscreen", 9) == 0 || std::strncmp(platform, "minimal", 7) == 0))
         return false;
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -62,7 +62,8 @@ int RunWindow(int argc, char** argv) {
     {
         TForm1 form(*store, BDELoaded());
         std::vector<std::string> params;
-        for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
+        for (int i = 1; i < argc; ++i)
+            params.emplace_back(argv[i]);
         form.SetCommandLine(std::move(params));
         form.show();
         app.exec();
@@ -146,7 +147,8 @@ int main(int argc, char** argv) {
     state.SetProgress(&progress);
 
     std::vector<std::string> params;
-    for (int i = 1; i < argc; ++i) params.emplace_back(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        params.emplace_back(argv[i]);
     TConsoleSink sink;
     int status = 0;
     if (params.empty()) {

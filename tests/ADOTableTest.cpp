@@ -1,6 +1,6 @@
-#include "tests/support/EngineTestDriver.h"
-#include "data/engines/ADOConnection.h"
 #include "data/base/TextUtils.h"
+#include "data/engines/ADOConnection.h"
+#include "tests/support/EngineTestDriver.h"
 
 #include <gtest/gtest.h>
 

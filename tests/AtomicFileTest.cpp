@@ -1,8 +1,8 @@
 #include "tests/support/TableFileTestSupport.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
 #include "data/drivers/text/TextDriver.h"
+#include "data/platform/AtomicFile.h"
 
 #include <filesystem>
 

@@ -3,20 +3,20 @@
 // in SIGBUS, and a document being written must not take the place of the
 // one that stood at its destination.
 
-#include "tests/support/TableFileTestSupport.h"
-#include "data/dataset/DataSource.h"
 #include "data/base/DatabaseError.h"
-#include "data/locale/DateTimeFormat.h"
+#include "data/dataset/DataSource.h"
+#include "data/dataset/ReadAhead.h"
 #include "data/drivers/dbf/DbfDriver.h"
 #include "data/drivers/dbf/DbfWriter.h"
-#include "data/drivers/text/DelimitedTableWriter.h"
-#include "data/platform/MappedFile.h"
 #include "data/drivers/paradox/ParadoxDriver.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
-#include "data/dataset/ReadAhead.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/drivers/text/TextDriver.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/platform/MappedFile.h"
 #include "export/KXExport2Text.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/TableFileTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Code pages: the converters (the system's and the program's own tables)
 // and the choice of a code page for text that names none.
 #include "data/platform/CodePage.h"
-#include "data/platform/CodePageDetector.h"
 #include "data/base/DatabaseError.h"
+#include "data/platform/CodePageDetector.h"
 
 #include <gtest/gtest.h>
 

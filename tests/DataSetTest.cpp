@@ -1,14 +1,15 @@
+#include "data/base/DatabaseError.h"
+#include "data/dataset/DataSource.h"
 #include "tests/support/EngineTestDriver.h"
 #include "tests/support/TestTables.h"
-#include "data/dataset/DataSource.h"
-#include "data/base/DatabaseError.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 std::vector<int> Ids(TDataSet& t) {
     std::vector<int> ids;
-    for (t.First(); !t.Eof(); t.Next()) ids.push_back(t.FieldByName("ID").AsInteger());
+    for (t.First(); !t.Eof(); t.Next())
+        ids.push_back(t.FieldByName("ID").AsInteger());
     return ids;
 }
 
@@ -21,7 +22,9 @@ protected:
     void ActiveChanged() override { Events.push_back(Active() ? "active" : "inactive"); }
     void DataSetChanged() override { Events.push_back("changed"); }
     void DataSetScrolled(int d) override { Events.push_back("scroll " + std::to_string(d)); }
-    void RecordChanged(TField* f) override { Events.push_back("record " + (f ? f->FieldName() : "")); }
+    void RecordChanged(TField* f) override {
+        Events.push_back("record " + (f ? f->FieldName() : ""));
+    }
     void EditingChanged() override { Events.push_back("editing"); }
 };
 } // namespace
@@ -35,7 +38,8 @@ TEST(DataSetCursor, WalksForwardAndBackWithBofEof) {
     EXPECT_TRUE(t.Eof());
     EXPECT_EQ(t.RecNo(), 3);
     std::vector<int> back;
-    for (t.Last(); !t.Bof(); t.Prior()) back.push_back(t.FieldByName("ID").AsInteger());
+    for (t.Last(); !t.Bof(); t.Prior())
+        back.push_back(t.FieldByName("ID").AsInteger());
     EXPECT_EQ(back, (std::vector<int>{3, 2, 1}));
     EXPECT_EQ(t.MoveBy(10), 2);
     EXPECT_TRUE(t.Eof());
@@ -179,7 +183,8 @@ TEST(DataSetOrder, FilterSortAndLocate) {
 
     t.SetSort("Name DESC");
     std::vector<std::string> names;
-    for (t.First(); !t.Eof(); t.Next()) names.push_back(t.FieldByName("Name").AsString());
+    for (t.First(); !t.Eof(); t.Next())
+        names.push_back(t.FieldByName("Name").AsString());
     EXPECT_EQ(names, (std::vector<std::string>{"bob", "Cid", "Bea", "Ann"}));
     EXPECT_THROW(t.SetSort("Nope"), EDatabaseError);
 

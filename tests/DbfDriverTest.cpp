@@ -1,10 +1,10 @@
 #include "tests/support/DbfTestSupport.h"
 
-#include "tests/support/TestTables.h"
-#include "data/platform/CodePage.h"
 #include "data/drivers/dbf/DbfBytes.h"
 #include "data/drivers/dbf/DbfLanguageDriver.h"
 #include "data/locale/FormatSettings.h"
+#include "data/platform/CodePage.h"
+#include "tests/support/TestTables.h"
 
 #include <cmath>
 #include <set>
@@ -555,8 +555,8 @@ TEST(DbfCodePages, TablesThatNameNoCodePageAreReadAsTheirTextShows) {
         std::vector<std::string> Values;
         std::string Edited;
     };
-    const std::vector<std::string> german = {"Jürgen Müller", "Größe", "Bäckerei Köln",
-                                             "Fußball", "Überweisung"};
+    const std::vector<std::string> german = {"Jürgen Müller", "Größe", "Bäckerei Köln", "Fußball",
+                                             "Überweisung"};
     const std::vector<std::string> russian = {"Иванов Иван", "Москва", "улица Ленина",
                                               "Новосибирск", "Ёжиков"};
     const TCase cases[] = {
@@ -863,7 +863,8 @@ TEST(DbfRecords, DeletedFlagsOfALargeTableScannedInTwoHalves) {
     EXPECT_EQ(ds.RecordCount(), Count - static_cast<int>(gone.size()));
     int expected = 0;
     for (ds.First(); !ds.Eof(); ds.Next(), ++expected) {
-        while (gone.count(expected)) ++expected;
+        while (gone.count(expected))
+            ++expected;
         if (ds.Fields(0).AsInteger() != expected) {
             ADD_FAILURE() << "at " << ds.RecNo() << ": " << ds.Fields(0).AsInteger();
             break;

@@ -227,9 +227,14 @@ struct TEditOp {
 };
 const std::vector<TEditOp>& EditOps() {
     static const std::vector<TEditOp> ops = {
-        {"edit", [](TDbfDriver& d) { d.Post(1, {Text("Bobby"), Int(7), Text("a new memo")}); }},
+        {"edit",
+         [](TDbfDriver& d) {
+             d.Post(1, {Text("Bobby"), Int(7), Text("a new memo")});
+         }},
         {"insert",
-         [](TDbfDriver& d) { d.Post(-1, {Text("Eve"), Int(9), Text("memo of a new record")}); }},
+         [](TDbfDriver& d) {
+             d.Post(-1, {Text("Eve"), Int(9), Text("memo of a new record")});
+         }},
         {"delete", [](TDbfDriver& d) { d.Delete(2); }},
     };
     return ops;
@@ -394,8 +399,8 @@ TEST(DbfEdit, TornAndWholeJournalsOnOpen) {
     // Whole: applied over a half-written table.
     WriteBytes(path + "-journal", journal);
     std::string half = oldBytes;
-    const size_t headerLength =
-        static_cast<uint8_t>(oldBytes[8]) | static_cast<size_t>(static_cast<uint8_t>(oldBytes[9])) << 8;
+    const size_t headerLength = static_cast<uint8_t>(oldBytes[8]) |
+                                static_cast<size_t>(static_cast<uint8_t>(oldBytes[9])) << 8;
     half[headerLength + 3] = 'Q'; // inside the record the journal covers
     half[4] = 9;                  // and a count the header did not have
     WriteBytes(path, half + "trailing bytes of a grown file");
@@ -450,7 +455,7 @@ TEST(DbfEdit, KilledWhileEditingTheTableStaysWhole) {
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
         TOpenTable t(path);
         EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
-            for (uint32_t r = 0; r < t.Driver.RecordCount(); ++r) {
+        for (uint32_t r = 0; r < t.Driver.RecordCount(); ++r) {
             const std::string name = t.Get(r, 0).Text;
             ASSERT_FALSE(name.empty());
             if (r < 3 && name.size() == 10) {

@@ -1,9 +1,9 @@
 #include "tests/support/DbfTestSupport.h"
 
-#include "data/platform/CodePage.h"
 #include "data/drivers/dbf/DbfKeyExpression.h"
 #include "data/drivers/dbf/MdxIndex.h"
 #include "data/drivers/dbf/NdxIndex.h"
+#include "data/platform/CodePage.h"
 
 using namespace dbftest;
 

@@ -1,7 +1,7 @@
-#include "tests/support/EngineTestDriver.h"
 #include "data/engines/BdeUtils.h"
 #include "data/platform/ODBCUtils.h"
 #include "data/platform/VersionUtils.h"
+#include "tests/support/EngineTestDriver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // The two engines over real table files made by the project's generators:
 // open, order, filter, locate, edit and read the file again.
-#include "tests/support/EngineTestDriver.h"
-#include "data/engines/ADOConnection.h"
-#include "data/engines/ADOTable.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/drivers/dbf/DbfWriter.h"
-#include "data/locale/FormatSettings.h"
 #include "data/drivers/dbf/MdxIndex.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/engines/ADOConnection.h"
+#include "data/engines/ADOTable.h"
 #include "data/engines/Table.h"
 #include "data/engines/TblUtils.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/locale/FormatSettings.h"
+#include "tests/support/EngineTestDriver.h"
 
 #include <gtest/gtest.h>
 

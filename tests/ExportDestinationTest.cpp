@@ -6,18 +6,18 @@
 #include "tests/support/TableFileTestSupport.h"
 #include "tests/support/TestTables.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
 #include "data/drivers/dbf/DbfWriter.h"
-#include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
-#include "data/platform/SignalCleanup.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/engines/Table.h"
-#include "export/view/BmpImage.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/SignalCleanup.h"
 #include "export/JpegWriter.h"
 #include "export/KXExport2HTML.h"
 #include "export/KXExport2Text.h"
 #include "export/SpillStream.h"
+#include "export/view/BmpImage.h"
 #include "export/view/WindowlessTableView.h"
 
 #include <atomic>

@@ -1,5 +1,3 @@
-#include "tests/support/DbfTestSupport.h"
-#include "tests/support/TestTables.h"
 #include "data/base/DatabaseError.h"
 #include "data/base/Unicode.h"
 #include "export/KXExport.h"
@@ -9,6 +7,8 @@
 #include "export/KXExport2XLS.h"
 #include "export/KXExport2XML.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/DbfTestSupport.h"
+#include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
 
@@ -643,7 +643,8 @@ TEST(FileStream, FullDiskIsAnError) {
     }
     {
         TFileStream f("/dev/full");
-        EXPECT_THROW(f.Write(std::string(TFileStream::BufferSize + 1, 'x')), EStreamError); // straight through
+        EXPECT_THROW(f.Write(std::string(TFileStream::BufferSize + 1, 'x')),
+                     EStreamError); // straight through
     }
     {
         // Past the first buffer the writing goes on another thread: its

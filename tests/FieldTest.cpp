@@ -1,31 +1,44 @@
-#include "tests/support/TestTables.h"
 #include "data/base/DatabaseError.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/engines/TblUtils.h"
+#include "data/locale/DateTimeFormat.h"
+#include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 // One record holding a value of every kind the writers tell apart.
 void MakeAllKinds(TMemTable& t, bool nulls) {
-    const TFieldType kinds[] = {ftString, ftSmallint, ftInteger, ftWord,   ftBoolean, ftFloat,
-                                ftCurrency, ftBCD,   ftDate,    ftTime,   ftDateTime, ftAutoInc,
-                                ftBlob,   ftMemo,    ftGraphic, ftFmtMemo, ftParadoxOle,
-                                ftDBaseOle, ftLargeint, ftBytes};
-    for (TFieldType k : kinds) t.FieldDefs().Add("F" + std::to_string(static_cast<int>(k)), k, 10);
+    const TFieldType kinds[] = {ftString,   ftSmallint,   ftInteger,  ftWord,     ftBoolean,
+                                ftFloat,    ftCurrency,   ftBCD,      ftDate,     ftTime,
+                                ftDateTime, ftAutoInc,    ftBlob,     ftMemo,     ftGraphic,
+                                ftFmtMemo,  ftParadoxOle, ftDBaseOle, ftLargeint, ftBytes};
+    for (TFieldType k : kinds)
+        t.FieldDefs().Add("F" + std::to_string(static_cast<int>(k)), k, 10);
     t.Open();
     if (nulls) {
         t.AppendRecord(std::vector<TValue>{});
     } else {
         double date = EncodeDate(2024, 2, 29);
         double time = EncodeTime(13, 5, 9, 0);
-        t.AppendRecord({TValue::OfText("text"), TValue::OfInt(-7), TValue::OfInt(123456),
-                        TValue::OfInt(65535), TValue::OfBool(true), TValue::OfFloat(0.1 + 0.2),
-                        TValue::OfFloat(-1234.5), TValue::OfFloat(1.5), TValue::OfDateTime(date),
-                        TValue::OfDateTime(time), TValue::OfDateTime(date + time), TValue::OfInt(4),
-                        TValue::OfBytes(std::string("\x00\x01", 2)), TValue::OfText("line1\r\nline2"),
-                        TValue::OfBytes("BM.."), TValue::OfText("{\\rtf1}"), TValue::OfBytes("ole"),
-                        TValue::OfBytes("ole"), TValue::OfInt(123456789012345LL),
+        t.AppendRecord({TValue::OfText("text"),
+                        TValue::OfInt(-7),
+                        TValue::OfInt(123456),
+                        TValue::OfInt(65535),
+                        TValue::OfBool(true),
+                        TValue::OfFloat(0.1 + 0.2),
+                        TValue::OfFloat(-1234.5),
+                        TValue::OfFloat(1.5),
+                        TValue::OfDateTime(date),
+                        TValue::OfDateTime(time),
+                        TValue::OfDateTime(date + time),
+                        TValue::OfInt(4),
+                        TValue::OfBytes(std::string("\x00\x01", 2)),
+                        TValue::OfText("line1\r\nline2"),
+                        TValue::OfBytes("BM.."),
+                        TValue::OfText("{\\rtf1}"),
+                        TValue::OfBytes("ole"),
+                        TValue::OfBytes("ole"),
+                        TValue::OfInt(123456789012345LL),
                         TValue::OfBytes("\xAB\x01")});
     }
     t.First();
@@ -56,12 +69,16 @@ TEST(FieldKinds, OrdinalsAndTypeNames) {
 TEST(FieldKinds, ClassTests) {
     TMemTable t;
     MakeAllKinds(t, false);
-    auto f = [&](TFieldType k) -> TField& { return t.FieldByName("F" + std::to_string(static_cast<int>(k))); };
-    for (TFieldType k : {ftSmallint, ftInteger, ftWord, ftAutoInc, ftLargeint, ftFloat, ftCurrency, ftBCD}) {
+    auto f = [&](TFieldType k) -> TField& {
+        return t.FieldByName("F" + std::to_string(static_cast<int>(k)));
+    };
+    for (TFieldType k :
+         {ftSmallint, ftInteger, ftWord, ftAutoInc, ftLargeint, ftFloat, ftCurrency, ftBCD}) {
         EXPECT_TRUE(f(k).IsNumeric()) << k;
         EXPECT_EQ(f(k).Alignment(), taRightJustify) << k;
     }
-    for (TFieldType k : {ftString, ftBoolean, ftDate, ftMemo}) EXPECT_FALSE(f(k).IsNumeric()) << k;
+    for (TFieldType k : {ftString, ftBoolean, ftDate, ftMemo})
+        EXPECT_FALSE(f(k).IsNumeric()) << k;
     for (TFieldType k : {ftBlob, ftMemo, ftGraphic, ftFmtMemo, ftParadoxOle, ftDBaseOle})
         EXPECT_TRUE(f(k).IsBlob()) << k;
     EXPECT_FALSE(f(ftBytes).IsBlob());

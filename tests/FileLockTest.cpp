@@ -3,11 +3,11 @@
 #include "data/base/DatabaseError.h"
 #include "data/drivers/dbf/DbfDriver.h"
 #include "data/drivers/dbf/DbfWriter.h"
-#include "data/platform/FileLock.h"
-#include "data/platform/MappedFile.h"
 #include "data/drivers/paradox/ParadoxDriver.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
 #include "data/drivers/text/TextDriver.h"
+#include "data/platform/FileLock.h"
+#include "data/platform/MappedFile.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,8 +1,8 @@
+#include "data/filter/FilterExpression.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/locale/FormatSettings.h"
 #include "tests/support/EngineTestDriver.h"
 #include "tests/support/TestTables.h"
-#include "data/locale/DateTimeFormat.h"
-#include "data/filter/FilterExpression.h"
-#include "data/locale/FormatSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -30,13 +30,13 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
-#include <random>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
 #include <limits>
 #include <locale.h>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -508,10 +508,12 @@ TEST_F(FormatSettingsTest, NumericDatePatternsAgreeWithTheGeneralWay) {
     TFormatSettings dots = TFormatSettings::Classic();
     dots.DateSeparator = '.';
     dots.TimeSeparator = '-';
-    const char* const patterns[] = {"m/d/yyyy", "dd/mm/yy", "yyyy-mm-dd", "d.m.yyyy h:nn",
-                                    "hh:mm:ss", "h:m", "yyyymmdd", "d/mmm/yyyy", "Day d, yy"};
+    const char* const patterns[] = {"m/d/yyyy",      "dd/mm/yy",   "yyyy-mm-dd",
+                                    "d.m.yyyy h:nn", "hh:mm:ss",   "h:m",
+                                    "yyyymmdd",      "d/mmm/yyyy", "Day d, yy"};
     uint64_t x = 12345;
-    for (const TFormatSettings* fs : {static_cast<const TFormatSettings*>(&FormatSettings()), static_cast<const TFormatSettings*>(&dots)}) {
+    for (const TFormatSettings* fs : {static_cast<const TFormatSettings*>(&FormatSettings()),
+                                      static_cast<const TFormatSettings*>(&dots)}) {
         for (const char* p : patterns) {
             for (int i = 0; i < 2000; ++i) {
                 x = x * 6364136223846793005ull + 1442695040888963407ull;
@@ -667,7 +669,8 @@ TEST_F(FormatSettingsTest, PlainDecimalsAgreeWithTheGeneralFormat) {
         EXPECT_TRUE(AppendPlainDecimal(out, s)) << s;
     EXPECT_EQ(out, "12.5-0.05007123.450.0001");
     out.clear();
-    for (const char* s : {"", "-", ".5", "5.", "1e3", "+5", "1,5", "12.5 ", "0.00001", "1234567890123456"})
+    for (const char* s :
+         {"", "-", ".5", "5.", "1e3", "+5", "1,5", "12.5 ", "0.00001", "1234567890123456"})
         EXPECT_FALSE(AppendPlainDecimal(out, s)) << s;
 }
 
@@ -675,8 +678,8 @@ TEST_F(FormatSettingsTest, DatesByTheirPartsAgreeWithTheDayNumbers) {
     std::mt19937_64 rng(7);
     TFormatSettings dots = TFormatSettings::Classic();
     dots.DateSeparator = '.';
-    const char* patterns[] = {"m/d/yyyy", "dd/mm/yy", "yyyy-mm-dd", "d mmm yyyy", "dddd",
-                              "c", "'day' d", "mm/dd/yyyy hh:nn"};
+    const char* patterns[] = {"m/d/yyyy", "dd/mm/yy", "yyyy-mm-dd", "d mmm yyyy",
+                              "dddd",     "c",        "'day' d",    "mm/dd/yyyy hh:nn"};
     for (int n = 0; n < 20000; ++n) {
         const int year = static_cast<int>(rng() % 10001);
         const int month = static_cast<int>(rng() % 14);

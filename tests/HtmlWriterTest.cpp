@@ -1,7 +1,7 @@
-#include "tests/support/PictureTestSupport.h"
-#include "tests/support/TestTables.h"
 #include "export/KXExport2HTML.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/PictureTestSupport.h"
+#include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
 
@@ -429,7 +429,8 @@ TEST_F(THtmlFixture, EntitiesAtEveryPlaceInTheText) {
 // that the hook gives another colour, font or alignment must still carry its
 // own, and the next plain cell the column's again.
 TEST_F(THtmlFixture, CellsOfOneColumnKeepTheirOwnLook) {
-    MakeNameCityTable(Table, {{"A1", "C1"}, {"A2", "C2"}, {"A3", "C3"}, {"A4", "C4"}, {"A5", "C5"}});
+    MakeNameCityTable(Table,
+                      {{"A1", "C1"}, {"A2", "C2"}, {"A3", "C3"}, {"A4", "C4"}, {"A5", "C5"}});
     Bind();
     View.Column(0).SetWidth(4);
     View.Column(1).SetWidth(5);

@@ -1,5 +1,5 @@
-#include "data/base/DatabaseError.h"
 #include "data/platform/MappedFile.h"
+#include "data/base/DatabaseError.h"
 
 #include <gtest/gtest.h>
 

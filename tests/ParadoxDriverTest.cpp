@@ -1,11 +1,11 @@
 #include "tests/support/TableFileTestSupport.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/drivers/paradox/ParadoxDriver.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
 #include "data/drivers/paradox/PxLib.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/platform/AtomicFile.h"
 
 #include <cmath>
 #include <fcntl.h>
@@ -173,8 +173,7 @@ void Put32(std::string& s, size_t at, uint32_t v) {
 }
 
 // Opening `bytes` as a table fails naming the file and saying `what`.
-void ExpectOpenError(const TTempFolder& dir, const std::string& bytes,
-                     const std::string& what) {
+void ExpectOpenError(const TTempFolder& dir, const std::string& bytes, const std::string& what) {
     std::string path = dir / "bad.db";
     PutFileBytes(path, bytes);
     std::string err = RaisedMessage([&] { TPxTable t(path); });
@@ -359,8 +358,7 @@ TEST(ParadoxDriver, CodePagesWithoutASystemConverterAndHpRoman8) {
         EXPECT_EQ(t.Text(0, 0), c.Text);
         EXPECT_EQ(t.Text(0, 1), c.Text + " in a memo");
         t.Driver.Post(0, {Txt(c.Text + "!"), Txt(c.Text)});
-        std::string err =
-            RaisedMessage([&] { t.Driver.Post(0, {Txt("\xE4\xB8\xAD"), Txt("")}); });
+        std::string err = RaisedMessage([&] { t.Driver.Post(0, {Txt("\xE4\xB8\xAD"), Txt("")}); });
         EXPECT_NE(err.find("code page " + std::to_string(c.CodePage)), std::string::npos) << err;
         TPxTable again(path);
         EXPECT_EQ(again.Text(0, 0), c.Text + "!");
@@ -513,8 +511,11 @@ TEST(ParadoxWriter, HeadersHoldNothingOfTheRun) {
                 const size_t fields = static_cast<uint8_t>(one[0x21]);
                 const size_t pointers = 0x78 + 2 * fields;
                 ASSERT_GE(one.size(), pointers + 4 + 4 * fields);
-                for (auto [at, n] : {std::pair<size_t, size_t>{0x16, 8}, {0x30, 8}, {0x55, 1},
-                                     {0x60, 4}, {pointers, 4 + 4 * fields}})
+                for (auto [at, n] : {std::pair<size_t, size_t>{0x16, 8},
+                                     {0x30, 8},
+                                     {0x55, 1},
+                                     {0x60, 4},
+                                     {pointers, 4 + 4 * fields}})
                     EXPECT_EQ(one.substr(at, n), std::string(n, '\0')) << "at " << at;
             }
         }

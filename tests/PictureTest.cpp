@@ -1,8 +1,8 @@
-#include "tests/support/PictureTestSupport.h"
+#include "export/JpegWriter.h"
 #include "export/view/BmpImage.h"
 #include "export/view/DBGridCellParams.h"
 #include "export/view/GridGlyphs.h"
-#include "export/JpegWriter.h"
+#include "tests/support/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "tests/support/DbfTestSupport.h"
-#include "data/dataset/NumericField.h"
 #include "data/dataset/ReadAhead.h"
+#include "data/dataset/NumericField.h"
 #include "export/KXExport2Text.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/DbfTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,8 @@ constexpr int Records = 3 * TReadAhead::ChunkRecords * 2 + 77;
 
 class TSortableDbf : public TDbfTestDataSet {
 public:
-    using TDbfTestDataSet::TDbfTestDataSet;
     using TDataSet::SetSortKeys;
+    using TDbfTestDataSet::TDbfTestDataSet;
 };
 
 struct TReadAheadFixture : ::testing::Test {
@@ -29,9 +29,9 @@ struct TReadAheadFixture : ::testing::Test {
 
     void SetUp() override {
         SetFormatSettings(TFormatSettings::Classic());
-        std::vector<TDbfFieldSpec> fields = {{"NAME", 'C', 20},  {"QTY", 'N', 10},
+        std::vector<TDbfFieldSpec> fields = {{"NAME", 'C', 20},     {"QTY", 'N', 10},
                                              {"PRICE", 'N', 12, 2}, {"DAY", 'D'},
-                                             {"OK", 'L'},         {"NOTE", 'M'}};
+                                             {"OK", 'L'},           {"NOTE", 'M'}};
         TDbfWriter w(Path, dvDBase3, fields, 1252);
         for (int i = 0; i < Records; ++i) {
             // Every few records something the codecs treat apart: non-ASCII
@@ -233,9 +233,9 @@ TEST_F(TReadAheadFixture, ClosingTheDatasetStopsTheReader) {
 TEST_F(TReadAheadFixture, NumbersFromTheirDigitsMatchTheValues) {
     const std::string path = Dir / "digits.dbf";
     const std::vector<std::string> odd = {
-        "12.50",  "-0.00",   "00012.5", "+5.25",    "1,5",      "****",     "",
-        "-.5",    "7.",      "0.0001",  "0.00001",  "1e3",      "-12.05",   "99999.99",
-        "0.10",   "-0",      "000",     "12345678", "1234.567", "-1234.56", " 3 4"};
+        "12.50", "-0.00", "00012.5", "+5.25",    "1,5",      "****",     "",
+        "-.5",   "7.",    "0.0001",  "0.00001",  "1e3",      "-12.05",   "99999.99",
+        "0.10",  "-0",    "000",     "12345678", "1234.567", "-1234.56", " 3 4"};
     std::vector<std::vector<TValue>> rows;
     for (size_t i = 0; i < odd.size(); ++i)
         rows.push_back({Num(1), Int(1)});
@@ -315,7 +315,8 @@ TEST_F(TReadAheadFixture, AnExportThatChangesAFormatMidwayWritesTheNewFormat) {
         if (n == 5000) ds.Fields(2).SetDisplayFormat("0.0000");
         want += "\r\n";
         for (int i = 0; i < ds.FieldCount(); ++i)
-            want += (i ? "\t" : "") + (i == 5 ? ds.Fields(i).AsString() : ds.Fields(i).DisplayText());
+            want +=
+                (i ? "\t" : "") + (i == 5 ? ds.Fields(i).AsString() : ds.Fields(i).DisplayText());
         ds.Next();
     }
     want += "\r\n";

@@ -220,12 +220,14 @@ TEST(RecordSorter, InsertPositionFindsWhereTheSortPutsARecord) {
         const size_t n = 1 + rng() % 120;
         Rows rows(n);
         for (auto& r : rows) {
-            r.push_back(rng() % 9 == 0 ? TValue() : TValue::OfText(std::string(1, "aAbBc"[rng() % 5])));
-            r.push_back(rng() % 9 == 0  ? TValue()
-                        : rng() % 2     ? TValue::OfInt(static_cast<int>(rng() % 5) - 2)
-                                        : TValue::OfFloat((rng() % 9) * 0.5 - 2));
             r.push_back(rng() % 9 == 0 ? TValue()
-                                       : TValue::OfDateTime(-700.75 + static_cast<double>(rng() % 4) * 0.5));
+                                       : TValue::OfText(std::string(1, "aAbBc"[rng() % 5])));
+            r.push_back(rng() % 9 == 0 ? TValue()
+                        : rng() % 2    ? TValue::OfInt(static_cast<int>(rng() % 5) - 2)
+                                       : TValue::OfFloat((rng() % 9) * 0.5 - 2));
+            r.push_back(rng() % 9 == 0
+                            ? TValue()
+                            : TValue::OfDateTime(-700.75 + static_cast<double>(rng() % 4) * 0.5));
         }
         std::vector<TSortKey> keys;
         for (int k = 0, count = 1 + static_cast<int>(rng() % 3); k < count; ++k)

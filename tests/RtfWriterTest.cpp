@@ -1,8 +1,8 @@
-#include "tests/support/TempFolder.h"
-#include "tests/support/TestTables.h"
 #include "data/base/DatabaseError.h"
 #include "export/KXExport2RTF.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "tests/support/EngineTestDriver.h"
-#include "data/engines/BdeUtils.h"
 #include "data/dataset/DataSource.h"
 #include "data/drivers/TableDriverFactory.h"
+#include "data/engines/BdeUtils.h"
 #include "data/engines/TblUtils.h"
+#include "tests/support/EngineTestDriver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "tests/support/DbfTestSupport.h"
-#include "tests/support/TestTables.h"
 #include "export/view/BookmarkList.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/DbfTestSupport.h"
+#include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,8 @@ TEST_F(TKindsFixture, PictureKindOfEachFieldKind) {
     EXPECT_EQ(Kind("B"), ikNone);
     View.SetDrawBool(true);
     Table.Next(); // every value null
-    for (const char* f : {"B", "M", "G", "O", "X", "S"}) EXPECT_EQ(Kind(f), ikNone) << f;
+    for (const char* f : {"B", "M", "G", "O", "X", "S"})
+        EXPECT_EQ(Kind(f), ikNone) << f;
 }
 
 TEST_F(TKindsFixture, HandlerHasTheLastWord) {
@@ -278,14 +279,17 @@ TEST(BookmarkListTest, AddAllMergesInRecordOrder) {
     TMemTable t;
     t.FieldDefs().Add("A", ftInteger);
     t.Open();
-    for (int i = 0; i < 100000; ++i) t.AppendRecord({TValue::OfInt(i)});
+    for (int i = 0; i < 100000; ++i)
+        t.AppendRecord({TValue::OfInt(i)});
     TBookmarkList list(&t);
     list.Add(t.BookmarkAt(50));
     std::vector<std::string> range;
-    for (int r = 100000; r >= 1; --r) range.push_back(t.BookmarkAt(r)); // backwards
+    for (int r = 100000; r >= 1; --r)
+        range.push_back(t.BookmarkAt(r)); // backwards
     range.push_back("bogus");
     list.AddAll(range);
     ASSERT_EQ(list.Count(), 100000);
-    for (int i = 0; i < list.Count(); i += 9973) EXPECT_EQ(list[i], t.BookmarkAt(i + 1));
+    for (int i = 0; i < list.Count(); i += 9973)
+        EXPECT_EQ(list[i], t.BookmarkAt(i + 1));
     EXPECT_TRUE(list.Contains(t.BookmarkAt(50)));
 }

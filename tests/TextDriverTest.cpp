@@ -1,12 +1,12 @@
 #include "tests/support/TableFileTestSupport.h"
 
-#include "data/platform/AtomicFile.h"
-#include "data/platform/CodePage.h"
 #include "data/base/DatabaseError.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/drivers/text/TextDriver.h"
 #include "data/drivers/text/TextSchema.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/CodePage.h"
 
 #include <functional>
 #include <random>
@@ -701,8 +701,8 @@ TEST(TextEdit, GuessedTypesHoldAcrossRefreshesAndWrites) {
     TTextTable t(path);
     const std::vector<TFieldType> types = {ftInteger, ftFloat, ftString};
     ASSERT_EQ(TypesOf(t), types);
-    for (const char* later : {"00123,1.5,a", "5,1e3,a", "+5,2,b", "5,1.5,\"x\"\"y\"\n7,abc,c",
-                              "5,1.5,a,extra"}) {
+    for (const char* later :
+         {"00123,1.5,a", "5,1e3,a", "+5,2,b", "5,1.5,\"x\"\"y\"\n7,abc,c", "5,1.5,a,extra"}) {
         SCOPED_TRACE(later);
         PutFileBytes(dir / "t.tmp", std::string("Zip,Price,Name\n5,1.5,a\n") + later + "\n");
         std::filesystem::rename(dir / "t.tmp", path);

@@ -1,6 +1,6 @@
-#include "tests/support/TestTables.h"
 #include "export/KXExport2Text.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "tests/support/DbfTestSupport.h"
-#include "tests/support/TestTables.h"
 #include "data/base/DatabaseError.h"
 #include "export/KXExport2XLS.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/DbfTestSupport.h"
+#include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
 
@@ -185,9 +185,9 @@ TEST_F(TXlsFixture, CellKindsBlanksIntegersDoublesLabels) {
 // the digits as text, since a double would round them.
 TEST_F(TXlsFixture, WideIntegersAreNumbers) {
     const int64_t exact = int64_t{1} << 53;
-    const std::vector<int64_t> values = {5,         -1,        536870911,        536870912,
+    const std::vector<int64_t> values = {5,          -1,         536870911,        536870912,
                                          -536870913, 9999999999, -999999999999999, exact,
-                                         -exact,     exact + 1, INT64_MIN};
+                                         -exact,     exact + 1,  INT64_MIN};
     Table.FieldDefs().Add("W", ftLargeint);
     Table.Open();
     for (int64_t v : values)

@@ -1,11 +1,11 @@
-#include "tests/support/DbfTestSupport.h"
-#include "tests/support/TestTables.h"
-#include "tests/support/XlsxPackage.h"
 #include "data/base/DatabaseError.h"
 #include "data/drivers/dbf/DbfWriter.h"
 #include "export/KXExport2XLSX.h"
-#include "export/view/WindowlessTableView.h"
 #include "export/XlsxNumberFormat.h"
+#include "export/view/WindowlessTableView.h"
+#include "tests/support/DbfTestSupport.h"
+#include "tests/support/TestTables.h"
+#include "tests/support/XlsxPackage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "tests/support/TestTables.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/dataset/NumericField.h"
+#include "data/locale/DateTimeFormat.h"
 #include "export/KXExport2XML.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
 
@@ -358,16 +358,11 @@ TEST_F(TXmlFixture, EveryEscapeAtEveryPlaceInTheValue) {
         std::string Text, InAttribute, InContent;
     };
     const std::vector<TPiece> pieces = {
-        {"a", "a", "a"},
-        {"&", "&amp;", "&amp;"},
-        {"<", "&lt;", "&lt;"},
-        {">", "&gt;", "&gt;"},
-        {"\"", "&quot;", "\""},
-        {"\t", "&#9;", "\t"},
-        {"\n", "&#10;", "\n"},
-        {"\r", "&#13;", "&#13;"},
-        {"\x01", R, R},
-        {"\xC3\xA9", "\xC3\xA9", "\xC3\xA9"},
+        {"a", "a", "a"},        {"&", "&amp;", "&amp;"},
+        {"<", "&lt;", "&lt;"},  {">", "&gt;", "&gt;"},
+        {"\"", "&quot;", "\""}, {"\t", "&#9;", "\t"},
+        {"\n", "&#10;", "\n"},  {"\r", "&#13;", "&#13;"},
+        {"\x01", R, R},         {"\xC3\xA9", "\xC3\xA9", "\xC3\xA9"},
         {"\xC3", R, R}, // a lead byte without its continuation
         {"\xEF\xBF\xBF", R, R},
     };
@@ -377,8 +372,8 @@ TEST_F(TXmlFixture, EveryEscapeAtEveryPlaceInTheValue) {
         std::vector<TPiece> next;
         for (const TPiece& v : level)
             for (const TPiece& p : pieces)
-                next.push_back({v.Text + p.Text, v.InAttribute + p.InAttribute,
-                                v.InContent + p.InContent});
+                next.push_back(
+                    {v.Text + p.Text, v.InAttribute + p.InAttribute, v.InContent + p.InContent});
         values.insert(values.end(), next.begin(), next.end());
         level = std::move(next);
     }

@@ -1,12 +1,12 @@
 #include "data/dataset/DataSet.h"
 
 #include "data/base/CaseFold.h"
-#include "data/dataset/DataSource.h"
 #include "data/base/DatabaseError.h"
+#include "data/base/TextUtils.h"
+#include "data/dataset/DataSource.h"
 #include "data/dataset/FieldFactory.h"
 #include "data/dataset/ReadAhead.h"
 #include "data/dataset/RecordSorter.h"
-#include "data/base/TextUtils.h"
 
 #include <algorithm>
 #include <cstring>
@@ -577,10 +577,10 @@ void TDataSet::Post() {
         }
         size_t pos;
         try {
-            pos = TRecordSorter::InsertPosition(
-                fOrder, phys, fSortKeys, [this](uint32_t rec, int fieldNo, TValue& out) {
-                    InternalGetValue(rec, fieldNo, out);
-                });
+            pos = TRecordSorter::InsertPosition(fOrder, phys, fSortKeys,
+                                                [this](uint32_t rec, int fieldNo, TValue& out) {
+                                                    InternalGetValue(rec, fieldNo, out);
+                                                });
         } catch (const EDatabaseError&) {
             // A record that cannot be read: the change is written, so it
             // stays where it stood (a new one where it was inserted).

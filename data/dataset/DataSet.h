@@ -1,9 +1,9 @@
 #pragma once
 
-#include "data/dataset/Field.h"
 #include "data/base/FieldDefs.h"
 #include "data/base/TableWarnings.h"
 #include "data/base/Value.h"
+#include "data/dataset/Field.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,13 +19,13 @@ enum TDataSetState : int { dsInactive = 0, dsBrowse = 1, dsEdit = 2, dsInsert = 
 
 // What happened to a dataset, as its data sources and links hear it.
 enum TDataEvent : int {
-    deFieldChange,      // a field of the record being edited got a new value
-    deRecordChange,     // the current record's values changed (post, cancel)
-    deDataSetChange,    // records came or went, order or filter changed
-    deDataSetScroll,    // the cursor moved; info is the distance
-    deLayoutChange,     // fields changed
-    deUpdateState,      // the state changed (browse, edit, insert, inactive)
-    deUpdateRecord,     // before a post: views write what they hold unwritten
+    deFieldChange,   // a field of the record being edited got a new value
+    deRecordChange,  // the current record's values changed (post, cancel)
+    deDataSetChange, // records came or went, order or filter changed
+    deDataSetScroll, // the cursor moved; info is the distance
+    deLayoutChange,  // fields changed
+    deUpdateState,   // the state changed (browse, edit, insert, inactive)
+    deUpdateRecord,  // before a post: views write what they hold unwritten
 };
 
 enum TLocateOption : unsigned { loCaseInsensitive = 1, loPartialKey = 2 };
@@ -90,7 +90,7 @@ public:
     virtual const TTableWarnings* Warnings() const { return nullptr; }
     int FieldCount() const { return static_cast<int>(fFields.size()); }
     TField& Fields(int i) const { return *fFields.at(static_cast<size_t>(i)); }
-    TField* FindField(const std::string& name) const; // case-insensitive
+    TField* FindField(const std::string& name) const;   // case-insensitive
     TField& FieldByName(const std::string& name) const; // raises when missing
 
     // Cursor
@@ -194,11 +194,14 @@ public:
 
 protected:
     // Storage, given by each kind of table.
-    virtual void InternalOpen() = 0;  // fills FieldDefs (and IndexDefs); raises on failure
+    virtual void InternalOpen() = 0; // fills FieldDefs (and IndexDefs); raises on failure
     virtual void InternalClose() = 0;
     virtual uint32_t InternalRecordCount() const = 0; // physical records, deleted ones included
     // False for records that are deleted and so never shown.
-    virtual bool InternalRecordLive(uint32_t rec) const { (void)rec; return true; }
+    virtual bool InternalRecordLive(uint32_t rec) const {
+        (void)rec;
+        return true;
+    }
     // True when every physical record is live, so the order needs no vector.
     virtual bool InternalAllLive() const { return true; }
     // Appends the live records' numbers in order; a storage that keeps its

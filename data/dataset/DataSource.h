@@ -58,7 +58,10 @@ public:
     // Called by the data source.
     void DataEvent(TDataEvent event, intptr_t info);
     void UpdateActive();
-    void SourceDestroyed() { fDataSource = nullptr; UpdateActive(); }
+    void SourceDestroyed() {
+        fDataSource = nullptr;
+        UpdateActive();
+    }
 
 protected:
     virtual void ActiveChanged() {}

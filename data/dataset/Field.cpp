@@ -1,7 +1,7 @@
 #include "data/dataset/Field.h"
 
-#include "data/dataset/DataSet.h"
 #include "data/base/DatabaseError.h"
+#include "data/dataset/DataSet.h"
 #include "data/locale/DateTimeFormat.h"
 #include "data/locale/NumberFormat.h"
 

@@ -47,7 +47,9 @@ public:
     bool Visible() const { return fVisible; }
     void SetVisible(bool v) { fVisible = v; }
     // The label shown as a column heading; the name when none is set.
-    const std::string& DisplayLabel() const { return fDisplayLabel.empty() ? fFieldName : fDisplayLabel; }
+    const std::string& DisplayLabel() const {
+        return fDisplayLabel.empty() ? fFieldName : fDisplayLabel;
+    }
     void SetDisplayLabel(std::string v) { fDisplayLabel = std::move(v); }
     // Characters a column needs to show a value.
     int DisplayWidth() const { return fDisplayWidth > 0 ? fDisplayWidth : DefaultDisplayWidth(); }

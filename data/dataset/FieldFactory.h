@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/dataset/Field.h"
 #include "data/base/FieldDefs.h"
+#include "data/dataset/Field.h"
 
 #include <memory>
 

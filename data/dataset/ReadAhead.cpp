@@ -41,8 +41,7 @@ TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std
         const TField* f = fFields[slot];
         if (f && &f->DataSet() == &dataSet && !f->OnGetText &&
             dataSet.ReadsConcurrently(f->FieldNo()))
-            fSlots.push_back({slot, f, f->FieldNo(),
-                              f->IsNumeric() || f->DataType() == ftDate});
+            fSlots.push_back({slot, f, f->FieldNo(), f->IsNumeric() || f->DataType() == ftDate});
         else
             fFields[slot] = nullptr;
     }

@@ -180,11 +180,11 @@ private:
     static constexpr uint32_t RingChunks = 4;
     TChunk fRing[RingChunks];
     alignas(64) uint32_t fStart = 0; // position the worker started at
-    uint64_t fNextClaim = 0; // the first chunk nobody has claimed
-    uint64_t fReleased = 0;  // the chunk the walk is at; those before are done
-    uint64_t fAt = 0;        // the chunk the walk is at, when fAtValid
+    uint64_t fNextClaim = 0;         // the first chunk nobody has claimed
+    uint64_t fReleased = 0;          // the chunk the walk is at; those before are done
+    uint64_t fAt = 0;                // the chunk the walk is at, when fAtValid
     bool fAtValid = false;
-    bool fAtHeld = false;    // read from the ring, not by the walk itself
+    bool fAtHeld = false;     // read from the ring, not by the walk itself
     bool fFilling = false;    // the worker is filling a chunk
     bool fWorkerDone = false; // it reached the end (or a bad record)
     bool fStopping = false;

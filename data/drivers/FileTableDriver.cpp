@@ -47,9 +47,9 @@ void TFileTableDriver::CheckWritable() const {
 namespace {
 void CheckSame(const std::string& path, const struct stat& then) {
     struct stat now;
-    if (stat(path.c_str(), &now) != 0 || now.st_ino != then.st_ino ||
-        now.st_dev != then.st_dev || now.st_size != then.st_size ||
-        now.st_mtim.tv_sec != then.st_mtim.tv_sec || now.st_mtim.tv_nsec != then.st_mtim.tv_nsec)
+    if (stat(path.c_str(), &now) != 0 || now.st_ino != then.st_ino || now.st_dev != then.st_dev ||
+        now.st_size != then.st_size || now.st_mtim.tv_sec != then.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != then.st_mtim.tv_nsec)
         throw EDatabaseError("Table \"" + path +
                              "\" was changed by another program; refresh it before editing");
 }
@@ -62,7 +62,8 @@ std::unique_ptr<TRangeLock> TFileTableDriver::LockRegions(const struct stat& the
     if (!office.empty())
         throw EDatabaseError("Table \"" + fPath + "\" is open in another program (" + office + ")");
     if (fLock.Descriptor() < 0 || !fLock.WritableDescriptor())
-        throw EDatabaseError("Cannot write table \"" + fPath + "\": it cannot be opened for writing");
+        throw EDatabaseError("Cannot write table \"" + fPath +
+                             "\": it cannot be opened for writing");
     auto lock = std::make_unique<TRangeLock>(fLock.Descriptor(), fPath);
     // The header first, always: it serializes the writers of one table.
     lock->Lock(0, headerLength, true);

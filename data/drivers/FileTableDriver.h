@@ -1,13 +1,13 @@
 #pragma once
 
-#include "data/platform/FileLock.h"
 #include "data/drivers/TableDriver.h"
+#include "data/platform/FileLock.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
+#include <vector>
 
 // The part the drivers of the built-in formats share: the table's path,
 // the lock held on it while it is open, why it cannot be changed, and the

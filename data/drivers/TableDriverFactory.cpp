@@ -1,10 +1,10 @@
 #include "data/drivers/TableDriverFactory.h"
 
 #include "data/base/DatabaseError.h"
+#include "data/base/TextUtils.h"
 #include "data/drivers/dbf/DbfDriver.h"
 #include "data/drivers/paradox/ParadoxDriver.h"
 #include "data/drivers/text/TextDriver.h"
-#include "data/base/TextUtils.h"
 
 TTableFormat TableFormatOfPath(std::string_view path) {
     size_t slash = path.find_last_of('/');

@@ -1,8 +1,8 @@
 #include "data/engines/ADOTable.h"
 
 #include "data/base/DatabaseError.h"
-#include "data/filter/FilterParser.h"
 #include "data/base/TextUtils.h"
+#include "data/filter/FilterParser.h"
 
 #include <filesystem>
 

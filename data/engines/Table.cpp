@@ -1,10 +1,10 @@
 #include "data/engines/Table.h"
 
-#include "data/engines/BdeUtils.h"
 #include "data/base/DatabaseError.h"
-#include "data/filter/FilterParser.h"
-#include "data/drivers/TableDriverFactory.h"
 #include "data/base/TextUtils.h"
+#include "data/drivers/TableDriverFactory.h"
+#include "data/engines/BdeUtils.h"
+#include "data/filter/FilterParser.h"
 
 #include <filesystem>
 

@@ -1,7 +1,7 @@
 #include "data/engines/TblUtils.h"
 
-#include "data/engines/Table.h"
 #include "data/base/TextUtils.h"
+#include "data/engines/Table.h"
 
 #include <filesystem>
 

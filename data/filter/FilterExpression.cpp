@@ -1,10 +1,10 @@
 #include "data/filter/FilterExpression.h"
 
 #include "data/base/CaseFold.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/base/DateTimeKey.h"
-#include "data/locale/NumberFormat.h"
 #include "data/base/TextUtils.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/locale/NumberFormat.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/dataset/DataSet.h"
 #include "data/base/Value.h"
+#include "data/dataset/DataSet.h"
 
 #include <cstdint>
 #include <memory>

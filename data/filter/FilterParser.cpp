@@ -1,13 +1,13 @@
 #include "data/filter/FilterParser.h"
 
-#include "data/dataset/DataSet.h"
 #include "data/base/DatabaseError.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/base/DateTimeKey.h"
 #include "data/base/FieldTypeName.h"
-#include "data/locale/NumberFormat.h"
-#include "data/dataset/NumericField.h"
 #include "data/base/TextUtils.h"
+#include "data/dataset/DataSet.h"
+#include "data/dataset/NumericField.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/locale/NumberFormat.h"
 
 #include <charconv>
 #include <cstdint>
@@ -139,12 +139,12 @@ const char* DateWord(TFieldType t) {
 
 struct TFilterParser::TOperand {
     enum TKind : uint8_t { kField, kText, kNumber, kDate, kNull, kWord } Kind = kWord;
-    int FieldNo = -1;  // the field; for Text, the field the quoted text names, if any
+    int FieldNo = -1;       // the field; for Text, the field the quoted text names, if any
     bool Ambiguous = false; // the name is that of more than one field
-    std::string Text;  // decoded text
-    std::string Raw;   // as written
-    double Number = 0; // value of a Number
-    bool IsInt = false; // a Number of digits alone that fits 64 bits, exactly in Int
+    std::string Text;       // decoded text
+    std::string Raw;        // as written
+    double Number = 0;      // value of a Number
+    bool IsInt = false;     // a Number of digits alone that fits 64 bits, exactly in Int
     int64_t Int = 0;
     size_t Pos = 0;
 };

@@ -346,8 +346,8 @@ bool IsDigit(char c) {
 static bool AppendShortDecimal(std::string& out, double v, int precision, char separator) {
     static constexpr double Pow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
     static constexpr uint64_t IntPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-    static constexpr double Limit[] = {1,    1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static constexpr double Limit[] = {1,   1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     if (precision < 1 || precision > 15) return false;
     const double a = std::fabs(v);
     if (!(a >= 1e-4 && a < Limit[precision])) return false; // the fixed notation's range
@@ -432,7 +432,8 @@ void AppendFloat(std::string& out, double v, int precision, const TFormatSetting
         }
         text[n++] = 'E';
         if (exp < 0) text[n++] = '-';
-        n = static_cast<int>(std::to_chars(text + n, text + sizeof text, exp < 0 ? -exp : exp).ptr - text);
+        n = static_cast<int>(std::to_chars(text + n, text + sizeof text, exp < 0 ? -exp : exp).ptr -
+                             text);
     } else if (exp >= 0) {
         for (int i = 0; i <= exp; ++i)
             text[n++] = i < nd ? digits[i] : '0';
@@ -583,8 +584,8 @@ bool AppendPlainDecimal(std::string& out, std::string_view s, int precision,
     // Up to 15 significant digits are the shortest text of the nearest
     // double, so they are what AppendFloat writes, in fixed notation while
     // the exponent stays within -4 .. precision-1.
-    const size_t significant = intDigits > 0 ? intDigits + (fracEnd - fracBegin)
-                                             : fracEnd - fracBegin - zeros;
+    const size_t significant =
+        intDigits > 0 ? intDigits + (fracEnd - fracBegin) : fracEnd - fracBegin - zeros;
     // With more digits asked for, AppendFloat shows the double's own.
     if (precision > 15 || significant > static_cast<size_t>(std::max(precision, 1))) return false;
     if (intDigits > 0 ? intDigits > static_cast<size_t>(precision) : zeros > 3) return false;

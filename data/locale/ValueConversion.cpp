@@ -1,9 +1,9 @@
 #include "data/locale/ValueConversion.h"
 
+#include "data/base/TextUtils.h"
 #include "data/locale/DateTimeFormat.h"
 #include "data/locale/FormatSettings.h"
 #include "data/locale/NumberFormat.h"
-#include "data/base/TextUtils.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "data/platform/CodePage.h"
 
-#include "data/platform/CodePageTable.h"
 #include "data/base/DatabaseError.h"
 #include "data/base/TextUtils.h"
 #include "data/base/Unicode.h"
+#include "data/platform/CodePageTable.h"
 
 #include <cerrno>
 #include <iconv.h>

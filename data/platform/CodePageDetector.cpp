@@ -1,7 +1,7 @@
 #include "data/platform/CodePageDetector.h"
 
-#include "data/platform/CodePage.h"
 #include "data/base/TextUtils.h"
+#include "data/platform/CodePage.h"
 
 #include <algorithm>
 #include <array>

@@ -10,9 +10,9 @@
 
 namespace {
 [[noreturn]] void InUse(const std::string& path, int err) {
-    throw EDatabaseError("Table \"" + path + "\" is in use by another program" +
-                         (err == EAGAIN || err == EACCES ? std::string()
-                                                         : ": " + std::string(std::strerror(err))));
+    throw EDatabaseError(
+        "Table \"" + path + "\" is in use by another program" +
+        (err == EAGAIN || err == EACCES ? std::string() : ": " + std::string(std::strerror(err))));
 }
 } // namespace
 
@@ -74,7 +74,8 @@ void TFileLock::LockExclusive(const std::string& path) {
         return;
     }
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) throw EDatabaseError("Cannot write table \"" + path + "\": " + std::strerror(errno));
+    if (fd < 0)
+        throw EDatabaseError("Cannot write table \"" + path + "\": " + std::strerror(errno));
     if (fFd < 0) {
         if (!Lock(fd, F_WRLCK)) {
             int err = errno;

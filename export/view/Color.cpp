@@ -37,7 +37,9 @@ TColor ClassicSystemColor(int index) {
     return index >= 0 && index < SystemColorCount ? Classic[index] : clBlack;
 }
 
-void SetSystemColorResolver(const TSystemColorResolver* resolver) { gResolver = resolver; }
+void SetSystemColorResolver(const TSystemColorResolver* resolver) {
+    gResolver = resolver;
+}
 
 TColor ColorToRGB(TColor c) {
     if (!IsSystemColor(c)) return c == clNone || c == clDefault ? clBlack : (c & 0xFFFFFF);

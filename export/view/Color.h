@@ -8,16 +8,25 @@ using TColor = int32_t;
 
 constexpr TColor RGBColor(int r, int g, int b) {
     return static_cast<TColor>((static_cast<uint32_t>(b & 0xFF) << 16) |
-                               (static_cast<uint32_t>(g & 0xFF) << 8) | static_cast<uint32_t>(r & 0xFF));
+                               (static_cast<uint32_t>(g & 0xFF) << 8) |
+                               static_cast<uint32_t>(r & 0xFF));
 }
-constexpr int GetRValue(TColor c) { return static_cast<int>(static_cast<uint32_t>(c) & 0xFF); }
-constexpr int GetGValue(TColor c) { return static_cast<int>((static_cast<uint32_t>(c) >> 8) & 0xFF); }
-constexpr int GetBValue(TColor c) { return static_cast<int>((static_cast<uint32_t>(c) >> 16) & 0xFF); }
+constexpr int GetRValue(TColor c) {
+    return static_cast<int>(static_cast<uint32_t>(c) & 0xFF);
+}
+constexpr int GetGValue(TColor c) {
+    return static_cast<int>((static_cast<uint32_t>(c) >> 8) & 0xFF);
+}
+constexpr int GetBValue(TColor c) {
+    return static_cast<int>((static_cast<uint32_t>(c) >> 16) & 0xFF);
+}
 
 constexpr TColor SystemColor(int index) {
     return static_cast<TColor>(0x80000000u | static_cast<uint32_t>(index));
 }
-constexpr bool IsSystemColor(TColor c) { return (static_cast<uint32_t>(c) & 0x80000000u) != 0; }
+constexpr bool IsSystemColor(TColor c) {
+    return (static_cast<uint32_t>(c) & 0x80000000u) != 0;
+}
 
 constexpr TColor clNone = 0x1FFFFFFF;
 constexpr TColor clDefault = 0x20000000;

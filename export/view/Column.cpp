@@ -3,7 +3,8 @@
 #include "export/view/TableView.h"
 
 TColumn::TColumn(TTableView& view, std::string fieldName)
-    : fView(view), fViewFont(&view.Font()), fViewColor(&view.ColorRef()), fFieldName(std::move(fieldName)) {}
+    : fView(view), fViewFont(&view.Font()), fViewColor(&view.ColorRef()),
+      fFieldName(std::move(fieldName)) {}
 
 void TColumn::RestoreDefaults() {
     fWidth.reset();
@@ -16,7 +17,9 @@ void TColumn::RestoreDefaults() {
     fTitleColor.reset();
 }
 
-int TColumn::Width() const { return fWidth ? *fWidth : DefaultWidth(); }
+int TColumn::Width() const {
+    return fWidth ? *fWidth : DefaultWidth();
+}
 
 int TColumn::DefaultWidth() const {
     constexpr int NoFieldWidth = 64;
@@ -32,12 +35,15 @@ int TColumn::DefaultWidth() const {
     return w;
 }
 
-
 std::string TColumn::TitleCaption() const {
     if (fTitleCaption) return *fTitleCaption;
     return fField ? fField->DisplayLabel() : fFieldName;
 }
 
-const TFont& TColumn::TitleFont() const { return fTitleFont ? *fTitleFont : fView.TitleFont(); }
+const TFont& TColumn::TitleFont() const {
+    return fTitleFont ? *fTitleFont : fView.TitleFont();
+}
 
-TColor TColumn::TitleColor() const { return fTitleColor ? *fTitleColor : fView.FixedColor(); }
+TColor TColumn::TitleColor() const {
+    return fTitleColor ? *fTitleColor : fView.FixedColor();
+}

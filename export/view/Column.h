@@ -59,7 +59,7 @@ private:
     int DefaultWidth() const;
 
     TTableView& fView;
-    const TFont* fViewFont;   // the view's, which outlives its columns
+    const TFont* fViewFont; // the view's, which outlives its columns
     const TColor* fViewColor;
     std::string fFieldName;
     TField* fField = nullptr;

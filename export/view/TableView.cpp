@@ -1,7 +1,7 @@
 #include "export/view/TableView.h"
 
-#include "data/dataset/DataSet.h"
 #include "data/base/TextUtils.h"
+#include "data/dataset/DataSet.h"
 #include "export/view/WindowlessTableView.h"
 
 #include <typeinfo>

@@ -2,8 +2,8 @@
 
 #include "data/dataset/DataSource.h"
 #include "export/view/BookmarkList.h"
-#include "export/view/DBGridCellParams.h"
 #include "export/view/Column.h"
+#include "export/view/DBGridCellParams.h"
 #include "export/view/FontMetrics.h"
 
 #include <functional>

@@ -9,8 +9,8 @@
 #include "controls/ErrorDisplay.h"
 #include "data/dataset/DataSet.h"
 #include "data/dataset/DataSource.h"
-#include "data/drivers/dbf/DbfWriter.h"
 #include "data/dataset/MemTable.h"
+#include "data/drivers/dbf/DbfWriter.h"
 #include "grid/KXDBGrid.h"
 
 #include <QApplication>

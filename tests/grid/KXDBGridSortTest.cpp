@@ -5,8 +5,8 @@
 
 #include "tests/grid/GridTestSupport.h"
 
-#include "data/engines/ADOTable.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/engines/ADOTable.h"
 #include "data/engines/Table.h"
 #include "grid/SortText.h"
 #include "shell/TableOpener.h"

@@ -7,8 +7,8 @@
 
 #include "controls/ErrorDisplay.h"
 #include "controls/Glyphs.h"
-#include "data/dataset/DataSource.h"
 #include "data/base/DatabaseError.h"
+#include "data/dataset/DataSource.h"
 #include "data/drivers/dbf/DbfDriver.h"
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/engines/Table.h"

@@ -2,10 +2,10 @@
 // its files, the program run from there, --help and --version, the manual
 // page, and the file types and menu entry read by the desktop's own tools
 // from a scratch MIME database.
-#include "tests/install/InstalledFiles.h"
-#include "tests/install/ProcessRun.h"
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/drivers/paradox/ParadoxWriter.h"
+#include "tests/install/InstalledFiles.h"
+#include "tests/install/ProcessRun.h"
 
 #include <QMimeDatabase>
 #include <QString>

@@ -50,25 +50,24 @@ const std::set<std::string, std::less<>>& StandardHeaders() {
         "csetjmp", "csignal", "cstdarg", "cstddef", "cstdint", "cstdio", "cstdlib", "cstring",
         "ctime", "cuchar", "cwchar", "cwctype", "deque", "exception", "execution", "expected",
         "filesystem", "format", "forward_list", "fstream", "functional", "future",
-        "initializer_list", "iomanip", "ios", "iosfwd", "iostream", "istream", "iterator",
-        "latch", "limits", "list", "locale", "map", "memory", "memory_resource", "mutex", "new",
-        "numbers", "numeric", "optional", "ostream", "queue", "random", "ranges", "ratio",
-        "regex", "scoped_allocator", "semaphore", "set", "shared_mutex", "source_location",
-        "span", "sstream", "stack", "stdexcept", "stop_token", "streambuf", "string",
-        "string_view", "syncstream", "system_error", "thread", "tuple", "type_traits",
-        "typeindex", "typeinfo", "unordered_map", "unordered_set", "utility", "valarray",
-        "variant", "vector", "version",
+        "initializer_list", "iomanip", "ios", "iosfwd", "iostream", "istream", "iterator", "latch",
+        "limits", "list", "locale", "map", "memory", "memory_resource", "mutex", "new", "numbers",
+        "numeric", "optional", "ostream", "queue", "random", "ranges", "ratio", "regex",
+        "scoped_allocator", "semaphore", "set", "shared_mutex", "source_location", "span",
+        "sstream", "stack", "stdexcept", "stop_token", "streambuf", "string", "string_view",
+        "syncstream", "system_error", "thread", "tuple", "type_traits", "typeindex", "typeinfo",
+        "unordered_map", "unordered_set", "utility", "valarray", "variant", "vector", "version",
         // C
-        "assert.h", "ctype.h", "errno.h", "fenv.h", "float.h", "inttypes.h", "limits.h",
-        "locale.h", "math.h", "setjmp.h", "signal.h", "stdarg.h", "stddef.h", "stdint.h",
-        "stdio.h", "stdlib.h", "string.h", "time.h", "uchar.h", "wchar.h", "wctype.h"};
+        "assert.h", "ctype.h", "errno.h", "fenv.h", "float.h", "inttypes.h", "limits.h", "locale.h",
+        "math.h", "setjmp.h", "signal.h", "stdarg.h", "stddef.h", "stdint.h", "stdio.h", "stdlib.h",
+        "string.h", "time.h", "uchar.h", "wchar.h", "wctype.h"};
     return names;
 }
 
 bool IsPosixHeader(std::string_view name) {
     static const std::set<std::string, std::less<>> names = {
-        "dirent.h", "dlfcn.h", "fcntl.h",  "glob.h",  "grp.h",   "iconv.h",   "langinfo.h",
-        "libgen.h", "link.h",  "poll.h",   "pwd.h",   "sched.h", "spawn.h",   "strings.h",
+        "dirent.h", "dlfcn.h",   "fcntl.h",  "glob.h",  "grp.h",     "iconv.h",     "langinfo.h",
+        "libgen.h", "link.h",    "poll.h",   "pwd.h",   "sched.h",   "spawn.h",     "strings.h",
         "syslog.h", "termios.h", "unistd.h", "utime.h", "pthread.h", "semaphore.h", "fnmatch.h"};
     return names.count(name) > 0 || name.starts_with("sys/") || name.starts_with("netinet/") ||
            name.starts_with("arpa/");
@@ -131,8 +130,8 @@ bool ReadRules(const fs::path& file, std::map<std::string, TRule>& rules) {
         ++n;
         if (!line.starts_with("| `")) continue;
         const std::vector<std::string> cells = Cells(line);
-        const std::vector<std::string> path = cells.empty() ? std::vector<std::string>{}
-                                                            : Quoted(cells[0]);
+        const std::vector<std::string> path =
+            cells.empty() ? std::vector<std::string>{} : Quoted(cells[0]);
         if (cells.size() < 3 || path.size() != 1) {
             std::cerr << file.string() << ":" << n << ": a rule row needs a path, what it may "
                       << "include and its system headers\n";
@@ -194,8 +193,7 @@ std::string Own(const TRule& r) {
 
 bool SkippedFolder(const fs::path& dir) {
     const std::string name = dir.filename().string();
-    return name.starts_with(".") || name.starts_with("build") ||
-           fs::exists(dir / "CMakeCache.txt");
+    return name.starts_with(".") || name.starts_with("build") || fs::exists(dir / "CMakeCache.txt");
 }
 
 bool SourceFile(const fs::path& p) {
@@ -296,8 +294,7 @@ int main(int argc, char** argv) {
                 }
             if (!allowed)
                 report("a system header that the rule of " + folderRule->Path +
-                       " (docs/layers.md:" + std::to_string(folderRule->Line) +
-                       ") does not name");
+                       " (docs/layers.md:" + std::to_string(folderRule->Line) + ") does not name");
         }
     }
     if (breaks) {

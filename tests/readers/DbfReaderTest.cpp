@@ -5,10 +5,10 @@
 
 #include "tests/readers/ReaderUtils.h"
 
-#include "data/locale/DateTimeFormat.h"
 #include "data/drivers/dbf/DbfDriver.h"
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/drivers/text/TextDriver.h"
+#include "data/locale/DateTimeFormat.h"
 
 #include <cstdio>
 

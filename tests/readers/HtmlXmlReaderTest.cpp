@@ -5,11 +5,11 @@
 
 #include "tests/readers/ReaderUtils.h"
 
-#include "tests/support/PictureTestSupport.h"
-#include "tests/support/TestTables.h"
 #include "export/KXExport2HTML.h"
 #include "export/KXExport2XML.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/PictureTestSupport.h"
+#include "tests/support/TestTables.h"
 
 #include <set>
 

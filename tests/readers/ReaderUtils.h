@@ -34,7 +34,8 @@ inline void WriteFile(const std::filesystem::path& p, const std::string& data) {
 class TTempDir {
 public:
     TTempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tabulon-reader-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "tabulon-reader-XXXXXX").string();
         char* made = mkdtemp(tmpl.data());
         if (!made) throw std::runtime_error("cannot make a temporary folder");
         fPath = made;
@@ -69,7 +70,8 @@ inline TRunResult Run(const std::vector<std::string>& argv, int seconds = 120) {
         close(pipefd[0]);
         close(pipefd[1]);
         std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         alarm(static_cast<unsigned>(seconds));
         execvp(args[0], args.data());
@@ -78,7 +80,8 @@ inline TRunResult Run(const std::vector<std::string>& argv, int seconds = 120) {
     close(pipefd[1]);
     char buf[4096];
     ssize_t n;
-    while ((n = read(pipefd[0], buf, sizeof buf)) > 0) result.Output.append(buf, static_cast<size_t>(n));
+    while ((n = read(pipefd[0], buf, sizeof buf)) > 0)
+        result.Output.append(buf, static_cast<size_t>(n));
     close(pipefd[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -95,9 +98,10 @@ inline std::filesystem::path ConvertWithLibreOffice(const std::filesystem::path&
                                                     const std::filesystem::path& outDir,
                                                     const std::string& infilter = "") {
     TTempDir profile;
-    std::vector<std::string> argv = {"soffice",
-                                     "-env:UserInstallation=file://" + profile.Path().string(),
-                                     "--headless", "--norestore", "--convert-to", filter};
+    std::vector<std::string> argv = {
+        "soffice",      "-env:UserInstallation=file://" + profile.Path().string(),
+        "--headless",   "--norestore",
+        "--convert-to", filter};
     if (!infilter.empty()) argv.push_back("--infilter=" + infilter);
     argv.push_back("--outdir");
     argv.push_back(outDir.string());
@@ -107,7 +111,8 @@ inline std::filesystem::path ConvertWithLibreOffice(const std::filesystem::path&
     std::filesystem::path out = outDir / input.stem();
     out += "." + ext;
     if (r.ExitCode != 0 || !std::filesystem::exists(out)) {
-        ADD_FAILURE() << "LibreOffice could not convert " << input << " to " << filter << ":\n" << r.Output;
+        ADD_FAILURE() << "LibreOffice could not convert " << input << " to " << filter << ":\n"
+                      << r.Output;
         return {};
     }
     return out;
@@ -116,7 +121,8 @@ inline std::filesystem::path ConvertWithLibreOffice(const std::filesystem::path&
 // Runs a Python script of the reader tests' folder with Debian's python3
 // (which has python3-lxml), passing arguments.
 inline TRunResult RunPython(const std::string& script, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {"/usr/bin/python3", std::string(TABULON_READER_SCRIPTS) + "/" + script};
+    std::vector<std::string> argv = {"/usr/bin/python3",
+                                     std::string(TABULON_READER_SCRIPTS) + "/" + script};
     argv.insert(argv.end(), args.begin(), args.end());
     return Run(argv, 60);
 }

@@ -325,7 +325,8 @@ TEST(RtfXlsReaders, LibreOfficeCalcReadsWideIntegersAsNumbers) {
     const std::string text999 = "string|" + std::string("393939393939393939393939393939393939");
     EXPECT_EQ(r.Output, "float|9999999999\tfloat|123456789012345\tfloat|7\n"
                         "float|-214748364\tfloat|-900719925474099\tfloat|-3\n"
-                        "float|0\t" + text999 + "\n");
+                        "float|0\t" +
+                            text999 + "\n");
 }
 
 // A table without fields (a dBase header may list none) gives an RTF and

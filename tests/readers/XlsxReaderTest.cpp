@@ -9,8 +9,8 @@
 #include "tests/support/TestTables.h"
 
 #include "data/base/DatabaseError.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/dataset/MemTable.h"
+#include "data/locale/DateTimeFormat.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLSX.h"
 #include "export/view/WindowlessTableView.h"

@@ -1,6 +1,6 @@
 #include "shell/EngineChoice.h"
-#include "data/engines/ADOConnection.h"
 #include "data/drivers/dbf/DbfWriter.h"
+#include "data/engines/ADOConnection.h"
 #include "data/engines/Table.h"
 #include "shell/TableOpener.h"
 
@@ -67,9 +67,11 @@ TEST(EngineChoice, ConnectionTexts) {
               "Driver={Microsoft dBase Driver (*.dbf)};DriverID=277;DefaultDir=/data;");
     EXPECT_EQ(ADOConnectionText(".db", "/data"),
               "Driver={Microsoft Paradox Driver (*.db )};DriverID=26;DefaultDir=/data;");
-    EXPECT_EQ(ADOConnectionText(".csv", "/d"),
-              "Driver={Microsoft Text Driver (*.txt; *.csv)};Extensions=asc,csv,tab,txt;DefaultDir=/d;");
-    EXPECT_EQ(ADOConnectionText(".xyz", "/d"), "Driver={Microsoft Text Driver (*.txt; *.csv)};DefaultDir=/d;");
+    EXPECT_EQ(
+        ADOConnectionText(".csv", "/d"),
+        "Driver={Microsoft Text Driver (*.txt; *.csv)};Extensions=asc,csv,tab,txt;DefaultDir=/d;");
+    EXPECT_EQ(ADOConnectionText(".xyz", "/d"),
+              "Driver={Microsoft Text Driver (*.txt; *.csv)};DefaultDir=/d;");
 }
 
 TEST(EngineChoice, PathParts) {
@@ -94,8 +96,8 @@ struct TNoReports : TOpenReporter {
 } // namespace
 
 TEST(EngineChoice, DirectoriesParseBackAsTheyWere) {
-    const std::string dirs[] = {"/data/a;b", "/d/x=y", "/d/{z}", "/d/}", "/d/ends ",
-                                " /starts", "'quoted'", "\"q", "/d/a;b}=c{"};
+    const std::string dirs[] = {"/data/a;b", "/d/x=y",   "/d/{z}", "/d/}",      "/d/ends ",
+                                " /starts",  "'quoted'", "\"q",    "/d/a;b}=c{"};
     for (const std::string& dir : dirs) {
         std::string text = ADOConnectionText(".dbf", dir);
         EXPECT_EQ(DirOf(text), dir) << text;

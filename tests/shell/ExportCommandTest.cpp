@@ -1,11 +1,11 @@
-#include "tests/support/TempFolder.h"
-#include "tests/support/XlsxPackage.h"
+#include "shell/ExportCommand.h"
 #include "data/base/DatabaseError.h"
 #include "data/dataset/MemTable.h"
 #include "export/KXExport2Text.h"
 #include "export/KXExport2XLSX.h"
-#include "shell/ExportCommand.h"
 #include "shell/ExportFormat.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/XlsxPackage.h"
 
 #include <filesystem>
 #include <fstream>
@@ -34,7 +34,8 @@ struct TExportFixture : ::testing::Test {
         t->FieldDefs().Add("Name", ftString, 10);
         t->Open();
         for (int i = 1; i <= 250; ++i)
-            t->AppendRecord({TValue::OfInt(i), TValue::OfText(std::string("n").append(std::to_string(i)))});
+            t->AppendRecord(
+                {TValue::OfInt(i), TValue::OfText(std::string("n").append(std::to_string(i)))});
         t->First();
         Table = t.get();
         State.CurrentDataSet = std::move(t);
@@ -54,7 +55,8 @@ struct TExportFixture : ::testing::Test {
 
 TEST_F(TExportFixture, ProgressEveryHundredRecordsThenCleared) {
     EXPECT_EQ(RunExport(State, Out.string()), 250);
-    EXPECT_EQ(Progress.Texts, (std::vector<std::string>{"100 records copied", "200 records copied", ""}));
+    EXPECT_EQ(Progress.Texts,
+              (std::vector<std::string>{"100 records copied", "200 records copied", ""}));
     EXPECT_EQ(Progress.Pumps, 2);
     EXPECT_EQ(ExportProgressText(99), "");
 }

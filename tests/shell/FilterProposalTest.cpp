@@ -2,16 +2,16 @@
 // accept it and find the record it came from, for every field kind and for
 // awkward names and values, in memory and in real table files.
 #include "shell/FilterProposal.h"
+#include "data/base/TextUtils.h"
+#include "data/dataset/BooleanField.h"
+#include "data/drivers/dbf/DbfWriter.h"
+#include "data/drivers/paradox/ParadoxWriter.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
+#include "data/engines/ADOConnection.h"
+#include "data/locale/DateTimeFormat.h"
+#include "data/locale/FormatSettings.h"
 #include "tests/support/EngineTestDriver.h"
 #include "tests/support/TestTables.h"
-#include "data/engines/ADOConnection.h"
-#include "data/dataset/BooleanField.h"
-#include "data/locale/DateTimeFormat.h"
-#include "data/drivers/dbf/DbfWriter.h"
-#include "data/drivers/text/DelimitedTableWriter.h"
-#include "data/locale/FormatSettings.h"
-#include "data/drivers/paradox/ParadoxWriter.h"
-#include "data/base/TextUtils.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

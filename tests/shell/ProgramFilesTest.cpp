@@ -124,7 +124,8 @@ TEST_F(TProgramFilesTest, TheHelpNamesTheFilesThatAreThere) {
         std::string::npos)
         << all;
     // Every option the command line accepts is explained.
-    for (const char* option : {"-export", "-exporttype=", "-separator=", "-codepage=", "-ado", "-closeafter"})
+    for (const char* option :
+         {"-export", "-exporttype=", "-separator=", "-codepage=", "-ado", "-closeafter"})
         EXPECT_NE(none.find(std::string("\n  ") + option), std::string::npos) << option;
     // Terminal-wide lines.
     size_t start = 0;

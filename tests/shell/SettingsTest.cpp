@@ -1,5 +1,5 @@
-#include "shell/CommandLine.h"
 #include "shell/Settings.h"
+#include "shell/CommandLine.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -12,7 +12,8 @@ struct TStoreFixture : ::testing::Test {
     QTemporaryDir Dir;
     std::unique_ptr<QSettings> Store;
     void SetUp() override {
-        Store = std::make_unique<QSettings>(Dir.filePath(QStringLiteral("t.ini")), QSettings::IniFormat);
+        Store = std::make_unique<QSettings>(Dir.filePath(QStringLiteral("t.ini")),
+                                            QSettings::IniFormat);
     }
     void Put(const char* name, const char* text) {
         Store->setValue(QStringLiteral("Settings/") + QLatin1String(name), QLatin1String(text));
@@ -74,8 +75,10 @@ TEST_F(TStoreFixture, SavedValuesComeBackAsTexts) {
     s.Separator = ";";
     s.IncludeImages = false;
     s.SaveSettings(*Store);
-    EXPECT_EQ(Store->value(QStringLiteral("Settings/RecsPerLine")).toString(), QStringLiteral("12"));
-    EXPECT_EQ(Store->value(QStringLiteral("Settings/IncludeImages")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(Store->value(QStringLiteral("Settings/RecsPerLine")).toString(),
+              QStringLiteral("12"));
+    EXPECT_EQ(Store->value(QStringLiteral("Settings/IncludeImages")).toString(),
+              QStringLiteral("0"));
     TSettings back;
     back.LoadSettings(*Store);
     EXPECT_EQ(back.RecsPerLine, 12);
@@ -133,9 +136,9 @@ TEST_F(TStoreFixture, AHandWrittenSeparatorIsTakenAsWritten) {
 }
 
 TEST(CommandLineParse, OptionsAnywhereInAnyCase) {
-    TCommandLine c = ParseCommandLine({"/EXPORT", "/data/orders.dbf", "-Separator=#59",
-                                       "/out/orders.dat", "-exporttype=", "-ExportType=xls",
-                                       "-exporttype=rtf", "-bogus"});
+    TCommandLine c =
+        ParseCommandLine({"/EXPORT", "/data/orders.dbf", "-Separator=#59", "/out/orders.dat",
+                          "-exporttype=", "-ExportType=xls", "-exporttype=rtf", "-bogus"});
     EXPECT_TRUE(c.Export);
     EXPECT_EQ(c.TableName, "/data/orders.dbf") << "a path starting with / is not an option";
     EXPECT_EQ(c.Destination, "/out/orders.dat");
@@ -257,7 +260,8 @@ TEST(CommandLineParse, FormatsAndTexts) {
     EXPECT_EQ(FormatTypeOfName("CSV"), 0);
     EXPECT_EQ(FormatNameOfDestination("/out/o.Htm"), "HTM");
     EXPECT_EQ(FormatNameOfDestination("/out/noext"), "");
-    EXPECT_EQ(FileDoesNotExistText("/m.dbf"), "Errors in command line.\r\nFile does not exist:\r\r/m.dbf");
+    EXPECT_EQ(FileDoesNotExistText("/m.dbf"),
+              "Errors in command line.\r\nFile does not exist:\r\r/m.dbf");
     EXPECT_EQ(NoDestinationText(),
               "Errors in command line.\r\nDestination file name does not specified.");
 }

@@ -1,9 +1,9 @@
 // Opening a table as the window and the command line do: which dataset and
 // which name are current after each open, each failure, each engine change.
 #include "shell/TableOpener.h"
-#include "data/engines/ADOTable.h"
 #include "data/base/DatabaseError.h"
 #include "data/drivers/dbf/DbfWriter.h"
+#include "data/engines/ADOTable.h"
 #include "data/engines/Table.h"
 
 #include <filesystem>

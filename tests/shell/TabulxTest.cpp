@@ -1,8 +1,8 @@
 // The program run as a user runs it without a display: exit status,
 // messages and the files it writes.
-#include "tests/support/XlsxPackage.h"
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/locale/FormatSettings.h"
+#include "tests/support/XlsxPackage.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -20,7 +20,8 @@ namespace {
 // cache may give __FILE__ as a relative path), and the program that makes
 // them beside tabulx in the build tree.
 const fs::path SamplesDir = TABULON_SAMPLES_DIR;
-const fs::path MakeSamples = fs::path(TABULX_PATH).parent_path().parent_path() / "samples" / "make_samples";
+const fs::path MakeSamples =
+    fs::path(TABULX_PATH).parent_path().parent_path() / "samples" / "make_samples";
 
 struct TRun {
     int Status = -1;
@@ -41,10 +42,12 @@ protected:
         std::string tmpl = (fs::temp_directory_path() / "tabulx-test-XXXXXX").string();
         Dir = mkdtemp(tmpl.data());
         fs::create_directories(Dir / "config");
-        std::vector<TDbfFieldSpec> fields = {{"ID", 'N', 6, 0}, {"NAME", 'C', 20, 0}, {"NOTE", 'M', 10, 0}};
+        std::vector<TDbfFieldSpec> fields = {
+            {"ID", 'N', 6, 0}, {"NAME", 'C', 20, 0}, {"NOTE", 'M', 10, 0}};
         std::vector<std::vector<TValue>> rows;
         for (int i = 1; i <= 250; ++i)
-            rows.push_back({TValue::OfInt(i), TValue::OfText(i == 2 ? "Zoë, Ærø" : "N" + std::to_string(i)),
+            rows.push_back({TValue::OfInt(i),
+                            TValue::OfText(i == 2 ? "Zoë, Ærø" : "N" + std::to_string(i)),
                             i % 2 ? TValue::OfText("memo") : TValue::Null()});
         TDbfWriter::Write((Dir / "orders.dbf").string(), dvDBase3, fields, rows, 1252);
     }
@@ -63,10 +66,12 @@ protected:
             setenv("HOME", Dir.c_str(), 1);
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
-            if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
+            if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr))
+                _exit(126);
             if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(125);
             std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
             execv(program.c_str(), argv.data());
             _exit(127);
@@ -159,11 +164,13 @@ TEST_F(TTabulxFixture, SeparatorsAreCharactersAndStayInTheSettings) {
 TEST_F(TTabulxFixture, ErrorsTellTheTruth) {
     TRun missing = Tabulx({"-ado", P("missing.dbf")});
     EXPECT_NE(missing.Status, 0);
-    EXPECT_EQ(missing.Err, "tabulx: Errors in command line.\nFile does not exist:\n\n" + P("missing.dbf") + "\n");
+    EXPECT_EQ(missing.Err, "tabulx: Errors in command line.\nFile does not exist:\n\n" +
+                               P("missing.dbf") + "\n");
 
     TRun nodest = Tabulx({"-export", P("orders.dbf")});
     EXPECT_NE(nodest.Status, 0);
-    EXPECT_EQ(nodest.Err, "tabulx: Errors in command line.\nDestination file name does not specified.\n");
+    EXPECT_EQ(nodest.Err,
+              "tabulx: Errors in command line.\nDestination file name does not specified.\n");
 
     std::ofstream(P("broken.dbf")) << "not a table";
     TRun broken = Tabulx({"-export", P("broken.dbf"), P("broken.txt")});
@@ -360,7 +367,8 @@ std::vector<uint32_t> CodePoints(const std::string& s) {
         auto b = static_cast<unsigned char>(s[i]);
         int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
         uint32_t c = n == 1 ? b : b & (0x7F >> n);
-        for (int k = 1; k < n; ++k) c = c << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        for (int k = 1; k < n; ++k)
+            c = c << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
         out.push_back(c);
         i += n;
     }
@@ -374,7 +382,8 @@ std::vector<std::string> Forms(const std::string& text, const std::string& ext) 
     if (ext == "txt") return {text};
     if (ext == "htm" || ext == "xml") {
         std::string r;
-        for (char c : text) r += c == '"' ? "&quot;" : c == '&' ? "&amp;" : c == '<' ? "&lt;" : std::string(1, c);
+        for (char c : text)
+            r += c == '"' ? "&quot;" : c == '&' ? "&amp;" : c == '<' ? "&lt;" : std::string(1, c);
         return {r};
     }
     if (ext == "rtf") {
@@ -406,15 +415,24 @@ struct TSample {
 // Cells come from the generator's inputs: non-ASCII names, quoting, the
 // last record.
 const TSample Samples[] = {
-    {"customers.dbf", 5, "ID\tNAME\tCITY\tBALANCE\tSINCE\tACTIVE\tNOTES\r\n",
-     "2\tZoë Ærø\tÅrhus\t-40.25\t11/2/2021\tTrue\t(Memo)\r\n", {"Zoë Ærø", "Jörg Müller", "Chloé Dupré"}},
-    {"orders.db", 24, "OrderNo\tCustomer\tCity\tOrdered\tAmount\tQty\tPaid\tGröße\tNote\r\n",
+    {"customers.dbf",
+     5,
+     "ID\tNAME\tCITY\tBALANCE\tSINCE\tACTIVE\tNOTES\r\n",
+     "2\tZoë Ærø\tÅrhus\t-40.25\t11/2/2021\tTrue\t(Memo)\r\n",
+     {"Zoë Ærø", "Jörg Müller", "Chloé Dupré"}},
+    {"orders.db",
+     24,
+     "OrderNo\tCustomer\tCity\tOrdered\tAmount\tQty\tPaid\tGröße\tNote\r\n",
      "1003\tZoë Ærø\tÅrhus\t1/16/2024\t$58.11\t4\tFalse\tXL\t(MEMO)\r\n",
      {"Größe", "Kasia Wójcik", "Dún Laoghaire"}},
-    {"products.csv", 20, "Code\tName\tPrice\tAdded\tInStock\tDescription\r\n",
+    {"products.csv",
+     20,
+     "Code\tName\tPrice\tAdded\tInStock\tDescription\r\n",
      "4106\tEpoxy kit\t23.69\t7/11/2023\tTrue\tTwo parts:\r\nresin and hardener\r\n",
      {"Bolt, M6 × 30", "Pipe 3/4\" brass", "Façade paint"}},
-    {"stock.txt", 15, "Item\tName\tStore\tOnHand\tUnitCost\tCounted\tReorder\r\n",
+    {"stock.txt",
+     15,
+     "Item\tName\tStore\tOnHand\tUnitCost\tCounted\tReorder\r\n",
      "T100\tHammer\tÅrhus North\t0\t$2.50\t6/1/2024\tTrue\r\n",
      {"Screwdriver Ø3", "File ½ round", "Spokeshave"}},
 };
@@ -447,7 +465,8 @@ TEST_P(TSampleExport, EachFormat) {
         EXPECT_EQ(doc.substr(doc.size() - f.Ends.size()), f.Ends);
         for (const std::string& cell : sample.Cells) {
             bool found = false;
-            for (const std::string& form : Forms(cell, f.Ext)) found = found || doc.find(form) != std::string::npos;
+            for (const std::string& form : Forms(cell, f.Ext))
+                found = found || doc.find(form) != std::string::npos;
             EXPECT_TRUE(found) << cell;
         }
         if (f.Ext == "txt") {
@@ -467,10 +486,12 @@ TEST_F(TTabulxFixture, CommittedSamplesAreWhatTheGeneratorWrites) {
     TRun r = Run(MakeSamples.string(), {(Dir / "fresh").string()});
     ASSERT_EQ(r.Status, 0) << MakeSamples << ": " << r.Err;
     std::set<std::string> fresh, committed;
-    for (const auto& e : fs::directory_iterator(Dir / "fresh")) fresh.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(Dir / "fresh"))
+        fresh.insert(e.path().filename().string());
     const std::set<std::string> sources = {"CMakeLists.txt", "MakeSamples.cpp", ".gitattributes"};
     for (const auto& e : fs::directory_iterator(SamplesDir))
-        if (!sources.count(e.path().filename().string())) committed.insert(e.path().filename().string());
+        if (!sources.count(e.path().filename().string()))
+            committed.insert(e.path().filename().string());
     EXPECT_EQ(fresh, committed);
     EXPECT_GE(fresh.size(), 8u) << "dBase, Paradox, CSV and schema tables with their side files";
     for (const std::string& name : fresh)

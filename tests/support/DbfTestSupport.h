@@ -3,12 +3,12 @@
 // Shared by the dBase tests: a folder per test, file bytes, and a small
 // dataset over the dBase driver (the engines are tested on their own).
 
-#include "tests/support/DBase2Table.h"
 #include "data/base/DatabaseError.h"
-#include "data/locale/DateTimeFormat.h"
 #include "data/drivers/dbf/DbfDriver.h"
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/engines/DriverDataSet.h"
+#include "data/locale/DateTimeFormat.h"
+#include "tests/support/DBase2Table.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,6 @@
 #include <vector>
 
 namespace dbftest {
-
 
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

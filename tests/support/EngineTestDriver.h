@@ -4,10 +4,10 @@
 // it. The "file" is a shared TTestTableData, so that a test can look at what
 // an edit wrote and open the same table again to re-read it.
 
-#include "data/engines/ADOTable.h"
 #include "data/base/DatabaseError.h"
-#include "data/engines/Table.h"
 #include "data/drivers/TableDriver.h"
+#include "data/engines/ADOTable.h"
+#include "data/engines/Table.h"
 #include "tests/support/TempFolder.h"
 
 #include <cstdlib>

@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 
-
 inline std::string FileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;

@@ -1,18 +1,20 @@
 #pragma once
 
-#include "data/locale/FormatSettings.h"
 #include "data/dataset/MemTable.h"
+#include "data/locale/FormatSettings.h"
 
 #include <string>
 #include <vector>
 
 // Small tables the tests share. Names are given; IDs count from 1.
-inline void MakeNameCityTable(TMemTable& t, const std::vector<std::pair<std::string, std::string>>& rows) {
+inline void MakeNameCityTable(TMemTable& t,
+                              const std::vector<std::pair<std::string, std::string>>& rows) {
     t.FieldDefs().Clear();
     t.FieldDefs().Add("Name", ftString, 10);
     t.FieldDefs().Add("City", ftString, 10);
     t.Open();
-    for (auto& r : rows) t.AppendRecord({TValue::OfText(r.first), TValue::OfText(r.second)});
+    for (auto& r : rows)
+        t.AppendRecord({TValue::OfText(r.first), TValue::OfText(r.second)});
     t.First();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/drivers/dbf/DbfHeader.h"
 #include "data/base/FieldType.h"
+#include "data/drivers/dbf/DbfHeader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "data/drivers/dbf/DbfDriver.h"
 
 #include "data/base/DatabaseError.h"
+#include "data/base/TextUtils.h"
 #include "data/drivers/dbf/DbfKeyExpression.h"
 #include "data/drivers/dbf/DbfLanguageDriver.h"
 #include "data/drivers/dbf/DbfSideFile.h"
@@ -8,7 +9,6 @@
 #include "data/drivers/dbf/NdxIndex.h"
 #include "data/platform/RangeLock.h"
 #include "data/platform/RollbackJournal.h"
-#include "data/base/TextUtils.h"
 
 #include <algorithm>
 #include <ctime>
@@ -456,8 +456,7 @@ bool TDbfDriver::IsNull(uint32_t rec, int fieldNo, TValue& scratch) {
 }
 
 bool TDbfDriver::ReadsConcurrently(int fieldNo) const {
-    return fState && fieldNo >= 0 &&
-           static_cast<size_t>(fieldNo) < fState->Codec.ColumnCount() &&
+    return fState && fieldNo >= 0 && static_cast<size_t>(fieldNo) < fState->Codec.ColumnCount() &&
            fState->Codec.DecodesConcurrently(static_cast<size_t>(fieldNo));
 }
 
@@ -594,8 +593,8 @@ uint32_t TDbfDriver::Post(int64_t rec, const std::vector<TValue>& values) {
     if (inserting && h.RecordCount == UINT32_MAX) TableFull();
     const uint32_t number = inserting ? h.RecordCount : static_cast<uint32_t>(rec);
     // Held until the write is done; the record is read again under it.
-    std::unique_ptr<TRangeLock> lock = LockRegions(
-        s.Stat, h.HeaderLength, h.RecordOffset(number), h.RecordLength + (inserting ? 1u : 0u));
+    std::unique_ptr<TRangeLock> lock = LockRegions(s.Stat, h.HeaderLength, h.RecordOffset(number),
+                                                   h.RecordLength + (inserting ? 1u : 0u));
 
     std::unique_ptr<TDbfMemoAppender> memo;
     std::string header;
@@ -646,8 +645,8 @@ void TDbfDriver::Delete(uint32_t rec) {
         throw EDatabaseError("Record " + std::to_string(rec + 1) + " of table \"" + fPath +
                              "\" does not exist");
     if (*s.Record(rec) == '*') return;
-    std::unique_ptr<TRangeLock> lock = LockRegions(s.Stat, s.Header.HeaderLength,
-                                                   s.Header.RecordOffset(rec), s.Header.RecordLength);
+    std::unique_ptr<TRangeLock> lock = LockRegions(
+        s.Stat, s.Header.HeaderLength, s.Header.RecordOffset(rec), s.Header.RecordLength);
     fRecord.assign(s.Record(rec), s.Record(rec) + s.Header.RecordLength);
     fRecord[0] = '*';
     WriteInPlace(NewHeader(s, s.Header.RecordCount), rec, fRecord.data(), false, nullptr);

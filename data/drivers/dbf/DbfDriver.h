@@ -1,9 +1,9 @@
 #pragma once
 
+#include "data/drivers/FileTableDriver.h"
 #include "data/drivers/dbf/DbfHeader.h"
 #include "data/drivers/dbf/DbfMemo.h"
 #include "data/drivers/dbf/DbfRecordCodec.h"
-#include "data/drivers/FileTableDriver.h"
 #include "data/platform/MappedFile.h"
 
 #include <memory>

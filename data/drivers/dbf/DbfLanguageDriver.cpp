@@ -1,9 +1,9 @@
 #include "data/drivers/dbf/DbfLanguageDriver.h"
 
-#include "data/platform/CodePageDetector.h"
+#include "data/base/TextUtils.h"
 #include "data/drivers/dbf/DbfHeader.h"
 #include "data/drivers/dbf/DbfSideFile.h"
-#include "data/base/TextUtils.h"
+#include "data/platform/CodePageDetector.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,13 +2,13 @@
 
 #include "data/base/AheadCell.h"
 #include "data/base/DatabaseError.h"
-#include "data/locale/DateTimeFormat.h"
+#include "data/base/Unicode.h"
 #include "data/drivers/dbf/DbfBytes.h"
 #include "data/drivers/dbf/DbfColumn.h"
 #include "data/drivers/dbf/DbfMemo.h"
+#include "data/locale/DateTimeFormat.h"
 #include "data/locale/FormatSettings.h"
 #include "data/locale/NumberFormat.h"
-#include "data/base/Unicode.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "data/platform/CodePage.h"
-#include "data/drivers/dbf/DbfColumn.h"
-#include "data/drivers/dbf/DbfHeader.h"
 #include "data/base/FieldType.h"
 #include "data/base/Value.h"
+#include "data/drivers/dbf/DbfColumn.h"
+#include "data/drivers/dbf/DbfHeader.h"
+#include "data/platform/CodePage.h"
 
 #include <cstdint>
 #include <memory>

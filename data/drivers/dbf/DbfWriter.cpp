@@ -1,11 +1,11 @@
 #include "data/drivers/dbf/DbfWriter.h"
 
-#include "data/platform/AtomicFile.h"
-#include "data/platform/CodePage.h"
 #include "data/base/DatabaseError.h"
 #include "data/drivers/dbf/DbfLanguageDriver.h"
 #include "data/drivers/dbf/DbfMemo.h"
 #include "data/drivers/dbf/DbfSideFile.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/CodePage.h"
 
 #include <ctime>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "data/base/Value.h"
 #include "data/drivers/dbf/DbfHeader.h"
 #include "data/drivers/dbf/DbfRecordCodec.h"
-#include "data/base/Value.h"
 
 #include <memory>
 #include <string>

@@ -1,8 +1,8 @@
 #include "data/drivers/dbf/MdxIndex.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
 #include "data/drivers/dbf/DbfBytes.h"
+#include "data/platform/AtomicFile.h"
 #include "data/platform/MappedFile.h"
 
 #include <cstring>

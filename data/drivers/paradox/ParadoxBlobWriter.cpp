@@ -1,7 +1,7 @@
 #include "data/drivers/paradox/ParadoxBlobWriter.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
+#include "data/platform/AtomicFile.h"
 
 namespace {
 constexpr uint32_t Chunk = 4096;

@@ -1,7 +1,7 @@
 #include "data/drivers/paradox/ParadoxBlockWriter.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
+#include "data/platform/AtomicFile.h"
 
 #include <algorithm>
 #include <cstring>

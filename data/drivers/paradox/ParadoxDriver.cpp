@@ -1,11 +1,11 @@
 #include "data/drivers/paradox/ParadoxDriver.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
+#include "data/base/TextUtils.h"
 #include "data/drivers/paradox/ParadoxBlobWriter.h"
 #include "data/drivers/paradox/ParadoxBlockWriter.h"
 #include "data/drivers/paradox/ParadoxIndexWriter.h"
-#include "data/base/TextUtils.h"
+#include "data/platform/AtomicFile.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "data/drivers/FileTableDriver.h"
-#include "data/platform/MappedFile.h"
+#include "data/drivers/RecordSlots.h"
 #include "data/drivers/paradox/ParadoxBlobFile.h"
 #include "data/drivers/paradox/ParadoxBlockMap.h"
 #include "data/drivers/paradox/ParadoxHeader.h"
 #include "data/drivers/paradox/ParadoxRecordCodec.h"
-#include "data/drivers/RecordSlots.h"
+#include "data/platform/MappedFile.h"
 
 #include <memory>
 #include <string>

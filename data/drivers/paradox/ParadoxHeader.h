@@ -81,8 +81,8 @@ struct TParadoxHeader {
     bool Encrypted = false;
     int CodePage = 0; // 0 when the header has none (3.x tables)
     int32_t AutoInc = 0;
-    uint16_t IndexRoot = 0;  // index files
-    uint8_t IndexLevels = 0; // index files
+    uint16_t IndexRoot = 0;      // index files
+    uint8_t IndexLevels = 0;     // index files
     uint64_t FileSizeNeeded = 0; // for the header and every block it counts
     size_t FieldInfoStart = 0;
     size_t TableNameStart = 0;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "data/platform/CodePage.h"
 #include "data/base/FieldType.h"
+#include "data/base/Value.h"
 #include "data/drivers/paradox/ParadoxHeader.h"
 #include "data/drivers/paradox/PxDocument.h"
-#include "data/base/Value.h"
+#include "data/platform/CodePage.h"
 
 #include <memory>
 #include <string>

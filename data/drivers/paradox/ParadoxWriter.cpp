@@ -1,7 +1,7 @@
 #include "data/drivers/paradox/ParadoxWriter.h"
 
-#include "data/platform/AtomicFile.h"
 #include "data/base/DatabaseError.h"
+#include "data/base/TextUtils.h"
 #include "data/drivers/paradox/ParadoxBlobWriter.h"
 #include "data/drivers/paradox/ParadoxBlockMap.h"
 #include "data/drivers/paradox/ParadoxBlockWriter.h"
@@ -9,7 +9,7 @@
 #include "data/drivers/paradox/ParadoxIndexWriter.h"
 #include "data/drivers/paradox/ParadoxRecordCodec.h"
 #include "data/drivers/paradox/PxDocument.h"
-#include "data/base/TextUtils.h"
+#include "data/platform/AtomicFile.h"
 
 #include "data/drivers/paradox/PxLib.h"
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "data/drivers/text/DelimitedTableWriter.h"
 
-#include "data/platform/AtomicFile.h"
-#include "data/platform/CodePage.h"
 #include "data/base/DatabaseError.h"
 #include "data/drivers/text/TextTypeGuess.h"
 #include "data/locale/ValueConversion.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/CodePage.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/drivers/text/TextSchema.h"
 #include "data/base/Value.h"
+#include "data/drivers/text/TextSchema.h"
 
 #include <string>
 #include <string_view>

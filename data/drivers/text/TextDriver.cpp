@@ -1,12 +1,12 @@
 #include "data/drivers/text/TextDriver.h"
 
-#include "data/platform/AtomicFile.h"
-#include "data/platform/CodePageDetector.h"
 #include "data/base/DatabaseError.h"
-#include "data/drivers/text/TextSchemaFile.h"
 #include "data/base/TextUtils.h"
 #include "data/base/Unicode.h"
+#include "data/drivers/text/TextSchemaFile.h"
 #include "data/locale/ValueConversion.h"
+#include "data/platform/AtomicFile.h"
+#include "data/platform/CodePageDetector.h"
 
 #include <algorithm>
 #include <charconv>
@@ -342,7 +342,7 @@ std::unique_ptr<TTextDriver::TState> TTextDriver::Load(bool guessTypes) {
         encoding = view[0] == '\xFF' ? enUtf16LE : enUtf16BE;
         s->Bom = view.substr(0, 2);
         fromUtf16(view.substr(2));
-    } else if (const int utf16 = guessTypes                ? Utf16WithoutBom(view)
+    } else if (const int utf16 = guessTypes               ? Utf16WithoutBom(view)
                                  : fEncoding == enUtf16LE ? 1
                                  : fEncoding == enUtf16BE ? -1
                                                           : 0) {
@@ -840,7 +840,8 @@ void TTextDriver::AppendRecord(std::string& line, const std::vector<TValue>& val
                     // Written so that the column reads as numbers again: at
                     // most 15 significant digits, no exponent.
                     char buf[64];
-                    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+                    auto r =
+                        std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
                     text.assign(buf, r.ptr);
                     if (!(TTextTypeGuess::Classify(text) & TTextTypeGuess::kFloat))
                         refuse("the column holds numbers of at most 15 digits, written "

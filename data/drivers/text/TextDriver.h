@@ -1,12 +1,12 @@
 #pragma once
 
-#include "data/platform/CodePage.h"
-#include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/drivers/FileTableDriver.h"
-#include "data/platform/MappedFile.h"
 #include "data/drivers/RecordSlots.h"
+#include "data/drivers/text/DelimitedTableWriter.h"
 #include "data/drivers/text/TextSchema.h"
 #include "data/drivers/text/TextTypeGuess.h"
+#include "data/platform/CodePage.h"
+#include "data/platform/MappedFile.h"
 
 #include <memory>
 #include <optional>

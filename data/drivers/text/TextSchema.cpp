@@ -1,8 +1,8 @@
 #include "data/drivers/text/TextSchema.h"
 
-#include "data/platform/CodePage.h"
 #include "data/base/DatabaseError.h"
 #include "data/base/TextUtils.h"
+#include "data/platform/CodePage.h"
 
 #include <algorithm>
 #include <charconv>

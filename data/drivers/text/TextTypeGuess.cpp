@@ -1,8 +1,8 @@
 #include "data/drivers/text/TextTypeGuess.h"
 
+#include "data/base/TextUtils.h"
 #include "data/locale/DateTimeFormat.h"
 #include "data/locale/FormatSettings.h"
-#include "data/base/TextUtils.h"
 #include "data/locale/ValueConversion.h"
 
 #include <charconv>
