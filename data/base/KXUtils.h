@@ -1,5 +1,8 @@
 #pragma once
 
+// Text helpers that the export command, the writers and the shell share:
+// replacing text, taking the part between two delimiters.
+
 #include <string>
 #include <string_view>
 
