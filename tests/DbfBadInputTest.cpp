@@ -17,15 +17,6 @@
 using namespace dbftest;
 
 namespace {
-TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
-    TDbfFieldSpec s;
-    s.Name = name;
-    s.Type = type;
-    s.Length = length;
-    s.Decimals = decimals;
-    return s;
-}
-
 std::string MakeSample(const TTempFolder& dir, TDbfVariant variant = dvDBase3) {
     std::string path = dir / "s.dbf";
     TDbfWriter::Write(path, variant,

@@ -58,14 +58,6 @@ void RoundTrip(TDbfVariant variant, const std::vector<TColumnCase>& cols, uint8_
     }
 }
 
-TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
-    TDbfFieldSpec s;
-    s.Name = name;
-    s.Type = type;
-    s.Length = length;
-    s.Decimals = decimals;
-    return s;
-}
 TDbfFieldSpec Nullable(TDbfFieldSpec s) {
     s.Nullable = true;
     return s;

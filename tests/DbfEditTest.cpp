@@ -15,15 +15,6 @@
 using namespace dbftest;
 
 namespace {
-TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
-    TDbfFieldSpec s;
-    s.Name = name;
-    s.Type = type;
-    s.Length = length;
-    s.Decimals = decimals;
-    return s;
-}
-
 // Three records: NAME C10, QTY N5, NOTE M.
 std::string MakePeople(const TTempFolder& dir, TDbfVariant variant = dvDBase3) {
     std::string path = dir / "people.dbf";

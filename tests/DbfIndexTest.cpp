@@ -8,14 +8,6 @@
 using namespace dbftest;
 
 namespace {
-TDbfFieldSpec F(const char* name, char type, int length = 0) {
-    TDbfFieldSpec s;
-    s.Name = name;
-    s.Type = type;
-    s.Length = length;
-    return s;
-}
-
 // A dBase IV table with a production index flag set (or not).
 std::string MakeTable(const TTempFolder& dir, bool mdxFlag) {
     std::string path = dir / "cust.dbf";

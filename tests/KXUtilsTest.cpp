@@ -1,5 +1,6 @@
 #include "data/base/KXUtils.h"
 #include "data/platform/KXFileUtils.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -34,9 +35,8 @@ TEST(ReplaceAllText, EdgeCases) {
 }
 
 TEST(DirectoryExists, DirectoriesOnly) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kxutils-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    const std::filesystem::path dir = tmpl;
+    TTempFolder folder("kxutils");
+    const std::filesystem::path& dir = folder.Path();
     EXPECT_TRUE(DirectoryExists(dir.string()));
     EXPECT_TRUE(DirectoryExists(dir.string() + "/"));
     std::ofstream(dir / "file.txt") << "x";
@@ -45,7 +45,6 @@ TEST(DirectoryExists, DirectoriesOnly) {
     EXPECT_FALSE(DirectoryExists(""));
     std::filesystem::create_directory_symlink(dir, dir / "link");
     EXPECT_TRUE(DirectoryExists((dir / "link").string()));
-    std::filesystem::remove_all(dir);
 }
 
 TEST(ExtractBetween, QuotedProgramOfACommandLine) {

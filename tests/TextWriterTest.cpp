@@ -1,5 +1,6 @@
 #include "export/KXExport2Text.h"
 #include "export/view/WindowlessTableView.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TestTables.h"
 
 #include <gtest/gtest.h>
@@ -169,13 +170,11 @@ TEST_F(TTextFixture, FileTargetHoldsTheSameBytes) {
     Build(ThreeCities);
     Writer.SetDestCols(2);
     const std::string expected = Run();
-    std::string tmpl = (std::filesystem::temp_directory_path() / "text-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    const std::string path = tmpl + "/out.txt";
+    TTempFolder folder("text-test");
+    const std::string path = folder / "out.txt";
     Writer.ExportToFile(path);
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     EXPECT_EQ(ss.str(), expected);
-    std::filesystem::remove_all(tmpl);
 }

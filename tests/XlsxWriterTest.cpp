@@ -4,6 +4,7 @@
 #include "export/XlsxNumberFormat.h"
 #include "export/view/WindowlessTableView.h"
 #include "tests/support/DbfTestSupport.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TestTables.h"
 #include "tests/support/XlsxPackage.h"
 
@@ -32,28 +33,6 @@ std::string Slurp(const fs::path& p) {
     return ss.str();
 }
 
-class TFolder {
-public:
-    TFolder() {
-        std::string tmpl = (fs::temp_directory_path() / "xlsx-test-XXXXXX").string();
-        fPath = mkdtemp(tmpl.data());
-    }
-    ~TFolder() {
-        std::error_code ec;
-        fs::remove_all(fPath, ec);
-    }
-    const fs::path& Path() const { return fPath; }
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(fPath))
-            names.insert(e.path().filename().string());
-        return names;
-    }
-
-private:
-    fs::path fPath;
-};
-
 // TMPDIR pointed at a folder of the test's own.
 class TScopedTmpDir {
 public:
@@ -78,7 +57,7 @@ struct TXlsxFixture : ::testing::Test {
     TDataSource Source{&Table};
     TWindowlessTableView View;
     TKXExport2XLSX Writer;
-    TFolder Folder;
+    TTempFolder Folder{"xlsx-test"};
 
     void Bind() {
         View.Bind(&Source);
@@ -444,7 +423,7 @@ TEST_F(TXlsxFixture, TooManyColumnsWriteNothing) {
         EXPECT_NE(std::string(e.what()).find("16,384 columns"), std::string::npos) << e.what();
         EXPECT_NE(std::string(e.what()).find("16386"), std::string::npos) << e.what();
     }
-    EXPECT_TRUE(Folder.Names().empty()) << "no file, no partial file, no temporary file";
+    EXPECT_TRUE(Folder.Files().empty()) << "no file, no partial file, no temporary file";
     TMemoryStream s;
     EXPECT_THROW(Writer.ExportToStream(s), EDatabaseError);
     EXPECT_EQ(s.Size(), 0u);
@@ -468,7 +447,7 @@ TEST_F(TXlsxFixture, FileReplacedOnlyWhenTheExportSucceeds) {
     struct stat st;
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "the replaced file's permissions stay";
-    EXPECT_EQ(Folder.Names(), std::set<std::string>{"t.xlsx"}) << "no temporary file is left";
+    EXPECT_EQ(Folder.Files(), std::vector<std::string>{"t.xlsx"}) << "no temporary file is left";
 
     // A failure at the third record: the file stays, and what was gathered
     // is a workbook beside it.
@@ -478,7 +457,7 @@ TEST_F(TXlsxFixture, FileReplacedOnlyWhenTheExportSucceeds) {
     };
     EXPECT_THROW(Writer.ExportToFile(target.string()), EDatabaseError);
     EXPECT_EQ(Slurp(target), before);
-    EXPECT_EQ(Folder.Names(), (std::set<std::string>{"t.xlsx", "t.xlsx.partial"}));
+    EXPECT_EQ(Folder.Files(), (std::vector<std::string>{"t.xlsx", "t.xlsx.partial"}));
     auto partial = xlsx::TPackage(target.string() + ".partial").Cells(1);
     EXPECT_EQ(partial["A4"].Value, "3");
     EXPECT_EQ(partial.count("A5"), 0u);
@@ -487,11 +466,11 @@ TEST_F(TXlsxFixture, FileReplacedOnlyWhenTheExportSucceeds) {
 TEST_F(TXlsxFixture, StreamsGetTheWorkbookThroughTmpDir) {
     MakeNumberedTable(Table, 4);
     Bind();
-    TFolder tmp;
+    TTempFolder tmp{"xlsx-test"};
     TScopedTmpDir scoped(tmp.Path());
     TMemoryStream s;
     Writer.ExportToStream(s);
-    EXPECT_TRUE(tmp.Names().empty()) << "the temporary workbook is gone";
+    EXPECT_TRUE(tmp.Files().empty()) << "the temporary workbook is gone";
     { std::ofstream(Target("s.xlsx"), std::ios::binary) << s.Data(); }
     xlsx::TPackage fromStream(Target("s.xlsx").string());
     xlsx::TPackage fromFile = Export();
@@ -505,7 +484,7 @@ TEST_F(TXlsxFixture, StreamsGetTheWorkbookThroughTmpDir) {
     TMemoryStream t;
     EXPECT_THROW(Writer.ExportToStream(t), EDatabaseError);
     EXPECT_EQ(t.Size(), 0u);
-    EXPECT_TRUE(tmp.Names().empty());
+    EXPECT_TRUE(tmp.Files().empty());
 }
 
 TEST_F(TXlsxFixture, NoWorkbookOnTheClipboard) {
@@ -606,7 +585,7 @@ TEST_F(TXlsxFixture, AFullDiskUnderTheRowsFailsTheExport) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1) << "a write error, reported";
     EXPECT_FALSE(fs::exists(target));
-    EXPECT_EQ(Folder.Names(), std::set<std::string>{"t.xlsx.partial"}) << "nothing else is left";
+    EXPECT_EQ(Folder.Files(), std::vector<std::string>{"t.xlsx.partial"}) << "nothing else is left";
 }
 
 namespace {
@@ -637,7 +616,7 @@ TEST_F(TXlsxFixture, NoRoomToFinishTheWorkbookFailsTheExport) {
         EXPECT_EQ(e.Error(), ENOSPC);
     }
     EXPECT_EQ(Slurp(target), "old");
-    EXPECT_EQ(Folder.Names(), std::set<std::string>{"t.xlsx"})
+    EXPECT_EQ(Folder.Files(), std::vector<std::string>{"t.xlsx"})
         << "a full disk is not left fuller: no partial file";
     writer.Room = uint64_t{1} << 30;
     writer.ExportToFile(target.string());
@@ -649,7 +628,7 @@ TEST_F(TXlsxFixture, NoRoomToFinishTheWorkbookFailsTheExport) {
 TEST_F(TXlsxFixture, APipeGetsTheWholeWorkbook) {
     MakeNumberedTable(Table, 300);
     Bind();
-    TFolder tmp;
+    TTempFolder tmp{"xlsx-test"};
     TScopedTmpDir scoped(tmp.Path());
     const fs::path fifo = Target("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -669,6 +648,6 @@ TEST_F(TXlsxFixture, APipeGetsTheWholeWorkbook) {
     auto cells = xlsx::TPackage(got.string()).Cells(1);
     EXPECT_EQ(cells["A301"].Value, "300");
     EXPECT_EQ(cells["B301"].Value, "N300");
-    EXPECT_TRUE(tmp.Names().empty());
-    EXPECT_EQ(Folder.Names(), (std::set<std::string>{"pipe", "got.xlsx"}));
+    EXPECT_TRUE(tmp.Files().empty());
+    EXPECT_EQ(Folder.Files(), (std::vector<std::string>{"got.xlsx", "pipe"}));
 }

@@ -9,21 +9,14 @@
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/drivers/text/TextDriver.h"
 #include "data/locale/DateTimeFormat.h"
+#include "tests/support/DbfTestSupport.h"
 
 #include <cstdio>
 
 using namespace readers;
+using dbftest::F;
 
 namespace {
-TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
-    TDbfFieldSpec s;
-    s.Name = name;
-    s.Type = type;
-    s.Length = length;
-    s.Decimals = decimals;
-    return s;
-}
-
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {

@@ -11,6 +11,7 @@
 #include "data/locale/DateTimeFormat.h"
 #include "data/locale/FormatSettings.h"
 #include "tests/support/EngineTestDriver.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/TestTables.h"
 
 #include <filesystem>
@@ -308,12 +309,8 @@ TEST_F(TProposalFixture, ValuesThatOtherFieldsOrDisplayTextsCouldTake) {
 namespace {
 class TProposalFiles : public ::testing::Test {
 protected:
-    fs::path Dir;
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "tabulon-proposal-XXXXXX").string();
-        Dir = mkdtemp(tmpl.data());
-    }
-    void TearDown() override { fs::remove_all(Dir); }
+    TTempFolder Folder{"tabulon-proposal"};
+    const fs::path Dir = Folder.Path();
     std::string P(const char* name) const { return (Dir / name).string(); }
 
     // Through both engines, opened as the shell opens them.

@@ -2,6 +2,7 @@
 // built, moved, linked, and with nothing there.
 #include "shell/ProgramFiles.h"
 #include "shell/InfoRequest.h"
+#include "tests/support/TempFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -14,12 +15,8 @@ namespace fs = std::filesystem;
 namespace {
 class TProgramFilesTest : public ::testing::Test {
 protected:
-    fs::path Dir;
-    void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "program-files-XXXXXX").string();
-        Dir = fs::canonical(mkdtemp(tmpl.data()));
-    }
-    void TearDown() override { fs::remove_all(Dir); }
+    TTempFolder Folder{"program-files"};
+    const fs::path Dir = fs::canonical(Folder.Path());
 
     // A file at `rel`, its folders made.
     fs::path Touch(const std::string& rel) {

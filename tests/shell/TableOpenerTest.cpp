@@ -5,6 +5,7 @@
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/engines/ADOTable.h"
 #include "data/engines/Table.h"
+#include "tests/support/TempFolder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -70,23 +71,19 @@ struct TFlakyEngines : TTableEngines {
 
 class TOpenFixture : public ::testing::Test {
 protected:
-    fs::path Dir;
+    TTempFolder Folder{"tabulon-open"};
+    const fs::path Dir = Folder.Path();
     TShellState State;
     TReports Reports;
     TFlakyEngines Engines;
 
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "tabulon-open-XXXXXX").string();
-        Dir = mkdtemp(tmpl.data());
         Write("one.dbf", 1);
         Write("two.dbf", 2);
         std::ofstream((Dir / "broken.dbf").string()) << "not a table at all";
         State.BDELoaded = true;
     }
-    void TearDown() override {
-        State.CloseCurrentDataSet();
-        fs::remove_all(Dir);
-    }
+    void TearDown() override { State.CloseCurrentDataSet(); }
     void Write(const char* name, int records) {
         std::vector<std::vector<TValue>> rows;
         for (int i = 0; i < records; ++i)

@@ -2,6 +2,7 @@
 // export must not destroy: the table itself, standard output, a folder,
 // and an interruption half-way.
 #include "data/drivers/dbf/DbfWriter.h"
+#include "tests/support/TempFolder.h"
 
 #include <chrono>
 #include <csignal>
@@ -51,14 +52,12 @@ struct TRun {
 
 class TDestinationCli : public ::testing::Test {
 protected:
-    fs::path Dir;
+    TTempFolder Folder{"tabulx-dest"};
+    const fs::path Dir = Folder.Path();
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "tabulx-dest-XXXXXX").string();
-        Dir = ::mkdtemp(tmpl.data());
         fs::create_directories(Dir / "config");
         MakeTable("orders.dbf", 250);
     }
-    void TearDown() override { fs::remove_all(Dir); }
 
     void MakeTable(const std::string& name, int records, size_t width = 0) {
         TDbfWriter w((Dir / name).string(), dvDBase3,

@@ -2,6 +2,7 @@
 // messages and the files it writes.
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/locale/FormatSettings.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/XlsxPackage.h"
 
 #include <cstdint>
@@ -37,10 +38,9 @@ std::string Slurp(const fs::path& p) {
 
 class TTabulxFixture : public ::testing::Test {
 protected:
-    fs::path Dir;
+    TTempFolder Folder{"tabulx-test"};
+    const fs::path Dir = Folder.Path();
     void SetUp() override {
-        std::string tmpl = (fs::temp_directory_path() / "tabulx-test-XXXXXX").string();
-        Dir = mkdtemp(tmpl.data());
         fs::create_directories(Dir / "config");
         std::vector<TDbfFieldSpec> fields = {
             {"ID", 'N', 6, 0}, {"NAME", 'C', 20, 0}, {"NOTE", 'M', 10, 0}};
@@ -51,7 +51,6 @@ protected:
                             i % 2 ? TValue::OfText("memo") : TValue::Null()});
         TDbfWriter::Write((Dir / "orders.dbf").string(), dvDBase3, fields, rows, 1252);
     }
-    void TearDown() override { fs::remove_all(Dir); }
 
     // Runs the program with a settings folder of its own and no display.
     TRun Tabulx(const std::vector<std::string>& args, const fs::path& cwd = {}) {

@@ -28,6 +28,16 @@ inline std::string ReadBytes(const std::string& path) {
     return ss.str();
 }
 
+// A field of a new table; a length of 0 takes the type's fixed length.
+inline TDbfFieldSpec F(const char* name, char type, int length = 0, int decimals = 0) {
+    TDbfFieldSpec s;
+    s.Name = name;
+    s.Type = type;
+    s.Length = length;
+    s.Decimals = decimals;
+    return s;
+}
+
 inline void WriteBytes(const std::string& path, const std::string& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << data;
