@@ -4,6 +4,8 @@
 // folder per test, commands run without a shell, LibreOffice headless with
 // a profile of its own so that parallel tests do not share one.
 
+#include "tests/support/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -30,27 +32,11 @@ inline void WriteFile(const std::filesystem::path& p, const std::string& data) {
     out << data;
 }
 
-// A folder that lives as long as the object.
-class TTempDir {
+// A folder that lives as long as the object; names in it are paths.
+class TTempDir : public TTempFolder {
 public:
-    TTempDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "tabulon-reader-XXXXXX").string();
-        char* made = mkdtemp(tmpl.data());
-        if (!made) throw std::runtime_error("cannot make a temporary folder");
-        fPath = made;
-    }
-    ~TTempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(fPath, ec);
-    }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-    const std::filesystem::path& Path() const { return fPath; }
-    std::filesystem::path operator/(const std::string& name) const { return fPath / name; }
-
-private:
-    std::filesystem::path fPath;
+    TTempDir() : TTempFolder("tabulon-reader") {}
+    std::filesystem::path operator/(const std::string& name) const { return Path() / name; }
 };
 
 struct TRunResult {
