@@ -18,6 +18,7 @@
 #include "shell/OpenFileFilter.h"
 #include "shell/ProcessCommandLine.h"
 #include "shell/ProgramFiles.h"
+#include "shell/WindowExport.h"
 #include "shell/window/TAboutBox.h"
 
 #include <QAction>
@@ -115,6 +116,10 @@ TForm1::TForm1(QSettings& store, bool bdeLoaded, QWidget* parent)
     };
     fState.DataSource1.OnStateChange = [this](TDataSource&) { ActiveChanged(); };
     fState.DataSource1.OnDataChange = [this](TDataSource&, TField*) { UpdateStatusCount(); };
+    fExport = new TWindowExport(
+        this, fState, [this](const QString& text) { SetPanel(0, text); }, statusBar());
+    connect(fExport, &TWindowExport::started, this, &TForm1::ExportStarted);
+    connect(fExport, &TWindowExport::finished, this, &TForm1::ExportFinished);
     // The command line runs once the event loop runs, with the window shown.
     QTimer::singleShot(0, this, [this] { RunCommandLine(); });
 }
@@ -232,6 +237,7 @@ void TForm1::BuildControls() {
     OptionsBtn->SetDropDownComponent(OptionPopup);
 
     OpenBtn->OnClick = [this](QObject&) { RunGuarded([&] { OpenBtnClick(); }); };
+    CopyBtn->OnClick = [this](QObject&) { RunGuarded([&] { CopyBtnClick(); }); };
     FixBtn->OnClick = [this](QObject&) { RunGuarded([&] { FixBtnClick(); }); };
     HelpBtn->OnClick = [this](QObject&) { RunGuarded([&] { HelpBtnClick(); }); };
     AboutBtn->OnClick = [this](QObject&) { RunGuarded([&] { AboutBtnClick(); }); };
@@ -328,6 +334,8 @@ void TForm1::ShowOpenError(const std::string& message) {
 }
 
 void TForm1::OpenBtnClick() {
+    // Ctrl+O and a drop reach here too; the running export reads the table.
+    if (fExport->Running()) return;
     const QString name = RunOpenDialog(*fOpenDlg);
     if (!name.isEmpty()) OpenFile(name);
 }
@@ -519,7 +527,42 @@ void TForm1::AboutBtnClick() {
     box.exec();
 }
 
+void TForm1::CopyBtnClick() {
+    if (!fState.CurrentDataSet || !fState.CurrentDataSet->Active()) return;
+    fExport->Execute();
+}
+
+void TForm1::ExportStarted() {
+    // The run walks the table's cursor and turns the event loop every 100
+    // records: anything that moves, sorts, filters, edits or replaces the
+    // table, or starts a second export, waits for its end. Search moves the
+    // cursor and the grid's clicks sort and move it, so they wait too.
+    fLockedByExport.clear();
+    for (QWidget* w : {static_cast<QWidget*>(OpenBtn), static_cast<QWidget*>(CopyBtn),
+                       static_cast<QWidget*>(FixBtn), static_cast<QWidget*>(FindBtn),
+                       static_cast<QWidget*>(SearchEdit), static_cast<QWidget*>(FilterEdit),
+                       static_cast<QWidget*>(FilterCheck), static_cast<QWidget*>(DBNavigator),
+                       static_cast<QWidget*>(Grid)}) {
+        fLockedByExport.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
+    }
+    setAcceptDrops(false);
+}
+
+void TForm1::ExportFinished() {
+    for (const auto& [w, enabled] : fLockedByExport)
+        w->setEnabled(enabled);
+    fLockedByExport.clear();
+    setAcceptDrops(true);
+    // A close asked for during the run stopped it; now it can happen.
+    if (fCloseAfterExport) {
+        fCloseAfterExport = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
 bool TForm1::DropFiles(const QStringList& paths) {
+    if (fExport->Running()) return false;
     std::vector<std::string> names;
     for (const QString& path : paths)
         names.push_back(ToUtf8(path));
@@ -593,6 +636,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (fExport->Running()) {
+        // The run still reads the table: stop it first, close after it.
+        fCloseAfterExport = true;
+        fExport->Cancel();
+        event->ignore();
+        return;
+    }
     fState.CloseCurrentDataSet();
     ActiveChanged();
     SaveSettings();

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QAction;
@@ -20,6 +21,7 @@ class QMenu;
 class QSettings;
 class TKXDBGrid;
 class TKXOpenDialog;
+class TWindowExport;
 class TkxDBNavigator;
 class TkxPopupButton;
 class TkxSoftButton;
@@ -37,6 +39,8 @@ public:
 
     // The handlers, callable as the controls call them.
     void OpenBtnClick();
+    // The export button: options, save dialog, the run, the result box.
+    void CopyBtnClick();
     void OpenFile(const QString& path); // OpenDatabase with the window's reporting
     void FilterEditChange();
     void FilterEditEnter();
@@ -60,6 +64,8 @@ public:
     // replace the dialog's run (returns the chosen file or empty).
     std::function<QString(TKXOpenDialog& dialog)> RunOpenDialog;
     TKXOpenDialog& OpenDlg() { return *fOpenDlg; }
+    // The export button's command; tests watch its started/finished.
+    TWindowExport& WindowExport() { return *fExport; }
     // The filter-error box; tests look at it instead.
     std::function<void(const QString& message)> ShowFilterError;
     // Opens a URL of the help page or a link; tests look at it instead.
@@ -113,11 +119,18 @@ private:
     void SetPanel(int panel, const QString& text);
     void RunCommandLine();
     void SaveSettings();
+    // While an export walks the table nothing may change or replace it.
+    void ExportStarted();
+    void ExportFinished();
 
     QSettings& fStore;
     TShellState fState;
     std::unique_ptr<TKXOpenDialog> fOpenDlg;
     std::vector<QLabel*> fPanels;
+    TWindowExport* fExport = nullptr;
+    // What the running export disabled, with the state to give back.
+    std::vector<std::pair<QWidget*, bool>> fLockedByExport;
+    bool fCloseAfterExport = false;
     std::vector<std::string> fParams;
     bool fWasActive = false;
     bool fSettingsSaved = false;
