@@ -2,8 +2,10 @@
 
 #include "data/base/DatabaseError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -40,6 +42,24 @@ bool SyncFolder(const std::string& path) {
     bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+// Gives a file a modification time of its own, later than `before` (its
+// time before the commit) and finer than the file system's clock tick,
+// which two commits may share: a program that compares times sees every
+// commit. Best effort: only the file's owner may set a time; the tick's
+// time stays otherwise.
+void TouchFinely(int fd, const timespec& before) {
+    struct timespec times[2];
+    if (::clock_gettime(CLOCK_REALTIME, &times[1]) != 0) return;
+    if (times[1].tv_sec < before.tv_sec ||
+        (times[1].tv_sec == before.tv_sec && times[1].tv_nsec <= before.tv_nsec)) {
+        times[1] = before;
+        if (++times[1].tv_nsec == 1000000000) times[1].tv_sec++, times[1].tv_nsec = 0;
+    }
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    ::futimens(fd, times);
 }
 
 bool WriteAll(int fd, const char* data, size_t size, uint64_t at) {
@@ -107,7 +127,10 @@ struct TReader {
 TRollbackJournal::TRollbackJournal(std::string tablePath)
     : fTable(std::move(tablePath)), fJournal(PathFor(fTable)) {}
 
-TRollbackJournal::~TRollbackJournal() = default;
+TRollbackJournal::~TRollbackJournal() {
+    for (const TFile& f : fFiles)
+        if (f.Owned) ::close(f.Fd);
+}
 
 std::string TRollbackJournal::PathFor(const std::string& tablePath) {
     return tablePath + "-journal";
@@ -144,8 +167,23 @@ size_t TRollbackJournal::AddFile(const std::string& path, int fd) {
     struct stat st;
     if (::fstat(fd, &st) != 0) Fail("cannot read the size of \"" + path + "\"", errno);
     const uint64_t size = static_cast<uint64_t>(st.st_size);
-    fFiles.push_back({path, fd, size, size});
+    fFiles.push_back({path, fd, size, size, st.st_mtim, false});
     return fFiles.size() - 1;
+}
+
+size_t TRollbackJournal::AddFile(const std::string& path) {
+    for (size_t i = 0; i < fFiles.size(); ++i)
+        if (fFiles[i].Path == path) return i;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) Fail("cannot open \"" + path + "\" for writing", errno);
+    try {
+        const size_t i = AddFile(path, fd);
+        fFiles[i].Owned = true;
+        return i;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
 }
 
 void TRollbackJournal::Write(size_t file, uint64_t offset, std::string_view bytes) {
@@ -153,6 +191,30 @@ void TRollbackJournal::Write(size_t file, uint64_t offset, std::string_view byte
     TFile& f = fFiles.at(file);
     f.NewSize = std::max<uint64_t>(f.NewSize, offset + bytes.size());
     fWrites.push_back({file, offset, std::string(bytes), std::string()});
+}
+
+void TRollbackJournal::WriteChanged(size_t file, std::string_view old, std::string_view now) {
+    // Runs closer than this are written as one: fewer regions to journal.
+    constexpr size_t Gap = 64;
+    const size_t common = std::min(old.size(), now.size());
+    size_t at = 0;
+    while (at < common) {
+        if (old[at] == now[at]) {
+            ++at;
+            continue;
+        }
+        size_t end = at + 1, same = 0;
+        for (size_t i = end; i < common && same < Gap; ++i)
+            if (old[i] == now[i]) {
+                ++same;
+            } else {
+                end = i + 1;
+                same = 0;
+            }
+        Write(file, at, now.substr(at, end - at));
+        at = end;
+    }
+    if (now.size() > old.size()) Write(file, old.size(), now.substr(old.size()));
 }
 
 std::string TRollbackJournal::Serialize() const {
@@ -227,6 +289,8 @@ void TRollbackJournal::Commit() {
             if (!WriteAll(fFiles[w.File].Fd, w.Bytes.data(), w.Bytes.size(), w.Offset))
                 Fail("cannot write \"" + fFiles[w.File].Path + "\"", errno);
         }
+        for (const TFile& f : fFiles)
+            TouchFinely(f.Fd, f.OldTime);
         for (const TFile& f : fFiles) {
             Step();
             if (::fdatasync(f.Fd) != 0) Fail("cannot flush \"" + f.Path + "\" to disk", errno);

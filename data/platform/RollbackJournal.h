@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,8 +30,13 @@ public:
     // A file of the table that takes part (the table itself first), through
     // a descriptor open for reading and writing that the caller keeps open.
     size_t AddFile(const std::string& path, int fd);
+    // Likewise, opened here for reading and writing and closed with the journal.
+    size_t AddFile(const std::string& path);
     // Bytes to be written at an offset of a file (at or behind its end grows it).
     void Write(size_t file, uint64_t offset, std::string_view bytes);
+    // A file's content `now` over what it holds (`old`, from offset 0): only
+    // the runs of bytes that differ are written, and what `now` adds.
+    void WriteChanged(size_t file, std::string_view old, std::string_view now);
     bool Empty() const { return fWrites.empty(); }
 
     // Journals, writes, syncs and removes the journal. On failure the files
@@ -60,6 +66,8 @@ private:
         int Fd;
         uint64_t OldSize;
         uint64_t NewSize;
+        timespec OldTime; // of the last change before this one
+        bool Owned;       // opened by AddFile(path), closed with the journal
     };
     struct TWrite {
         size_t File;
