@@ -1,10 +1,10 @@
 #include "tests/support/DbfTestSupport.h"
+#include "tests/support/EditCrashHarness.h"
 
 #include "data/platform/AtomicFile.h"
 #include "data/platform/RollbackJournal.h"
 
 #include <functional>
-#include <sys/wait.h>
 
 #include <cstring>
 #include <ctime>
@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using namespace dbftest;
+using namespace edittest;
 
 namespace {
 // Three records: NAME C10, QTY N5, NOTE M.
@@ -205,13 +206,6 @@ TEST(DbfEdit, TooLongTextIsRefusedAndTheFileStays) {
 }
 
 namespace {
-void FailStep(int step) {
-    throw EDatabaseError("injected failure at step " + std::to_string(step));
-}
-void CrashStep(int) {
-    _exit(0); // as a crash: nothing is cleaned up
-}
-
 struct TEditOp {
     const char* Name;
     std::function<void(TDbfDriver&)> Run;
@@ -253,21 +247,17 @@ TEST(DbfEdit, InjectedFailuresLeaveTheOldTable) {
     const size_t files = FilesIn(dir);
     TOpenTable t(path);
     for (const TEditOp& op : EditOps()) {
-        TRollbackJournal::SetStepHook(0, nullptr);
+        int steps = 0;
         {
             TTempFolder probe;
-            std::string copy = MakePeople(probe);
-            TOpenTable p(copy);
-            op.Run(p.Driver);
+            TOpenTable p(MakePeople(probe));
+            steps = StepsOf([&] { op.Run(p.Driver); });
         }
-        const int steps = TRollbackJournal::StepsTaken();
         EXPECT_GE(steps, 6) << op.Name;
         // The last step removes the journal: the change stands.
         for (int step = 1; step < steps; ++step) {
             SCOPED_TRACE(std::string(op.Name) + " failing at step " + std::to_string(step));
-            TRollbackJournal::SetStepHook(step, FailStep);
-            std::string err = ErrorOf([&] { op.Run(t.Driver); });
-            TRollbackJournal::SetStepHook(0, nullptr);
+            const std::string err = FailingAt(step, [&] { op.Run(t.Driver); });
             EXPECT_NE(err.find(path), std::string::npos) << err;
             EXPECT_NE(err.find("injected"), std::string::npos) << err;
             EXPECT_EQ(ReadBytes(path), dbf);
@@ -296,34 +286,23 @@ TEST(DbfEdit, AWriterDyingAtAnyStepLeavesTheOldOrTheNewTable) {
         const std::string oldBytes = ReadBytes(path), oldMemo = ReadBytes(MemoOf(path));
         const std::string oldReading = Reading(path);
         std::string newReading;
+        int steps = 0;
         {
             TTempFolder probe;
             std::string copy = MakePeople(probe);
             TOpenTable p(copy);
-            op.Run(p.Driver);
+            steps = StepsOf([&] { op.Run(p.Driver); });
             newReading = Reading(copy);
         }
         ASSERT_NE(newReading, oldReading);
-        const int steps = TRollbackJournal::StepsTaken();
         for (int step = 1; step <= steps; ++step) {
             SCOPED_TRACE(std::string(op.Name) + " dying at step " + std::to_string(step));
             WriteBytes(path, oldBytes);
             WriteBytes(MemoOf(path), oldMemo);
-            pid_t pid = fork();
-            ASSERT_GE(pid, 0);
-            if (pid == 0) {
-                TRollbackJournal::SetStepHook(step, CrashStep);
-                try {
-                    TOpenTable c(path);
-                    op.Run(c.Driver);
-                } catch (...) {
-                }
-                _exit(1); // the step was never reached
-            }
-            int status = 0;
-            waitpid(pid, &status, 0);
-            ASSERT_TRUE(WIFEXITED(status));
-            EXPECT_EQ(WEXITSTATUS(status), 0);
+            ASSERT_TRUE(DiesAtStep(step, [&] {
+                TOpenTable c(path);
+                op.Run(c.Driver);
+            }));
             const bool journalLeft = std::filesystem::exists(path + "-journal");
             TOpenTable t(path);
             const std::vector<std::string> warnings = t.Driver.Warnings().List();
@@ -353,19 +332,11 @@ TEST(DbfEdit, TornAndWholeJournalsOnOpen) {
     TTempFolder dir;
     std::string path = MakePeople(dir);
     const std::string oldBytes = ReadBytes(path);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        TRollbackJournal::SetStepHook(4, CrashStep); // journal synced, table being written
-        try {
-            TOpenTable c(path);
-            c.Driver.Post(0, {Text("Zed"), Int(5), Null()});
-        } catch (...) {
-        }
-        _exit(1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    // The journal synced, the table being written.
+    ASSERT_TRUE(DiesAtStep(4, [&] {
+        TOpenTable c(path);
+        c.Driver.Post(0, {Text("Zed"), Int(5), Null()});
+    }));
     const std::string journal = ReadBytes(path + "-journal");
     ASSERT_FALSE(journal.empty());
     // Torn: every cut of it is recognised, and nothing is written.
@@ -417,33 +388,17 @@ TEST(DbfEdit, KilledWhileEditingTheTableStaysWhole) {
     TTempFolder dir;
     std::string path = MakePeople(dir);
     for (int round = 0; round < 4; ++round) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(ready[0]);
-            try {
+        ASSERT_TRUE(KilledWhileWriting(
+            [&](const std::function<void()>& ready) {
                 TOpenTable c(path);
-                if (::write(ready[1], "r", 1) != 1) _exit(2);
+                ready();
                 for (int i = 0;; ++i) {
                     const std::string v(10, static_cast<char>('a' + i % 26));
                     c.Driver.Post(i % 3, {Text(v), Int(i % 1000), Text(v + " memo")});
                     if (i % 5 == 0) c.Driver.Post(-1, {Text(v), Int(1), Null()});
                 }
-            } catch (...) {
-            }
-            _exit(3);
-        }
-        ::close(ready[1]);
-        char c = 0;
-        ASSERT_EQ(::read(ready[0], &c, 1), 1);
-        ::close(ready[0]);
-        usleep(static_cast<useconds_t>(20000 + round * 17000));
-        kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself";
+            },
+            20000 + round * 17000));
         TOpenTable t(path);
         EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
         for (uint32_t r = 0; r < t.Driver.RecordCount(); ++r) {
@@ -464,22 +419,11 @@ TEST(DbfEdit, TwoProcessesShareTheTable) {
     TTempFolder dir;
     std::string path = MakePeople(dir);
     TOpenTable mine(path);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        try {
-            TOpenTable other(path);
-            other.Driver.Post(2, {Text("Other"), Int(30), Text("from the other")});
-            other.Driver.Post(-1, {Text("New"), Int(40), Null()});
-            _exit(0);
-        } catch (...) {
-        }
-        _exit(1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0) << "the other process could not edit";
+    ASSERT_TRUE(InAnotherProcess([&] {
+        TOpenTable other(path);
+        other.Driver.Post(2, {Text("Other"), Int(30), Text("from the other")});
+        other.Driver.Post(-1, {Text("New"), Int(40), Null()});
+    }));
     // Our view is stale: no edit goes over the other's.
     std::string err = ErrorOf([&] { mine.Driver.Post(2, {Text("Mine"), Int(1), Null()}); });
     EXPECT_NE(err.find("changed by another program"), std::string::npos) << err;
@@ -492,6 +436,34 @@ TEST(DbfEdit, TwoProcessesShareTheTable) {
     TOpenTable again(path);
     EXPECT_EQ(again.Get(0, 0).Text, "Mine");
     EXPECT_EQ(again.Get(2, 0).Text, "Other");
+}
+
+// A journal left by a writer that died is put back by a refresh too,
+// before the table is read again.
+TEST(DbfEdit, ARefreshRollsBackAnotherWritersJournal) {
+    TTempFolder dir;
+    std::string path = MakePeople(dir);
+    const std::string oldBytes = ReadBytes(path), oldMemo = ReadBytes(MemoOf(path));
+    TOpenTable mine(path);
+    int steps = 0;
+    {
+        TTempFolder probe;
+        TOpenTable p(MakePeople(probe));
+        steps = StepsOf([&] { EditOps()[0].Run(p.Driver); });
+    }
+    // Dying at the first sync after the table and memo were written.
+    ASSERT_TRUE(DiesAtStep(steps - 2, [&] {
+        TOpenTable c(path);
+        EditOps()[0].Run(c.Driver);
+    }));
+    ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
+    mine.Driver.Refresh();
+    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    ASSERT_EQ(mine.Driver.Warnings().List().size(), 1u);
+    EXPECT_NE(mine.Driver.Warnings().List()[0].find("put back"), std::string::npos);
+    EXPECT_EQ(mine.Get(1, 0).Text, "Bob");
+    EXPECT_EQ(ReadBytes(path), oldBytes);
+    EXPECT_EQ(ReadBytes(MemoOf(path)), oldMemo);
 }
 
 TEST(DbfEdit, AFailingWriterLeavesNoTable) {

@@ -76,6 +76,16 @@ std::unique_ptr<TRangeLock> TFileTableDriver::LockRegions(const struct stat& the
     return lock;
 }
 
+void TFileTableDriver::CommitInPlace(TRollbackJournal& journal, struct stat& then) const {
+    try {
+        journal.Commit();
+    } catch (...) {
+        if (fstat(WriteDescriptor(), &then) != 0) then = {};
+        throw;
+    }
+    if (fstat(WriteDescriptor(), &then) != 0) then = {};
+}
+
 void TFileTableDriver::RollBackUnfinished() {
     const std::string journal = TRollbackJournal::PathFor(fPath);
     if (access(journal.c_str(), F_OK) != 0) return;

@@ -14,6 +14,7 @@
 // first step of every write (the exclusive lock, and the check that no
 // other program changed the file since it was read).
 class TRangeLock;
+class TRollbackJournal;
 
 class TFileTableDriver : public TTableDriver {
 public:
@@ -51,6 +52,10 @@ protected:
     // and holds nothing when any of it fails.
     std::unique_ptr<TRangeLock> LockRegions(const struct stat& then, uint64_t headerLength,
                                             uint64_t offset, uint64_t length);
+    // Commits an edit in place. `then` follows the file whether the change
+    // stood or was put back: the next edit must not take this program's own
+    // roll-back for another program's change.
+    void CommitInPlace(TRollbackJournal& journal, struct stat& then) const;
     // Before a table is read: a journal beside it is rolled back, once no
     // writer holds the header, and the open's warnings say so. Call with
     // the open lock held.

@@ -498,6 +498,8 @@ void TDbfDriver::CheckUnchanged() const {
 
 void TDbfDriver::Refresh() {
     if (!fState) return;
+    // A writer that died left its journal: what it wrote is put back first.
+    RollBackUnfinished();
     std::unique_ptr<TState> fresh = Load();
     if (!SameStructure(fresh->Codec.Columns(), fState->Codec.Columns()))
         throw EDatabaseError("The structure of table \"" + fPath +
@@ -542,14 +544,7 @@ void TDbfDriver::WriteInPlace(const std::string& header, uint32_t rec, const uin
         std::string bytes(reinterpret_cast<const char*>(record), h.RecordLength);
         if (inserting) bytes += '\x1A';
         journal.Write(table, h.RecordOffset(rec), bytes);
-        try {
-            journal.Commit();
-        } catch (...) {
-            // Put back, but written: the next edit must not take our own
-            // roll-back for another program's change.
-            if (fstat(WriteDescriptor(), &s.Stat) != 0) s.Stat = {};
-            throw;
-        }
+        CommitInPlace(journal, s.Stat);
     }
 
     // The state follows the file without reading it again: the header (its
