@@ -1,6 +1,7 @@
 #include "data/drivers/RecordSlots.h"
 
 #include <algorithm>
+#include <numeric>
 
 bool TRecordSlots::AllLive() const {
     return fSlots.empty() || std::find(fSlots.begin(), fSlots.end(), None) == fSlots.end();
@@ -31,4 +32,33 @@ void TRecordSlots::Remap(const std::vector<uint32_t>& slotOf, uint32_t count) {
         slots[slotOf[i]] = static_cast<uint32_t>(i);
     fSlots = std::move(slots);
     fCount = count;
+}
+
+void TRecordSlots::Spell() {
+    if (!fSlots.empty() || fCount == 0) return;
+    fSlots.resize(fCount);
+    std::iota(fSlots.begin(), fSlots.end(), 0u);
+}
+
+void TRecordSlots::Removed(uint32_t fileRec) {
+    Spell();
+    for (uint32_t& r : fSlots)
+        if (r != None && r >= fileRec) r = r == fileRec ? None : r - 1;
+}
+
+void TRecordSlots::Inserted(uint32_t fileRec, uint32_t slot) {
+    // Appending to a table whose slots are its records keeps the map empty.
+    if (fSlots.empty() && slot == fCount && fileRec == fCount) {
+        ++fCount;
+        return;
+    }
+    Spell();
+    for (uint32_t& r : fSlots)
+        if (r != None && r >= fileRec) ++r;
+    if (slot >= fCount) {
+        fSlots.push_back(fileRec);
+        ++fCount;
+    } else {
+        fSlots[slot] = fileRec;
+    }
 }

@@ -29,8 +29,15 @@ public:
                  std::vector<uint32_t>& slotOf) const;
     // After a rewrite: record i of the new file fills slot slotOf[i] of `count`.
     void Remap(const std::vector<uint32_t>& slotOf, uint32_t count);
+    // After an edit in place: record `fileRec` left the file (its slot is
+    // deleted; the later records move up one) ...
+    void Removed(uint32_t fileRec);
+    // ... or came into it at `fileRec` (the later ones move down), filling
+    // `slot`: a deleted one, or Count() for a new slot.
+    void Inserted(uint32_t fileRec, uint32_t slot);
 
 private:
+    void Spell();
     std::vector<uint32_t> fSlots;
     uint32_t fCount = 0;
 };

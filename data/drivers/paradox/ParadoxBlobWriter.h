@@ -27,6 +27,10 @@ public:
     // The whole new file: the base, then the new blocks.
     void WriteTo(TAtomicFile& file) const;
     std::string Content() const;
+    // For a write in place: the new blocks and where they go (the base's
+    // end, rounded up to a block); the base itself does not change.
+    uint64_t AppendOffset() const { return fStart; }
+    const std::string& Appended() const { return fNew; }
 
     static constexpr uint32_t SharedLimit = 2048; // blobs below this share blocks
 

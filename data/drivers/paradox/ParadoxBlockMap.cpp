@@ -63,6 +63,17 @@ void TParadoxBlockMap::Build(const TParadoxHeader& h, const uint8_t* data, size_
     fTotal = static_cast<uint32_t>(total);
 }
 
+void TParadoxBlockMap::Assign(std::vector<TBlock> blocks) {
+    fBlocks = std::move(blocks);
+    fHint = 0;
+    uint32_t total = 0;
+    for (TBlock& b : fBlocks) {
+        b.First = total;
+        total += b.Count;
+    }
+    fTotal = total;
+}
+
 uint64_t TParadoxBlockMap::RecordOffset(uint32_t rec) const {
     size_t i = fHint < fBlocks.size() ? fHint : 0;
     const TBlock* b = &fBlocks[i];

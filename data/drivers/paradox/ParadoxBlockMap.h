@@ -30,6 +30,9 @@ public:
         uint16_t Number; // block number in the file
     };
     const std::vector<TBlock>& Blocks() const { return fBlocks; }
+    // After an edit in place: the chain's blocks as they are now (their
+    // First numbers are counted again).
+    void Assign(std::vector<TBlock> blocks);
 
 private:
     std::vector<TBlock> fBlocks;

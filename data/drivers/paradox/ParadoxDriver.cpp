@@ -3,12 +3,14 @@
 #include "data/base/DatabaseError.h"
 #include "data/base/TextUtils.h"
 #include "data/drivers/paradox/ParadoxBlobWriter.h"
-#include "data/drivers/paradox/ParadoxBlockWriter.h"
+#include "data/drivers/paradox/ParadoxChainEdit.h"
 #include "data/drivers/paradox/ParadoxIndexWriter.h"
-#include "data/platform/AtomicFile.h"
+#include "data/platform/RangeLock.h"
+#include "data/platform/RollbackJournal.h"
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 
@@ -84,6 +86,9 @@ struct TParadoxDriver::TState {
     std::string BlobProblem;        // why the blob file cannot be read; empty when it can
     std::vector<std::string> Notes; // warnings about the table
     size_t KeyLength = 0;
+    std::string FixedHeader;            // the header's fixed part as read (or last written here)
+    std::vector<std::string> FirstKeys; // of each block, once a keyed table was edited
+    int64_t AutoIncTop = -1;            // the highest number in use, once counted
     struct stat Stat {};
 
     const uint8_t* Record(uint32_t fileRec) const {
@@ -104,10 +109,15 @@ TParadoxDriver::~TParadoxDriver() = default;
 std::unique_ptr<TParadoxDriver::TState> TParadoxDriver::Load() const {
     auto s = std::make_unique<TState>();
     s->Map = TMappedFile(fPath, true);
+    // While a writer holds the header the blocks are changing: a reader
+    // waits for it to finish, so that what it walks is one table or the other.
+    TRangeLock reading(s->Map.Descriptor(), fPath);
+    reading.TryLock(0, 32, false);
     if (fstat(s->Map.Descriptor(), &s->Stat) != 0) s->Stat = {};
     const std::string prefix = "Cannot open table \"" + fPath + "\": ";
     s->Header = TParadoxHeader::Parse(s->Map.Data(), s->Map.Size(), TParadoxHeader::pkData, prefix);
     const TParadoxHeader& h = s->Header;
+    s->FixedHeader.assign(reinterpret_cast<const char*>(s->Map.Data()), h.FieldInfoStart);
     if (h.FileType != pfKeyedTable && h.FileType != pfTable)
         Fail("it is the data file of a secondary index, not a table");
     if (h.Encrypted) Fail("it is encrypted (password-protected), which this program cannot read");
@@ -266,8 +276,9 @@ void TParadoxDriver::Open(const std::string& path, TFieldDefs& fields, TIndexDef
     Close();
     fPath = path;
     try {
-        fState = Load();
         fLock.LockShared(fPath);
+        RollBackUnfinished();
+        fState = Load();
         for (const std::string& note : fState->Notes)
             Warn(note);
         const TParadoxHeader& h = fState->Header;
@@ -317,8 +328,9 @@ std::vector<std::string> TParadoxDriver::Files() const {
 bool TParadoxDriver::IsSideFileName(const std::string& name) const {
     if (!fState) return false;
     const fs::path p(name);
+    const std::string ext = LowerCase(p.extension().string());
     return SameText(p.stem().string(), fs::path(fPath).stem().string()) &&
-           IsSideExtension(LowerCase(p.extension().string()));
+           (IsSideExtension(ext) || ext == ".db-journal");
 }
 
 const TParadoxHeader& TParadoxDriver::Header() const {
@@ -400,6 +412,8 @@ void TParadoxDriver::CheckUnchanged() const {
 
 void TParadoxDriver::Refresh() {
     if (!fState) return;
+    // A writer that died left its journal: what it wrote is put back first.
+    RollBackUnfinished();
     std::unique_ptr<TState> fresh = Load();
     const auto& a = fresh->Header.Fields;
     const auto& b = fState->Header.Fields;
@@ -421,62 +435,104 @@ void TParadoxDriver::Refresh() {
 
 // ---- Writing ---------------------------------------------------------------------
 
-void TParadoxDriver::Rewrite(const std::vector<int64_t>& order, const std::vector<uint32_t>& slotOf,
-                             uint32_t slotCount, const uint8_t* added, TParadoxBlobWriter* blobs,
-                             int32_t autoInc) {
+namespace {
+// Where a record with this key goes in a keyed table's order; raises when
+// the key is taken.
+uint32_t PlaceOfKey(TParadoxChainEdit& edit, const uint8_t* record, size_t keyLength,
+                    const std::string& path) {
+    uint32_t lo = 0, hi = edit.Count();
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (std::memcmp(edit.Record(mid), record, keyLength) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo < edit.Count() && std::memcmp(edit.Record(lo), record, keyLength) == 0)
+        throw EDatabaseError("Key violation: table \"" + path +
+                             "\" already has a record with this primary key");
+    return lo;
+}
+} // namespace
+
+std::unique_ptr<TRangeLock> TParadoxDriver::LockForEdit() {
+    TState& s = *fState;
+    std::unique_ptr<TRangeLock> lock = LockRegions(s.Stat, s.Header.HeaderSize, 0, 0);
+    // Every write counts in the header: a change another program made
+    // within one tick of the file system's clock shows there.
+    if (s.Map.View().substr(0, s.FixedHeader.size()) != s.FixedHeader)
+        throw EDatabaseError("Table \"" + fPath +
+                             "\" was changed by another program; refresh it before editing");
+    return lock;
+}
+
+std::vector<std::string> TParadoxDriver::FirstKeys() {
+    TState& s = *fState;
+    if (s.KeyLength == 0) return {};
+    const auto& blocks = s.Blocks.Blocks();
+    if (s.FirstKeys.size() != blocks.size()) {
+        s.FirstKeys.clear();
+        s.FirstKeys.reserve(blocks.size());
+        for (const TParadoxBlockMap::TBlock& b : blocks)
+            s.FirstKeys.emplace_back(reinterpret_cast<const char*>(s.Map.Data() + b.Offset + 6),
+                                     s.KeyLength);
+        s.Map.CheckIntact("table");
+    }
+    return s.FirstKeys;
+}
+
+void TParadoxDriver::WriteInPlace(TParadoxChainEdit& edit, TRangeLock& lock, int32_t autoInc,
+                                  const TParadoxBlobWriter* blobs) {
     TState& s = *fState;
     const TParadoxHeader& h = s.Header;
-    std::vector<const uint8_t*> records;
-    records.reserve(order.size());
-    for (int64_t r : order)
-        records.push_back(r < 0 ? added : s.Record(static_cast<uint32_t>(r)));
-
-    const bool keyed = h.KeyFields > 0;
-    std::vector<TParadoxIndexEntry> entries;
-    bool dbCommitted = false;
-    std::string indexError;
-    try {
-        // Every new file is written in full before the first takes effect.
-        std::optional<TAtomicFile> mb, db, px;
-        if (blobs && !blobs->Empty()) {
-            mb.emplace(s.Blobs.Path());
-            blobs->WriteTo(*mb);
+    const bool appended = blobs && !blobs->Empty();
+    {
+        TRollbackJournal journal(fPath);
+        const size_t table = journal.AddFile(fPath, WriteDescriptor());
+        // New blobs go behind the .mb's end, where the table as it stands
+        // refers to nothing; the blocks of a replaced blob stay.
+        if (appended)
+            journal.Write(journal.AddFile(s.Blobs.Path()), blobs->AppendOffset(),
+                          blobs->Appended());
+        for (const TParadoxChainEdit::TRegion& r : edit.Blocks()) {
+            lock.Lock(r.Offset, r.Bytes.size(), true);
+            journal.Write(table, r.Offset, r.Bytes);
         }
-        db.emplace(fPath);
-        std::string header(reinterpret_cast<const char*>(s.Map.Data()), h.HeaderSize);
-        TParadoxBlockWriter::Write(*db, std::move(header), h, records, autoInc, s.KeyLength,
-                                   keyed ? &entries : nullptr);
-        if (keyed) {
-            px.emplace(fPrimaryIndexPath);
-            std::vector<TParadoxField> key(h.Fields.begin(), h.Fields.begin() + h.KeyFields);
-            px->Write(TParadoxIndexWriter::Build(key, h, pfPrimaryIndex, entries));
+        journal.Write(table, 0, edit.Header(autoInc, static_cast<uint32_t>(std::time(nullptr))));
+        if (h.KeyFields > 0) {
+            // The index as it is to be, over the one there: only what differs is written.
+            const TMappedFile px(fPrimaryIndexPath);
+            const std::vector<TParadoxField> key(h.Fields.begin(), h.Fields.begin() + h.KeyFields);
+            const std::string now =
+                TParadoxIndexWriter::Build(key, h, pfPrimaryIndex, edit.IndexEntries());
+            if (px.View() != now)
+                journal.WriteChanged(journal.AddFile(fPrimaryIndexPath), px.View(), now);
+            px.CheckIntact("index file");
         }
-        // The records came from the mappings: zeros in place of a cut file
-        // must not become the table.
-        s.Map.CheckUnchanged("table");
+        // What went into the edit came from the mappings: zeros in place of
+        // a cut file must not become the table.
         s.CheckIntact();
-        // The .mb only grows: the old table reads the new one as well.
-        if (mb) mb->Commit();
-        db->Commit();
-        dbCommitted = true;
-        if (px) px->Commit();
-    } catch (const EDatabaseError& e) {
-        if (!dbCommitted) {
-            fLock.Downgrade();
-            throw;
-        }
-        indexError = e.what();
+        CommitInPlace(journal, s.Stat);
     }
-    fState = Load();
-    fLock.LockShared(fPath);
-    fSlots.Remap(slotOf, slotCount);
-    if (!indexError.empty()) {
-        // The table changed but its index could not follow: say so, and
-        // keep the table from further changes until it is rebuilt.
-        fReadOnlyReason = "its primary index file could not be rebuilt";
-        throw EDatabaseError("The change was saved to table \"" + fPath +
-                             "\", but its primary index file could not be rebuilt: " + indexError);
+
+    // The state follows the file without reading it again: the chain, its
+    // keys, the header, and new mappings where a file grew.
+    if (edit.Grows()) {
+        TMappedFile map(fPath, true);
+        s.Map = std::move(map);
+    } else {
+        s.Map.Written();
     }
+    s.Header = TParadoxHeader::Parse(s.Map.Data(), s.Map.Size(), TParadoxHeader::pkData,
+                                     "Cannot read table \"" + fPath + "\": ");
+    s.FixedHeader.assign(reinterpret_cast<const char*>(s.Map.Data()), s.Header.FieldInfoStart);
+    s.Blocks.Assign(edit.Chain());
+    if (s.KeyLength > 0) s.FirstKeys = std::move(edit.FirstKeys());
+    if (appended) {
+        const std::string mb = s.Blobs.Path();
+        s.Blobs.Open(mb);
+    }
+    if (fstat(s.Map.Descriptor(), &s.Stat) != 0) s.Stat = {};
 }
 
 uint32_t TParadoxDriver::Post(int64_t rec, const std::vector<TValue>& values) {
@@ -493,79 +549,74 @@ uint32_t TParadoxDriver::Post(int64_t rec, const std::vector<TValue>& values) {
     }
     const uint32_t count = s.Blocks.RecordCount();
     if (inserting && (fSlots.Count() == UINT32_MAX - 1 || count >= 0x7FFFFFFF)) TableFull();
-    LockForWrite(fState->Stat);
-    try {
-        std::optional<TParadoxBlobWriter> blobs;
-        if (s.Blobs.IsOpen()) blobs.emplace(s.Blobs.Map().View());
-        fRecord.assign(h.RecordSize, 0);
-        if (!inserting) std::memcpy(fRecord.data(), s.Record(fileRec), h.RecordSize);
-        int32_t autoInc = h.AutoInc;
-        for (size_t i = 0; i < codec.FieldCount(); ++i) {
-            const TParadoxField& f = h.Fields[i];
-            if (f.Type == pdAutoInc) {
-                if (!inserting) continue;
-                // The next number follows the header's and every number in use.
+    // Held until the write is done: the header serializes the writers of
+    // the table; the blocks written are locked as they are known.
+    std::unique_ptr<TRangeLock> lock = LockForEdit();
+
+    std::optional<TParadoxBlobWriter> blobs;
+    if (s.Blobs.IsOpen()) blobs.emplace(s.Blobs.Map().View());
+    fRecord.assign(h.RecordSize, 0);
+    if (!inserting) std::memcpy(fRecord.data(), s.Record(fileRec), h.RecordSize);
+    int32_t autoInc = h.AutoInc;
+    for (size_t i = 0; i < codec.FieldCount(); ++i) {
+        const TParadoxField& f = h.Fields[i];
+        if (f.Type == pdAutoInc) {
+            if (!inserting) continue;
+            // The next number follows the header's and every number in use
+            // (counted once an open: other writers may leave the header behind).
+            if (s.AutoIncTop < 0) {
                 int64_t top = h.AutoInc;
-                for (uint32_t r = 0; r < count; ++r) {
-                    codec.Decode(s.Record(r), i, fOld, nullptr);
-                    if (fOld.Kind == TValueKind::Integer) top = std::max<int64_t>(top, fOld.Int);
-                }
-                if (top >= 2147483647)
-                    throw EDatabaseError("Field '" + codec.Name(i) + "' has run out of numbers");
-                autoInc = static_cast<int32_t>(top + 1);
-                codec.Encode(fRecord.data(), i, TValue::OfInt(autoInc), nullptr);
-                continue;
+                for (size_t j = 0; j < codec.FieldCount(); ++j)
+                    if (h.Fields[j].Type == pdAutoInc)
+                        for (uint32_t r = 0; r < count; ++r) {
+                            codec.Decode(s.Record(r), j, fOld, nullptr);
+                            if (fOld.Kind == TValueKind::Integer)
+                                top = std::max<int64_t>(top, fOld.Int);
+                        }
+                s.CheckIntact();
+                s.AutoIncTop = std::max<int64_t>(top, 0);
             }
-            if (!inserting) {
-                // Unchanged values keep their bytes as another program wrote
-                // them; so does a damaged blob that was left as it read.
-                if (!DecodeOrPlaceholder(fRecord.data(), i, fOld) && !f.IsBlob())
-                    throw EDatabaseError("Cannot read field '" + codec.Name(i) + "' of record " +
-                                         std::to_string(rec + 1) + " of table \"" + fPath +
-                                         "\": " + fProblem);
-                if (fOld == values[i]) continue;
-            } else if (values[i].IsNull()) {
-                continue;
-            }
-            codec.Encode(fRecord.data(), i, values[i], blobs ? &*blobs : nullptr);
+            if (s.AutoIncTop >= 2147483647)
+                throw EDatabaseError("Field '" + codec.Name(i) + "' has run out of numbers");
+            autoInc = static_cast<int32_t>(s.AutoIncTop + 1);
+            codec.Encode(fRecord.data(), i, TValue::OfInt(autoInc), nullptr);
+            continue;
         }
-
-        // The new order of the file's records: -1 stands for the new bytes.
-        std::vector<int64_t> order;
-        order.reserve(count + 1);
-        const size_t keyLength = s.KeyLength;
-        for (uint32_t r = 0; r < count; ++r) {
-            if (r == fileRec) continue;
-            if (keyLength > 0 && std::memcmp(s.Record(r), fRecord.data(), keyLength) == 0)
-                throw EDatabaseError("Key violation: table \"" + fPath +
-                                     "\" already has a record with this primary key");
-            order.push_back(r);
+        if (!inserting) {
+            // Unchanged values keep their bytes as another program wrote
+            // them; so does a damaged blob that was left as it read.
+            if (!DecodeOrPlaceholder(fRecord.data(), i, fOld) && !f.IsBlob())
+                throw EDatabaseError("Cannot read field '" + codec.Name(i) + "' of record " +
+                                     std::to_string(rec + 1) + " of table \"" + fPath +
+                                     "\": " + fProblem);
+            if (fOld == values[i]) continue;
+        } else if (values[i].IsNull()) {
+            continue;
         }
-        size_t at = order.size();
-        if (keyLength > 0) {
-            at = 0;
-            while (at < order.size() && std::memcmp(s.Record(static_cast<uint32_t>(order[at])),
-                                                    fRecord.data(), keyLength) < 0)
-                ++at;
-        } else if (!inserting) {
-            at = fileRec;
-        }
-        order.insert(order.begin() + static_cast<std::ptrdiff_t>(at), -1);
-
-        // Which slot each written record fills.
-        const std::vector<uint32_t> slotOfFile = fSlots.SlotsOfFile(count);
-        const uint32_t slot = inserting ? fSlots.Count() : static_cast<uint32_t>(rec);
-        std::vector<uint32_t> slotOf;
-        slotOf.reserve(order.size());
-        for (int64_t r : order)
-            slotOf.push_back(r < 0 ? slot : slotOfFile[static_cast<size_t>(r)]);
-        Rewrite(order, slotOf, inserting ? fSlots.Count() + 1 : fSlots.Count(), fRecord.data(),
-                blobs ? &*blobs : nullptr, autoInc);
-        return slot;
-    } catch (...) {
-        fLock.Downgrade();
-        throw;
+        codec.Encode(fRecord.data(), i, values[i], blobs ? &*blobs : nullptr);
     }
+
+    TParadoxChainEdit edit(h, s.Map.View(), s.Blocks, FirstKeys(), s.KeyLength);
+    const size_t keyLength = s.KeyLength;
+    // A record keeps its place unless its key changed: then it moves to
+    // the place of its new key.
+    const bool moves = !inserting && keyLength > 0 &&
+                       std::memcmp(s.Record(fileRec), fRecord.data(), keyLength) != 0;
+    uint32_t place = fileRec;
+    if (!inserting && !moves) {
+        edit.Replace(fileRec, fRecord.data());
+    } else {
+        if (moves) edit.Remove(fileRec);
+        place = keyLength > 0 ? PlaceOfKey(edit, fRecord.data(), keyLength, fPath) : edit.Count();
+        edit.Insert(place, fRecord.data());
+    }
+    WriteInPlace(edit, *lock, autoInc, blobs ? &*blobs : nullptr);
+    if (inserting && s.AutoIncTop >= 0) s.AutoIncTop = std::max<int64_t>(s.AutoIncTop, autoInc);
+
+    const uint32_t slot = inserting ? fSlots.Count() : static_cast<uint32_t>(rec);
+    if (moves) fSlots.Removed(fileRec);
+    if (inserting || moves) fSlots.Inserted(place, slot);
+    return slot;
 }
 
 void TParadoxDriver::Delete(uint32_t rec) {
@@ -573,15 +624,9 @@ void TParadoxDriver::Delete(uint32_t rec) {
     TState& s = *fState;
     const uint32_t fileRec = fSlots.FileRecordOf(rec);
     if (fileRec == NoRecord) NoSuchRecord(rec + 1);
-    LockForWrite(fState->Stat);
-    try {
-        const uint32_t count = s.Blocks.RecordCount();
-        std::vector<int64_t> order;
-        std::vector<uint32_t> slotOf;
-        fSlots.Without(count, fileRec, order, slotOf);
-        Rewrite(order, slotOf, fSlots.Count(), nullptr, nullptr, s.Header.AutoInc);
-    } catch (...) {
-        fLock.Downgrade();
-        throw;
-    }
+    std::unique_ptr<TRangeLock> lock = LockForEdit();
+    TParadoxChainEdit edit(s.Header, s.Map.View(), s.Blocks, FirstKeys(), s.KeyLength);
+    edit.Remove(fileRec);
+    WriteInPlace(edit, *lock, s.Header.AutoInc, nullptr);
+    fSlots.Removed(fileRec);
 }

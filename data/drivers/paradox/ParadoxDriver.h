@@ -13,6 +13,10 @@
 #include <sys/stat.h>
 #include <vector>
 
+class TParadoxBlobWriter;
+class TParadoxChainEdit;
+class TRangeLock;
+
 // Paradox tables (.db) of Paradox 3 to 7 with their blob files (.mb),
 // primary keys (.px) and secondary indexes (.Xnn/.Ynn, .XGn/.YGn).
 //
@@ -28,13 +32,19 @@
 // as UnavailableText; a damaged blob reads so too, with a warning naming
 // its record. Whether a blob is null is told from its record alone.
 //
-// Writing rewrites the table: new blobs go behind the end of a copy of the
-// .mb (so the old table's blobs stay where they are), then the .db is
-// written beside the old one and renamed into its place, then the .px is
-// rebuilt. Each step replaces its file whole or not at all. Keyed tables
-// keep key order and refuse a second record with the same key. Tables
-// whose secondary indexes or validity checks this program would not keep
-// up to date open read-only.
+// Writing is in place: the record's bytes in its data block, the blocks'
+// chain where a block fills (a new block at the file's end takes half of a
+// full one) or empties (it stays in the chain, empty), the header's record
+// and block counts, change counters, time and next autoincrement number;
+// new blobs behind the .mb's end (the blocks of a replaced blob are left
+// unused); and the primary index (.px), of which only the bytes that differ
+// from the index the new chain needs are written. A rollback journal beside
+// the table makes each write whole or nothing, whenever the program stops.
+// Each write locks the table's header and the blocks it writes (byte-range
+// locks) and refuses when another program locks the whole file or changed
+// the file since this one read it. Keyed tables keep key order and refuse a
+// second record with the same key. Tables whose secondary indexes or
+// validity checks this program would not keep up to date open read-only.
 class TParadoxDriver : public TFileTableDriver {
 public:
     TParadoxDriver();
@@ -68,12 +78,13 @@ private:
     bool DecodeOrPlaceholder(const uint8_t* record, size_t field, TValue& out);
     void FindIndexes(TIndexDefs& indexes);
     std::string ComputeReadOnlyReason() const;
-    // Writes the live records in `order` (file record numbers, or -1 for
-    // `added`) as the new table and maps it; `slotOf` gives each written
-    // record's slot.
-    void Rewrite(const std::vector<int64_t>& order, const std::vector<uint32_t>& slotOf,
-                 uint32_t slotCount, const uint8_t* added, class TParadoxBlobWriter* blobs,
-                 int32_t autoInc);
+    // The locks of an edit (LockRegions), and the check that the header is
+    // still the one read.
+    std::unique_ptr<TRangeLock> LockForEdit();
+    // The first key of each block of a keyed table (counted once a load).
+    std::vector<std::string> FirstKeys();
+    void WriteInPlace(TParadoxChainEdit& edit, TRangeLock& lock, int32_t autoInc,
+                      const TParadoxBlobWriter* blobs);
     bool IsOpen() const override { return fState != nullptr; }
 
     std::unique_ptr<TState> fState;

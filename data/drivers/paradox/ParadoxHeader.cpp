@@ -233,7 +233,8 @@ TParadoxHeader TParadoxHeader::Parse(const uint8_t* data, size_t size, TKind kin
     if (h.NumRecords > static_cast<uint64_t>(h.FileBlocks) * h.RecordsPerBlock())
         fail("its header counts " + std::to_string(h.NumRecords) + " records, more than its " +
              std::to_string(h.FileBlocks) + " blocks can hold");
-    if (h.FileBlocks > 0 && (h.FirstBlock < 1 || h.FirstBlock > h.FileBlocks))
+    // A table whose every block was emptied has no chain (first block 0).
+    if (h.FileBlocks > 0 && (h.FirstBlock > h.FileBlocks || (h.FirstBlock < 1 && h.NumRecords > 0)))
         fail("its first block " + std::to_string(h.FirstBlock) + " is not one of its " +
              std::to_string(h.FileBlocks) + " blocks");
     if (h.FileBlocks == 0 && h.NumRecords > 0)
