@@ -42,8 +42,12 @@ void TRecordSlots::Spell() {
 
 void TRecordSlots::Removed(uint32_t fileRec) {
     Spell();
-    for (uint32_t& r : fSlots)
-        if (r != None && r >= fileRec) r = r == fileRec ? None : r - 1;
+    // Branch-free, so that a million slots take a fraction of a millisecond.
+    for (uint32_t& r : fSlots) {
+        const uint32_t later =
+            static_cast<uint32_t>(r > fileRec) & static_cast<uint32_t>(r != None);
+        r = r == fileRec ? None : r - later;
+    }
 }
 
 void TRecordSlots::Inserted(uint32_t fileRec, uint32_t slot) {
@@ -54,7 +58,7 @@ void TRecordSlots::Inserted(uint32_t fileRec, uint32_t slot) {
     }
     Spell();
     for (uint32_t& r : fSlots)
-        if (r != None && r >= fileRec) ++r;
+        r += static_cast<uint32_t>(r >= fileRec) & static_cast<uint32_t>(r != None);
     if (slot >= fCount) {
         fSlots.push_back(fileRec);
         ++fCount;

@@ -22,11 +22,11 @@ constexpr size_t BlockHead = 6;
 
 TParadoxChainEdit::TParadoxChainEdit(const TParadoxHeader& h, std::string_view file,
                                      const TParadoxBlockMap& map,
-                                     std::vector<std::string> firstKeys, size_t keyLength)
+                                     std::string firstKeys, size_t keyLength)
     : fH(h), fFile(file), fChain(map.Blocks()), fKeys(std::move(firstKeys)), fKeyLength(keyLength),
       fTotal(map.RecordCount()), fOldFileBlocks(h.FileBlocks), fFileBlocks(h.FileBlocks),
       fFirstBlock(h.FirstBlock), fLastBlock(h.LastBlock) {
-    if (fKeyLength > 0 && fKeys.size() != fChain.size())
+    if (fKeyLength > 0 && fKeys.size() != fChain.size() * fKeyLength)
         throw EDatabaseError("The index keys do not match the table's blocks");
 }
 
@@ -73,8 +73,16 @@ void TParadoxChainEdit::Renumber(size_t from) {
     }
 }
 
-std::string TParadoxChainEdit::KeyOf(const char* record) const {
-    return std::string(record, fKeyLength);
+void TParadoxChainEdit::SetKey(size_t block, const char* record) {
+    if (fKeyLength > 0) fKeys.replace(block * fKeyLength, fKeyLength, record, fKeyLength);
+}
+
+void TParadoxChainEdit::InsertKey(size_t block, const char* record) {
+    if (fKeyLength > 0) fKeys.insert(block * fKeyLength, record, fKeyLength);
+}
+
+void TParadoxChainEdit::EraseKey(size_t block) {
+    if (fKeyLength > 0) fKeys.erase(block * fKeyLength, fKeyLength);
 }
 
 const uint8_t* TParadoxChainEdit::Record(uint32_t rec) {
@@ -111,7 +119,7 @@ void TParadoxChainEdit::Replace(uint32_t rec, const uint8_t* bytes) {
     std::string& block = Block(fChain[p.Block].Number);
     char* at = block.data() + BlockHead + static_cast<size_t>(p.Index) * fH.RecordSize;
     std::memcpy(at, bytes, fH.RecordSize);
-    if (fKeyLength > 0 && p.Index == 0) fKeys[p.Block] = KeyOf(at);
+    if (p.Index == 0) SetKey(p.Block, at);
 }
 
 void TParadoxChainEdit::Remove(uint32_t rec) {
@@ -128,9 +136,9 @@ void TParadoxChainEdit::Remove(uint32_t rec) {
     if (b.Count == 0) {
         Unlink(b.Number);
         fChain.erase(fChain.begin() + static_cast<std::ptrdiff_t>(p.Block));
-        if (fKeyLength > 0) fKeys.erase(fKeys.begin() + static_cast<std::ptrdiff_t>(p.Block));
-    } else if (fKeyLength > 0 && p.Index == 0) {
-        fKeys[p.Block] = KeyOf(records);
+        EraseKey(p.Block);
+    } else if (p.Index == 0) {
+        SetKey(p.Block, records);
     }
     --fTotal;
     Renumber(p.Block);
@@ -152,7 +160,7 @@ void TParadoxChainEdit::Insert(uint32_t rec, const uint8_t* bytes) {
         std::memcpy(block.data() + BlockHead, added, rs);
         SetCount(block, 1);
         fChain.push_back({fH.BlockOffset(number), 0, 1, number});
-        if (fKeyLength > 0) fKeys.push_back(KeyOf(added));
+        InsertKey(0, added);
         ++fTotal;
         return;
     }
@@ -174,7 +182,7 @@ void TParadoxChainEdit::Insert(uint32_t rec, const uint8_t* bytes) {
         std::memcpy(records + p.Index * rs, added, rs);
         ++b.Count;
         SetCount(block, b.Count);
-        if (fKeyLength > 0 && p.Index == 0) fKeys[p.Block] = KeyOf(added);
+        if (p.Index == 0) SetKey(p.Block, added);
         ++fTotal;
         Renumber(p.Block);
         return;
@@ -210,11 +218,8 @@ void TParadoxChainEdit::Insert(uint32_t rec, const uint8_t* bytes) {
     const size_t at = p.Block;
     fChain.insert(fChain.begin() + static_cast<std::ptrdiff_t>(at + 1),
                   {fH.BlockOffset(number), 0, static_cast<uint16_t>(moved), number});
-    if (fKeyLength > 0) {
-        fKeys[at] = KeyOf(all.data());
-        fKeys.insert(fKeys.begin() + static_cast<std::ptrdiff_t>(at + 1),
-                     KeyOf(all.data() + keep * rs));
-    }
+    SetKey(at, all.data());
+    InsertKey(at + 1, all.data() + keep * rs);
     ++fTotal;
     Renumber(at);
 }
@@ -249,10 +254,10 @@ std::vector<TParadoxChainEdit::TRegion> TParadoxChainEdit::Blocks() const {
     return regions;
 }
 
-std::vector<TParadoxIndexEntry> TParadoxChainEdit::IndexEntries() const {
-    std::vector<TParadoxIndexEntry> entries;
+std::vector<TParadoxIndexWriter::TBlockEntry> TParadoxChainEdit::IndexEntries() const {
+    std::vector<TParadoxIndexWriter::TBlockEntry> entries;
     entries.reserve(fChain.size());
     for (size_t i = 0; i < fChain.size(); ++i)
-        entries.push_back({fKeys[i], fChain[i].Number, fChain[i].Count});
+        entries.push_back({fKeys.data() + i * fKeyLength, fChain[i].Number, fChain[i].Count});
     return entries;
 }

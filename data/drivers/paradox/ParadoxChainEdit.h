@@ -31,10 +31,10 @@
 class TParadoxChainEdit {
 public:
     // `file` is the table's bytes as mapped, `map` its chain; `firstKeys`
-    // the first key (`keyLength` bytes) of each of the map's blocks, or
-    // empty for a table without a key.
+    // the first key (`keyLength` bytes) of each of the map's blocks, one
+    // after another, or empty for a table without a key.
     TParadoxChainEdit(const TParadoxHeader& h, std::string_view file, const TParadoxBlockMap& map,
-                      std::vector<std::string> firstKeys, size_t keyLength);
+                      std::string firstKeys, size_t keyLength);
 
     uint32_t Count() const { return fTotal; }
     // The record at a place of the chain as the edit has it so far.
@@ -58,9 +58,10 @@ public:
     std::vector<TRegion> Blocks() const;
     // The chain's blocks that hold records, as they will be.
     const std::vector<TParadoxBlockMap::TBlock>& Chain() const { return fChain; }
-    std::vector<std::string>& FirstKeys() { return fKeys; }
-    // The primary index's entries: one a block of the chain, in order.
-    std::vector<TParadoxIndexEntry> IndexEntries() const;
+    std::string& FirstKeys() { return fKeys; }
+    // The primary index's entries: one a block of the chain, in order (their
+    // keys are the edit's: valid while it lives and is not changed).
+    std::vector<TParadoxIndexWriter::TBlockEntry> IndexEntries() const;
     // Whether the file grows (blocks were added behind its end).
     bool Grows() const { return fFileBlocks > fOldFileBlocks; }
 
@@ -75,12 +76,14 @@ private:
     void Unlink(uint16_t number);
     void SetCount(std::string& block, uint32_t count) const;
     void Renumber(size_t from);
-    std::string KeyOf(const char* record) const;
+    void SetKey(size_t block, const char* record);
+    void InsertKey(size_t block, const char* record);
+    void EraseKey(size_t block);
 
     const TParadoxHeader& fH;
     std::string_view fFile;
     std::vector<TParadoxBlockMap::TBlock> fChain;
-    std::vector<std::string> fKeys;
+    std::string fKeys; // keyLength bytes a block of fChain
     size_t fKeyLength;
     std::map<uint16_t, std::string> fDirty; // block number -> its bytes
     uint32_t fTotal;

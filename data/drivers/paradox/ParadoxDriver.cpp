@@ -87,7 +87,7 @@ struct TParadoxDriver::TState {
     std::vector<std::string> Notes; // warnings about the table
     size_t KeyLength = 0;
     std::string FixedHeader;            // the header's fixed part as read (or last written here)
-    std::vector<std::string> FirstKeys; // of each block, once a keyed table was edited
+    std::string FirstKeys; // of each block, one after another, once a keyed table was edited
     int64_t AutoIncTop = -1;            // the highest number in use, once counted
     struct stat Stat {};
 
@@ -466,16 +466,16 @@ std::unique_ptr<TRangeLock> TParadoxDriver::LockForEdit() {
     return lock;
 }
 
-std::vector<std::string> TParadoxDriver::FirstKeys() {
+std::string TParadoxDriver::FirstKeys() {
     TState& s = *fState;
     if (s.KeyLength == 0) return {};
     const auto& blocks = s.Blocks.Blocks();
-    if (s.FirstKeys.size() != blocks.size()) {
+    if (s.FirstKeys.size() != blocks.size() * s.KeyLength) {
         s.FirstKeys.clear();
-        s.FirstKeys.reserve(blocks.size());
+        s.FirstKeys.reserve(blocks.size() * s.KeyLength);
         for (const TParadoxBlockMap::TBlock& b : blocks)
-            s.FirstKeys.emplace_back(reinterpret_cast<const char*>(s.Map.Data() + b.Offset + 6),
-                                     s.KeyLength);
+            s.FirstKeys.append(reinterpret_cast<const char*>(s.Map.Data() + b.Offset + 6),
+                               s.KeyLength);
         s.Map.CheckIntact("table");
     }
     return s.FirstKeys;

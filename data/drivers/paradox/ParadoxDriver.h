@@ -82,7 +82,7 @@ private:
     // still the one read.
     std::unique_ptr<TRangeLock> LockForEdit();
     // The first key of each block of a keyed table (counted once a load).
-    std::vector<std::string> FirstKeys();
+    std::string FirstKeys();
     void WriteInPlace(TParadoxChainEdit& edit, TRangeLock& lock, int32_t autoInc,
                       const TParadoxBlobWriter* blobs);
     bool IsOpen() const override { return fState != nullptr; }

@@ -3,6 +3,7 @@
 #include "data/base/DatabaseError.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 void Put16(std::string& s, size_t at, uint16_t v) {
@@ -22,7 +23,7 @@ void PutShort(std::string& s, size_t at, uint32_t v) {
 }
 
 struct TLevelEntry {
-    std::string Key;
+    const char* Key;
     size_t Child; // data block number (level 1) or index into the level below
     uint32_t Count;
 };
@@ -31,6 +32,21 @@ struct TLevelEntry {
 std::string TParadoxIndexWriter::Build(const std::vector<TParadoxField>& keyFields,
                                        const TParadoxHeader& data, uint8_t fileType,
                                        const std::vector<TParadoxIndexEntry>& entries) {
+    size_t keyLength = 0;
+    for (const TParadoxField& f : keyFields)
+        keyLength += static_cast<size_t>(f.Length);
+    std::vector<TBlockEntry> blocks;
+    blocks.reserve(entries.size());
+    for (const TParadoxIndexEntry& e : entries) {
+        if (e.Key.size() != keyLength) throw EDatabaseError("An index key has the wrong length");
+        blocks.push_back({e.Key.data(), e.Block, e.Count});
+    }
+    return Build(keyFields, data, fileType, blocks);
+}
+
+std::string TParadoxIndexWriter::Build(const std::vector<TParadoxField>& keyFields,
+                                       const TParadoxHeader& data, uint8_t fileType,
+                                       const std::vector<TBlockEntry>& entries) {
     size_t keyLength = 0;
     for (const TParadoxField& f : keyFields)
         keyLength += static_cast<size_t>(f.Length);
@@ -44,10 +60,9 @@ std::string TParadoxIndexWriter::Build(const std::vector<TParadoxField>& keyFiel
     // the level above, until one block holds them all.
     std::vector<std::vector<std::vector<TLevelEntry>>> levels; // level -> blocks -> entries
     std::vector<TLevelEntry> current;
-    for (const TParadoxIndexEntry& e : entries) {
-        if (e.Key.size() != keyLength) throw EDatabaseError("An index key has the wrong length");
+    current.reserve(entries.size());
+    for (const TBlockEntry& e : entries)
         current.push_back({e.Key, e.Block, e.Count});
-    }
     while (!current.empty()) {
         std::vector<std::vector<TLevelEntry>> blocks;
         for (size_t i = 0; i < current.size(); i += perBlock)
@@ -112,7 +127,7 @@ std::string TParadoxIndexWriter::Build(const std::vector<TParadoxField>& keyFiel
             Put16(out, at + 4, static_cast<uint16_t>((blocks[b].size() - 1) * recordSize));
             size_t p = at + 6;
             for (const TLevelEntry& e : blocks[b]) {
-                out.replace(p, keyLength, e.Key, 0, keyLength);
+                std::memcpy(out.data() + p, e.Key, keyLength);
                 size_t child = l == 0 ? e.Child : firstNumber[l - 1] + e.Child;
                 PutShort(out, p + keyLength, static_cast<uint32_t>(child));
                 PutShort(out, p + keyLength + 2, e.Count);

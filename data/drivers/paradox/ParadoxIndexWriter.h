@@ -25,4 +25,14 @@ public:
     static std::string Build(const std::vector<TParadoxField>& keyFields,
                              const TParadoxHeader& data, uint8_t fileType,
                              const std::vector<TParadoxIndexEntry>& entries);
+    // The same for entries whose keys lie elsewhere (the key's length of
+    // bytes at Key each), as an edit in place keeps them: nothing is copied.
+    struct TBlockEntry {
+        const char* Key;
+        uint16_t Block;
+        uint32_t Count;
+    };
+    static std::string Build(const std::vector<TParadoxField>& keyFields,
+                             const TParadoxHeader& data, uint8_t fileType,
+                             const std::vector<TBlockEntry>& entries);
 };
