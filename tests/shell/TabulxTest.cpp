@@ -1,7 +1,9 @@
 // The program run as a user runs it without a display: exit status,
 // messages and the files it writes.
+#include "data/drivers/dbf/DbfDriver.h"
 #include "data/drivers/dbf/DbfWriter.h"
 #include "data/locale/FormatSettings.h"
+#include "tests/support/EditCrashHarness.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/XlsxPackage.h"
 
@@ -250,6 +252,35 @@ TEST_F(TTabulxFixture, WarningsAboutTheTableGoToStandardError) {
     EXPECT_NE(doc.find("\r\n249\tN249\t(unavailable)\r\n250\tN250\t\r\n"), std::string::npos);
     // A hundred warnings, then a note that there are more.
     EXPECT_NE(damaged.Err.find("(more warnings about the table are not shown)"), std::string::npos);
+}
+
+// An edit that did not finish (its writer died between writing the table
+// and syncing it) is put back when the program opens the table, and
+// standard error says so; the export reads the table as it was.
+TEST_F(TTabulxFixture, ARolledBackChangeIsToldOnStandardError) {
+    const std::string path = P("orders.dbf");
+    const std::string before = Slurp(Dir / "orders.dbf");
+    // The journal's write and two syncs, the table's record and header and
+    // the memo's block and header: step 9 syncs the first file.
+    ASSERT_TRUE(edittest::DiesAtStep(9, [&] {
+        TDbfDriver d;
+        TFieldDefs fields;
+        TIndexDefs indexes;
+        d.Open(path, fields, indexes);
+        d.Post(0, {TValue::OfInt(1), TValue::OfText("half"), TValue::OfText("a new memo")});
+    }));
+    ASSERT_TRUE(fs::exists(path + "-journal"));
+    ASSERT_NE(Slurp(Dir / "orders.dbf"), before);
+    TRun r = Tabulx({"-export", path, P("orders.txt")});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "250 records have been copied.\n");
+    EXPECT_NE(r.Err.find("tabulx: warning: Table \"" + path +
+                         "\" was put back as it was before a change that did not finish"),
+              std::string::npos)
+        << r.Err;
+    EXPECT_FALSE(fs::exists(path + "-journal"));
+    EXPECT_EQ(Slurp(Dir / "orders.dbf"), before);
+    EXPECT_NE(Slurp(Dir / "orders.txt").find("\r\n1\tN1\t"), std::string::npos);
 }
 
 // A table without fields exports as documents without columns.
