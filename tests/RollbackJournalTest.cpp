@@ -51,7 +51,9 @@ TEST(RollbackJournal, WriteChangedWritesOnlyWhatDiffers) {
             journal.Commit();
         }
         EXPECT_EQ(FileBytes(index), now);
-        if (c.Writes > 0) EXPECT_EQ(WritesOfLastCommit(1), c.Writes);
+        if (c.Writes > 0) {
+            EXPECT_EQ(WritesOfLastCommit(1), c.Writes);
+        }
     }
 
     // Failing at any step puts both files back, the longer one cut again.
