@@ -21,8 +21,8 @@ constexpr size_t BlockHead = 6;
 } // namespace
 
 TParadoxChainEdit::TParadoxChainEdit(const TParadoxHeader& h, std::string_view file,
-                                     const TParadoxBlockMap& map,
-                                     std::string firstKeys, size_t keyLength)
+                                     const TParadoxBlockMap& map, std::string firstKeys,
+                                     size_t keyLength)
     : fH(h), fFile(file), fChain(map.Blocks()), fKeys(std::move(firstKeys)), fKeyLength(keyLength),
       fTotal(map.RecordCount()), fOldFileBlocks(h.FileBlocks), fFileBlocks(h.FileBlocks),
       fFirstBlock(h.FirstBlock), fLastBlock(h.LastBlock) {

@@ -86,9 +86,9 @@ struct TParadoxDriver::TState {
     std::string BlobProblem;        // why the blob file cannot be read; empty when it can
     std::vector<std::string> Notes; // warnings about the table
     size_t KeyLength = 0;
-    std::string FixedHeader;            // the header's fixed part as read (or last written here)
-    std::string FirstKeys; // of each block, one after another, once a keyed table was edited
-    int64_t AutoIncTop = -1;            // the highest number in use, once counted
+    std::string FixedHeader; // the header's fixed part as read (or last written here)
+    std::string FirstKeys;   // of each block, one after another, once a keyed table was edited
+    int64_t AutoIncTop = -1; // the highest number in use, once counted
     struct stat Stat {};
 
     const uint8_t* Record(uint32_t fileRec) const {
