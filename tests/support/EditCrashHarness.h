@@ -20,6 +20,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace edittest {
 
@@ -38,6 +39,22 @@ inline int StepsOf(const std::function<void()>& run) {
     TRollbackJournal::SetStepHook(0, nullptr);
     run();
     return TRollbackJournal::StepsTaken();
+}
+
+// Runs `edit` on the driver of a fresh table that `make` makes in a folder
+// of its own, opened as a `Table` (its Driver), and gives the steps of its
+// commit; `after`, when given, then looks at the table's path.
+template <typename Table, typename Make, typename Edit>
+int StepsOnACopy(Make make, Edit edit, const std::function<void(const std::string&)>& after = {}) {
+    TTempFolder probe;
+    const std::string path = make(probe);
+    int steps = 0;
+    {
+        Table t(path);
+        steps = StepsOf([&] { edit(t.Driver); });
+    }
+    if (after) after(path);
+    return steps;
 }
 
 // Runs `run` with its commit failing at `step`; the error it raised, or ""
@@ -73,25 +90,36 @@ inline ::testing::AssertionResult DiesAtStep(int step, const std::function<void(
     return ::testing::AssertionSuccess();
 }
 
-// Runs `run` in another process; fails unless it returned (and did not raise).
-inline ::testing::AssertionResult InAnotherProcess(const std::function<void()>& run) {
-    const pid_t pid = fork();
-    if (pid < 0) return ::testing::AssertionFailure() << "cannot fork";
-    if (pid == 0) {
-        try {
-            run();
-            _exit(0);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "other process: %s\n", e.what());
-        } catch (...) {
+// Runs `run` in `count` other processes at once; fails unless each
+// returned (and did not raise).
+inline ::testing::AssertionResult InOtherProcesses(int count, const std::function<void()>& run) {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = fork();
+        if (pid < 0) break;
+        if (pid == 0) {
+            try {
+                run();
+                _exit(0);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "other process: %s\n", e.what());
+            } catch (...) {
+            }
+            _exit(1);
         }
-        _exit(1);
+        pids.push_back(pid);
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return ::testing::AssertionFailure() << "the other process failed";
+    bool ok = static_cast<int>(pids.size()) == count;
+    for (pid_t pid : pids) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    if (!ok) return ::testing::AssertionFailure() << "another process failed";
     return ::testing::AssertionSuccess();
+}
+inline ::testing::AssertionResult InAnotherProcess(const std::function<void()>& run) {
+    return InOtherProcesses(1, run);
 }
 
 // A writer in a child process: `writer(ready)` opens the table, calls
@@ -126,6 +154,25 @@ KilledWhileWriting(const std::function<void(const std::function<void()>& ready)>
     if (!WIFSIGNALED(status))
         return ::testing::AssertionFailure() << "the writer stopped by itself";
     return ::testing::AssertionSuccess();
+}
+
+// What the open after a writer that died at `step` found: `journalLeft`,
+// whether the writer's journal was there before the open; the open's
+// `warnings`; `now`, how the table reads, which must be as it read before
+// the edit or after it. A journal left behind is gone, and the open said
+// why: one torn before the table was touched was removed, a whole one was
+// put back (and the table reads as before).
+inline void ExpectOldOrNew(const std::string& path, int step, bool journalLeft,
+                           const std::vector<std::string>& warnings, const std::string& now,
+                           const std::string& before, const std::string& after) {
+    EXPECT_EQ(warnings.size(), journalLeft ? 1u : 0u);
+    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    EXPECT_TRUE(now == before || now == after) << now;
+    if (!journalLeft) return;
+    EXPECT_EQ(now, before);
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_NE(warnings[0].find(step == 1 ? "removed" : "put back"), std::string::npos)
+        << warnings[0];
 }
 
 // Every file of a folder with its bytes.
