@@ -34,7 +34,7 @@ class TRangeLock;
 //
 // Writing is in place: the record's bytes in its data block, the blocks'
 // chain where a block fills (a new block at the file's end takes half of a
-// full one) or empties (it stays in the chain, empty), the header's record
+// full one) or empties (it leaves the chain; see TParadoxChainEdit), the header's record
 // and block counts, change counters, time and next autoincrement number;
 // new blobs behind the .mb's end (the blocks of a replaced blob are left
 // unused); and the primary index (.px), of which only the bytes that differ
