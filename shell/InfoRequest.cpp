@@ -9,6 +9,10 @@ TInfoRequest InfoRequestOf(const std::vector<std::string>& params) {
     return irNone;
 }
 
+std::string ProgramVersion() {
+    return TABULON_VERSION;
+}
+
 std::string VersionText() {
     return "tabulx (Tabulon) " TABULON_VERSION "\n";
 }

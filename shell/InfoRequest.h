@@ -14,6 +14,8 @@ TInfoRequest InfoRequestOf(const std::vector<std::string>& params);
 
 // "tabulx (Tabulon) <version>".
 std::string VersionText();
+// The version alone ("2.3"); the built-in engines carry it too.
+std::string ProgramVersion();
 
 // The forms of the command line, its options, the exit statuses and where
 // the settings, the sample tables and the help page are.

@@ -91,12 +91,15 @@ bool SendMail(const QString& address, const QString& subject, const QString& bod
     const QString client = FindMailClient();
     if (client.isEmpty()) return ComposeMailTo(address, subject, body, attachment);
 #ifdef _WIN32
-    return QProcess::startDetached(client, {attachment});
+    return QProcess::startDetached(client,
+                                   attachment.isEmpty() ? QStringList() : QStringList{attachment});
 #else
     QStringList arguments;
     if (!subject.isEmpty()) arguments << QStringLiteral("--subject") << subject;
     if (!body.isEmpty()) arguments << QStringLiteral("--body") << body;
-    arguments << QStringLiteral("--attach") << QFileInfo(attachment).absoluteFilePath();
+    // No attachment, no --attach: an empty name would attach the working folder.
+    if (!attachment.isEmpty())
+        arguments << QStringLiteral("--attach") << QFileInfo(attachment).absoluteFilePath();
     if (!address.isEmpty()) arguments << address;
     return QProcess::startDetached(client, arguments);
 #endif

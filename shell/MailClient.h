@@ -25,8 +25,9 @@ bool OpenWithDesktop(const QUrl& url);
 bool ComposeMailTo(const QString& address, const QString& subject, const QString& body,
                    const QString& attachment);
 
-// A new message with the file attached, through FindMailClient's program
-// (started without a shell, not waited for) or else ComposeMailTo. False
-// when no mail program could be asked (on Linux: no mailto handler).
+// A new message with the file attached (none when `attachment` is empty),
+// through FindMailClient's program (started without a shell, not waited
+// for) or else ComposeMailTo. False when no mail program could be asked (on
+// Linux: no mailto handler).
 bool SendMail(const QString& address, const QString& subject, const QString& body,
               const QString& attachment);

@@ -42,6 +42,12 @@ TEST(EngineDetection, BindsUnixOdbcAndCreatesAnEnvironment) {
     EXPECT_NE(GetODBCProc("SQLDrivers"), nullptr);
     EXPECT_EQ(ODBCVersion(), GetFileVersionString(file));
     EXPECT_FALSE(ODBCVersion().empty());
+    // ODBC's version, then the manager's: "03.52.0002.0003".
+    const std::string manager = ODBCDriverManagerVersion();
+    ASSERT_EQ(manager.size(), 15u) << manager;
+    for (size_t i : {2u, 5u, 10u})
+        EXPECT_EQ(manager[i], '.') << manager;
+    EXPECT_EQ(manager.rfind("03.", 0), 0u) << manager;
     void* env = ODBCEnvironment();
     InitODBC();
     EXPECT_EQ(ODBCEnvironment(), env) << "start-up runs while no environment exists";
@@ -56,6 +62,7 @@ TEST(EngineDetection, BindsUnixOdbcAndCreatesAnEnvironment) {
     DoneODBC();
     EXPECT_FALSE(ODBCLoaded());
     EXPECT_EQ(ODBCVersion(), "");
+    EXPECT_EQ(ODBCDriverManagerVersion(), "") << "no environment to ask";
     EXPECT_EQ(ODBCEntryPoint("SQLAllocHandle"), nullptr);
     DoneODBC(); // nothing left to release
 }

@@ -3,19 +3,23 @@
 #include "data/base/DatabaseError.h"
 #include "data/platform/VersionUtils.h"
 
+#include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
 
 namespace {
-// The ODBC types of the three calls made here (sql.h of unixODBC).
+// The ODBC types of the calls made here (sql.h of unixODBC).
 using SQLRETURN = short;
 using SQLHANDLE = void*;
 using TAllocHandle = SQLRETURN (*)(short, SQLHANDLE, SQLHANDLE*);
 using TSetEnvAttr = SQLRETURN (*)(SQLHANDLE, int, void*, int);
 using TFreeHandle = SQLRETURN (*)(short, SQLHANDLE);
+using TGetInfo = SQLRETURN (*)(SQLHANDLE, unsigned short, void*, short, short*);
 
 constexpr short SQL_HANDLE_ENV = 1;
+constexpr short SQL_HANDLE_DBC = 2;
+constexpr unsigned short SQL_DM_VER = 171;
 constexpr int SQL_ATTR_ODBC_VERSION = 200;
 constexpr intptr_t SQL_OV_ODBC3 = 3;
 
@@ -155,4 +159,23 @@ void* ODBCEnvironment() {
 }
 std::string ODBCVersion() {
     return State().Version;
+}
+
+std::string ODBCDriverManagerVersion() {
+    const TOdbcState& s = State();
+    if (!s.Environment) return std::string();
+    auto alloc = As<TAllocHandle>(ODBCEntryPoint("SQLAllocHandle"));
+    auto freeHandle = As<TFreeHandle>(ODBCEntryPoint("SQLFreeHandle"));
+    auto getInfo = As<TGetInfo>(ODBCEntryPoint("SQLGetInfo"));
+    if (!alloc || !freeHandle || !getInfo) return std::string();
+    // The manager answers this one itself, on a connection not yet made.
+    SQLHANDLE dbc = nullptr;
+    if (!Succeeded(alloc(SQL_HANDLE_DBC, s.Environment, &dbc)) || !dbc) return std::string();
+    char text[64] = {};
+    short length = 0;
+    const bool ok = Succeeded(getInfo(dbc, SQL_DM_VER, text, sizeof text - 1, &length));
+    freeHandle(SQL_HANDLE_DBC, dbc);
+    if (!ok || length <= 0) return std::string();
+    // The length says what the manager had; only what fits the buffer counts.
+    return std::string(text, strnlen(text, std::min<size_t>(sizeof text - 1, length)));
 }

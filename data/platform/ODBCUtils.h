@@ -4,9 +4,9 @@
 #include <vector>
 
 // The ODBC driver manager (unixODBC's libodbc.so.2 here), bound by name at
-// start. The program itself calls only SQLAllocHandle, SQLSetEnvAttr and
-// SQLFreeHandle, but the binding succeeds only when all forty entry points
-// are there.
+// start. The program itself calls only SQLAllocHandle, SQLSetEnvAttr,
+// SQLFreeHandle and (for the about box) SQLGetInfo, but the binding
+// succeeds only when all forty entry points are there.
 
 inline constexpr const char* ODBCLibraryName = "libodbc.so.2";
 
@@ -36,3 +36,7 @@ bool ODBCLoaded();
 void* ODBCEnvironment();
 // The loaded library's version (VersionUtils.h); empty while not bound.
 std::string ODBCVersion();
+// The driver manager's own version as it reports it (SQL_DM_VER, ODBC's
+// and then the manager's: "03.52.0002.0003" is ODBC 3.52 in unixODBC 2.3);
+// empty without an environment or when the manager does not answer.
+std::string ODBCDriverManagerVersion();

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -13,12 +14,13 @@ public:
     explicit TAboutBox(bool bdeLoaded, QWidget* parent = nullptr);
 
     // The versions text, four lines: operating system, both engines, ODBC.
-    static QString VersionsText();
-    // The target of a link label's text: "mailto:" before an address.
-    static QString LinkTarget(const QString& caption);
-    // Opens a link; the window gives its own.
-    std::function<void(const QString& url)> OpenUrl;
+    static QString VersionsText(bool bdeLoaded = true);
+    // A link label's click: a new message to an address in the mail
+    // program, a web address in the browser; a box says when neither could
+    // be started.
+    void OpenLink(const QString& caption);
     QLabel* Versions = nullptr;
+    QList<QLabel*> Links;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

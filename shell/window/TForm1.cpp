@@ -523,7 +523,6 @@ void TForm1::HelpBtnClick() {
 
 void TForm1::AboutBtnClick() {
     TAboutBox box(fState.BDELoaded, this);
-    box.OpenUrl = OpenUrl;
     box.exec();
 }
 

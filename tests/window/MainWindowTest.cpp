@@ -3,7 +3,6 @@
 #include "controls/TkxSoftButton.h"
 #include "data/dataset/DataSet.h"
 #include "grid/KXDBGrid.h"
-#include "shell/window/TAboutBox.h"
 #include "shell/window/TForm1.h"
 
 #include <QAction>
@@ -199,16 +198,6 @@ private slots:
         form.SearchEdit->setFocus();
         QTest::keyClick(form.SearchEdit, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(runs, 2);
-    }
-
-    void aboutBoxNamesTheRealSystem() {
-        const QString text = TAboutBox::VersionsText();
-        QCOMPARE(text.count(QLatin1Char('\n')), 3);
-        QVERIFY(text.startsWith(Q("OS:       ")));
-        QVERIFY(!text.contains(Q("Windows")));
-        QVERIFY(text.section(QLatin1Char('\n'), 0, 0).size() > 10);
-        QCOMPARE(TAboutBox::LinkTarget(Q("a@b.example")), Q("mailto:a@b.example"));
-        QCOMPARE(TAboutBox::LinkTarget(Q("https://x.example")), Q("https://x.example"));
     }
 
 private:
