@@ -34,6 +34,9 @@ public:
     // Where progress goes; never null.
     TProgress& Progress() { return fProgress ? *fProgress : fSilent; }
     void SetProgress(TProgress* progress) { fProgress = progress; }
+    // What the current table tells of a long sort or filter: passed on to
+    // whatever Progress() is then.
+    TProgress& DataSetProgress() { return fForward; }
     // Status panel 4: the engine in use or the engines available.
     std::string EngineStatus;
 
@@ -44,8 +47,15 @@ private:
     struct TSilentProgress : TProgress {
         void Progress(const std::string&) override {}
     };
+    struct TForwardProgress : TProgress {
+        explicit TForwardProgress(TShellState& state) : State(state) {}
+        void Progress(const std::string& text) override { State.Progress().Progress(text); }
+        void ProcessMessages() override { State.Progress().ProcessMessages(); }
+        TShellState& State;
+    };
     TTableView* fGrid = nullptr;
     TWindowlessTableView fWindowless;
     TSilentProgress fSilent;
     TProgress* fProgress = nullptr;
+    TForwardProgress fForward{*this};
 };

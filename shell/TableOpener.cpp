@@ -59,6 +59,7 @@ namespace {
 // Puts a new dataset in place and lets the window paint the status first.
 void Install(TShellState& state, std::unique_ptr<TDataSet> dataSet, const char* status) {
     state.EngineStatus = status;
+    if (dataSet) dataSet->SetProgress(&state.DataSetProgress());
     state.CurrentDataSet = std::move(dataSet);
     state.DataSource1.SetDataSet(state.CurrentDataSet.get());
     state.Progress().ProcessMessages();

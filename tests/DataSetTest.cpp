@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 std::vector<int> Ids(TDataSet& t) {
     std::vector<int> ids;
@@ -471,4 +473,83 @@ TEST(DataSetViews, ASourceGivenAnotherOpenDataSetTellsItsViews) {
     source.SetDataSet(&b);
     EXPECT_EQ(link.Events, (std::vector<std::string>{"inactive", "active"}));
     EXPECT_EQ(link.DataSet(), &b);
+}
+
+namespace {
+// Keeps what a long rebuild tells, and what the table shows at each step.
+class TStepRecorder : public TProgress {
+public:
+    explicit TStepRecorder(TMemTable& table) : fTable(table) {}
+    std::vector<std::string> Texts;
+    int Steps = 0;
+    std::vector<int> CountsSeen;
+    std::vector<int> FirstIdsSeen;
+    void Progress(const std::string& text) override { Texts.push_back(text); }
+    void ProcessMessages() override {
+        // What a paint reads meanwhile.
+        ++Steps;
+        CountsSeen.push_back(fTable.RecordCount());
+        fTable.SetDisplayRecNo(1);
+        FirstIdsSeen.push_back(static_cast<int>(fTable.FieldByName("ID").AsInteger()));
+        fTable.SetDisplayRecNo(0);
+    }
+
+private:
+    TMemTable& fTable;
+};
+} // namespace
+
+// A sort or filter of many records tells how far it is and lets the window
+// paint; what it paints is the order of before until the new one is whole.
+TEST(DataSetOrder, LongSortAndFilterTellTheirProgress) {
+    TMemTable t;
+    MakeNumberedTable(t, 200000);
+    TStepRecorder steps(t);
+    t.SetProgress(&steps);
+
+    t.SetSort("ID DESC");
+    EXPECT_GE(steps.Steps, 3);
+    ASSERT_GE(steps.Texts.size(), 3u);
+    EXPECT_EQ(steps.Texts.front().rfind("Sorting: ", 0), 0u) << steps.Texts.front();
+    EXPECT_EQ(steps.Texts[steps.Texts.size() - 2], "Sorting: 100%");
+    EXPECT_EQ(steps.Texts.back(), "") << "cleared at the end";
+    for (size_t i = 0; i < steps.CountsSeen.size(); ++i) {
+        EXPECT_EQ(steps.CountsSeen[i], 200000);
+        EXPECT_EQ(steps.FirstIdsSeen[i], 1) << "the old order while sorting, step " << i;
+    }
+    t.First();
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 200000);
+
+    TStepRecorder filterSteps(t);
+    t.SetProgress(&filterSteps);
+    t.OnFilterRecord = [](TDataSet& ds, bool& accept) {
+        accept = ds.FieldByName("ID").AsInteger() % 10 == 0;
+    };
+    t.SetFiltered(true);
+    EXPECT_GE(filterSteps.Steps, 3);
+    ASSERT_FALSE(filterSteps.Texts.empty());
+    EXPECT_EQ(filterSteps.Texts.front().rfind("Filtering: ", 0), 0u) << filterSteps.Texts.front();
+    EXPECT_EQ(filterSteps.Texts.back(), "");
+    for (size_t i = 0; i < filterSteps.CountsSeen.size(); ++i) {
+        EXPECT_EQ(filterSteps.CountsSeen[i], 200000) << "all records shown while filtering";
+        EXPECT_EQ(filterSteps.FirstIdsSeen[i], 200000);
+    }
+    EXPECT_EQ(t.RecordCount(), 20000);
+    t.First();
+    EXPECT_EQ(t.FieldByName("ID").AsInteger(), 200000);
+    t.SetFiltered(false);
+    t.SetSort("");
+}
+
+TEST(DataSetOrder, ShortSortAndFilterSayNothing) {
+    TMemTable t;
+    MakeNumberedTable(t, 65535);
+    TStepRecorder steps(t);
+    t.SetProgress(&steps);
+    t.SetSort("ID DESC");
+    t.OnFilterRecord = [](TDataSet&, bool& accept) { accept = true; };
+    t.SetFiltered(true);
+    EXPECT_EQ(steps.Steps, 0);
+    EXPECT_TRUE(steps.Texts.empty());
+    t.SetProgress(nullptr);
 }

@@ -20,6 +20,42 @@ struct TEvalScope {
     ~TEvalScope() { Slot = Saved; }
 };
 
+// A rebuild's progress: "Sorting: 40%" whenever the percentage moves, the
+// window's messages at every step, the text cleared at the end when one
+// was shown.
+class TOrderProgress {
+public:
+    explicit TOrderProgress(TProgress* progress) : fProgress(progress) {}
+    ~TOrderProgress() {
+        if (!fShown) return;
+        try {
+            fProgress->Progress(std::string());
+        } catch (...) {
+            // Only the text stays; the order is whole either way.
+        }
+    }
+    TOrderProgress(const TOrderProgress&) = delete;
+    TOrderProgress& operator=(const TOrderProgress&) = delete;
+
+    void Step(const char* what, size_t done, size_t total) {
+        if (!fProgress || total == 0) return;
+        const int percent = static_cast<int>(std::min<size_t>(done, total) * 100 / total);
+        if (percent != fPercent || what != fWhat) {
+            fPercent = percent;
+            fWhat = what;
+            fShown = true;
+            fProgress->Progress(std::string(what) + ": " + std::to_string(percent) + "%");
+        }
+        fProgress->ProcessMessages();
+    }
+
+private:
+    TProgress* fProgress;
+    const char* fWhat = nullptr;
+    int fPercent = -1;
+    bool fShown = false;
+};
+
 } // namespace
 
 TDataSet::TDataSet() = default;
@@ -165,19 +201,33 @@ void TDataSet::RebuildOrder() {
         fOrder.clear();
         fOrder.shrink_to_fit();
     } else {
-        fIdentity = false;
-        fOrder.clear();
-        fOrder.reserve(total);
+        // Built aside: a long rebuild lets the window paint, and the grid
+        // then reads the order of before until the new one is whole.
+        TOrderProgress progress(fProgress);
+        std::vector<uint32_t> order;
+        order.reserve(total);
         if (filtering) {
-            for (uint32_t r = 0; r < total; ++r)
-                if (InternalRecordLive(r) && Accepts(r)) fOrder.push_back(r);
+            // In steps of 65,536 records, the inner loop free of the count.
+            for (uint32_t from = 0; from < total; from += 0x10000) {
+                if (from > 0) progress.Step("Filtering", from, total);
+                const uint32_t to = total - from > 0x10000 ? from + 0x10000 : total;
+                for (uint32_t r = from; r < to; ++r)
+                    if (InternalRecordLive(r) && Accepts(r)) order.push_back(r);
+            }
         } else {
-            InternalAppendLive(fOrder);
+            InternalAppendLive(order);
         }
         if (!fSortKeys.empty())
-            TRecordSorter::Sort(fOrder, fSortKeys, [this](uint32_t rec, int fieldNo, TValue& out) {
-                InternalGetValue(rec, fieldNo, out);
-            });
+            TRecordSorter::Sort(
+                order, fSortKeys,
+                [this](uint32_t rec, int fieldNo, TValue& out) {
+                    InternalGetValue(rec, fieldNo, out);
+                },
+                [&progress](size_t done, size_t all) { progress.Step("Sorting", done, all); });
+        fIdentity = false;
+        fOrder.swap(order);
+        // A paint during the work may have indexed the order of before.
+        fPositionOfValid = false;
     }
     uint32_t count = OrderCount();
     int64_t p = current >= 0 ? PositionOf(static_cast<uint32_t>(current)) : -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/base/FieldDefs.h"
+#include "data/base/Progress.h"
 #include "data/base/TableWarnings.h"
 #include "data/base/Value.h"
 #include "data/dataset/Field.h"
@@ -159,6 +160,12 @@ public:
     // the texts; leaves the cursor and returns false when none does.
     bool Locate(const std::string& keyFields, const std::vector<std::string>& keyValues,
                 unsigned options);
+
+    // Where a long sort or filter (from 65,536 records) tells how far it
+    // is and lets the window's messages run; not owned, may be null. While
+    // it runs, the records still read in the order of before.
+    void SetProgress(TProgress* progress) { fProgress = progress; }
+    TProgress* Progress() const { return fProgress; }
 
     // Data sources register themselves.
     void AddDataSource(TDataSource* source);
@@ -319,4 +326,5 @@ private:
     TValue fNullProbe;
     std::vector<TDataSource*> fDataSources;
     TReadAhead* fReadAhead = nullptr;
+    TProgress* fProgress = nullptr;
 };

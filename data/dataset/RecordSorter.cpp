@@ -84,62 +84,69 @@ struct TKeyColumn {
     }
 };
 
+// `done` and `total` count the keys of the whole sort, for its step.
 void Extract(TKeyColumn& col, const std::vector<uint32_t>& records, int fieldNo,
-             const TRecordSorter::TValueReader& read) {
+             const TRecordSorter::TValueReader& read, const TRecordSorter::TSortStep& step,
+             size_t done, size_t total) {
     const size_t n = records.size();
     col.Kinds.assign(n, kNull);
     uint8_t seen = 0;
     TValue v;
-    for (size_t i = 0; i < n; ++i) {
-        read(records[i], fieldNo, v);
-        uint8_t kind = kNull;
-        uint64_t payload = 0;
-        switch (v.Kind) {
-        case TValueKind::Null:
-            break;
-        case TValueKind::Integer:
-            kind = kInt, payload = static_cast<uint64_t>(v.Int);
-            break;
-        case TValueKind::Float:
-            kind = kFloat, std::memcpy(&payload, &v.Float, 8);
-            break;
-        case TValueKind::DateTime:
-            kind = kDate, std::memcpy(&payload, &v.Float, 8);
-            break;
-        case TValueKind::Boolean:
-            kind = kBool, payload = v.Bool ? 1 : 0;
-            break;
-        case TValueKind::Text:
-        case TValueKind::Bytes:
-            kind = kText;
-            break;
-        }
-        col.Kinds[i] = kind;
-        seen |= kind;
-        if (kind == kText) {
-            if (col.Offs.empty()) {
-                col.Offs.reserve(n + 1);
-                col.Offs.assign(i + 1, 0);
+    // In steps of 65,536 records, the inner loop free of the count.
+    for (size_t from = 0; from < n; from += 0x10000) {
+        if (from > 0 && step) step(done + from, total);
+        const size_t to = std::min(n, from + 0x10000);
+        for (size_t i = from; i < to; ++i) {
+            read(records[i], fieldNo, v);
+            uint8_t kind = kNull;
+            uint64_t payload = 0;
+            switch (v.Kind) {
+            case TValueKind::Null:
+                break;
+            case TValueKind::Integer:
+                kind = kInt, payload = static_cast<uint64_t>(v.Int);
+                break;
+            case TValueKind::Float:
+                kind = kFloat, std::memcpy(&payload, &v.Float, 8);
+                break;
+            case TValueKind::DateTime:
+                kind = kDate, std::memcpy(&payload, &v.Float, 8);
+                break;
+            case TValueKind::Boolean:
+                kind = kBool, payload = v.Bool ? 1 : 0;
+                break;
+            case TValueKind::Text:
+            case TValueKind::Bytes:
+                kind = kText;
+                break;
             }
-            // Grown by the size the texts so far promise for all records (at
-            // least by half): a doubling copy of a large pool would briefly
-            // hold it twice over.
-            if (col.Pool.size() + v.Text.size() > col.Pool.capacity()) {
-                size_t need = col.Pool.size() + v.Text.size();
-                size_t promise =
-                    static_cast<size_t>(static_cast<double>(need) / (i + 1) * n * 1.05);
-                col.Pool.reserve(std::max({need, promise, col.Pool.capacity() / 2 * 3}));
+            col.Kinds[i] = kind;
+            seen |= kind;
+            if (kind == kText) {
+                if (col.Offs.empty()) {
+                    col.Offs.reserve(n + 1);
+                    col.Offs.assign(i + 1, 0);
+                }
+                // Grown by the size the texts so far promise for all records (at
+                // least by half): a doubling copy of a large pool would briefly
+                // hold it twice over.
+                if (col.Pool.size() + v.Text.size() > col.Pool.capacity()) {
+                    size_t need = col.Pool.size() + v.Text.size();
+                    size_t promise =
+                        static_cast<size_t>(static_cast<double>(need) / (i + 1) * n * 1.05);
+                    col.Pool.reserve(std::max({need, promise, col.Pool.capacity() / 2 * 3}));
+                }
+                // Folded once here, so that the sort compares bytes.
+                if (col.CaseInsensitive)
+                    AppendCaseFold(col.Pool, v.Text);
+                else
+                    col.Pool.append(v.Text);
+            } else if (kind != kNull) {
+                if (col.Num.empty()) col.Num.assign(n, 0);
+                col.Num[i] = payload;
             }
-            // Folded once here, so that the sort compares bytes.
-            if (col.CaseInsensitive)
-                AppendCaseFold(col.Pool, v.Text);
-            else
-                col.Pool.append(v.Text);
-        } else if (kind != kNull) {
-            if (col.Num.empty()) col.Num.assign(n, 0);
-            col.Num[i] = payload;
+            if (!col.Offs.empty()) col.Offs.push_back(col.Pool.size());
         }
-        if (!col.Offs.empty()) col.Offs.push_back(col.Pool.size());
     }
     if ((seen & kText) && (seen & ~kText)) {
         // Texts and numbers in one key: rare enough to keep whole values.
@@ -355,15 +362,17 @@ private:
 } // namespace
 
 void TRecordSorter::Sort(std::vector<uint32_t>& records, const std::vector<TSortKey>& keys,
-                         const TValueReader& read) {
+                         const TValueReader& read, const TSortStep& step) {
     if (keys.empty() || records.size() < 2) return;
     const size_t n = records.size();
     std::vector<TKeyColumn> cols(keys.size());
+    const size_t total = n * keys.size();
     for (size_t k = 0; k < keys.size(); ++k) {
         cols[k].Descending = keys[k].Descending;
         cols[k].CaseInsensitive = keys[k].CaseInsensitive;
-        Extract(cols[k], records, keys[k].FieldNo, read);
+        Extract(cols[k], records, keys[k].FieldNo, read, step, k * n, total);
     }
+    if (step && n > 0xFFFF) step(total, total);
     std::vector<TItem> items(n);
     for (size_t i = 0; i < n; ++i)
         items[i] = TItem{0, 0, static_cast<uint32_t>(i), 0};

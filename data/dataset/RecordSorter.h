@@ -20,8 +20,12 @@
 class TRecordSorter {
 public:
     using TValueReader = std::function<void(uint32_t rec, int fieldNo, TValue& out)>;
+    // How far a long sort is: the keys read so far of all to read (records
+    // times keys), every 65,536; then all of them once more, before the
+    // records are put in order. Never called for fewer records.
+    using TSortStep = std::function<void(size_t done, size_t total)>;
     static void Sort(std::vector<uint32_t>& records, const std::vector<TSortKey>& keys,
-                     const TValueReader& read);
+                     const TValueReader& read, const TSortStep& step = {});
 
     // Where `rec` belongs in `records`, which Sort ordered by `keys` (or
     // which was kept so): after every record that sorts before it or has

@@ -325,7 +325,14 @@ void TForm1::Progress(const std::string& text) {
 }
 
 void TForm1::ProcessMessages() {
-    // Paints the status; input waits, so nothing can change the table under the work.
+    // Paints the status and the grid; input waits, so nothing can change the
+    // table under the work. Timers and the window's close still come: the
+    // handlers they reach see the work running and wait.
+    ++fWorkDepth;
+    struct TLeave {
+        int& Depth;
+        ~TLeave() { --Depth; }
+    } leave{fWorkDepth};
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
@@ -334,17 +341,25 @@ void TForm1::ShowOpenError(const std::string& message) {
 }
 
 void TForm1::OpenBtnClick() {
-    // Ctrl+O and a drop reach here too; the running export reads the table.
-    if (fExport->Running()) return;
+    // Ctrl+O and a drop reach here too; the running export or a sort,
+    // filter or open under way reads the table.
+    if (Busy()) return;
     const QString name = RunOpenDialog(*fOpenDlg);
     if (!name.isEmpty()) OpenFile(name);
 }
 
 void TForm1::OpenFile(const QString& path) {
+    if (Busy()) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Painted while the table connects; the read's own steps follow it.
+    SetPanel(0, Q("Opening ") + QFileInfo(path).fileName() + Q("..."));
     struct TRestore {
-        ~TRestore() { QApplication::restoreOverrideCursor(); }
-    } restore;
+        TForm1& Form;
+        ~TRestore() {
+            Form.SetPanel(0, QString());
+            QApplication::restoreOverrideCursor();
+        }
+    } restore{*this};
     try {
         OpenDatabase(fState, ToUtf8(path), *this);
     } catch (...) {
@@ -526,8 +541,12 @@ void TForm1::AboutBtnClick() {
     box.exec();
 }
 
+bool TForm1::Busy() const {
+    return fWorkDepth > 0 || fExport->Running();
+}
+
 void TForm1::CopyBtnClick() {
-    if (!fState.CurrentDataSet || !fState.CurrentDataSet->Active()) return;
+    if (Busy() || !fState.CurrentDataSet || !fState.CurrentDataSet->Active()) return;
     fExport->Execute();
 }
 
@@ -561,7 +580,7 @@ void TForm1::ExportFinished() {
 }
 
 bool TForm1::DropFiles(const QStringList& paths) {
-    if (fExport->Running()) return false;
+    if (Busy()) return false;
     std::vector<std::string> names;
     for (const QString& path : paths)
         names.push_back(ToUtf8(path));
@@ -640,6 +659,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
         fCloseAfterExport = true;
         fExport->Cancel();
         event->ignore();
+        return;
+    }
+    if (fWorkDepth > 0) {
+        // A sort, filter or open turns the event loop: the table it works on
+        // stays until it is done; the close follows then.
+        event->ignore();
+        QTimer::singleShot(100, this, [this] { close(); });
         return;
     }
     fState.CloseCurrentDataSet();

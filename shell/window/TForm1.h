@@ -131,6 +131,9 @@ private:
     // What the running export disabled, with the state to give back.
     std::vector<std::pair<QWidget*, bool>> fLockedByExport;
     bool fCloseAfterExport = false;
+    // Inside ProcessMessages: a sort, filter or open of the table runs.
+    int fWorkDepth = 0;
+    bool Busy() const;
     std::vector<std::string> fParams;
     bool fWasActive = false;
     bool fSettingsSaved = false;
