@@ -80,12 +80,28 @@ class TBoxSink : public TMessageSink {
 public:
     explicit TBoxSink(QWidget* owner) : fOwner(owner) {}
     void ShowInfo(const std::string& text) override {
+        ShowWarnings();
         QMessageBox::information(fOwner, Q("Tabulon"), ToQString(text));
     }
-    void ShowError(const std::string& text) override { ShowBox(fOwner, Q("Tabulon"), text); }
+    void ShowError(const std::string& text) override {
+        ShowWarnings();
+        ShowBox(fOwner, Q("Tabulon"), text);
+    }
+    // A damaged table can bring a hundred of them: one box holds them all,
+    // shown before the next box or at the end of the run.
+    void ShowWarning(const std::string& text) override { fWarnings.push_back(text); }
+    void ShowWarnings() {
+        if (fWarnings.empty()) return;
+        QString text;
+        for (const std::string& w : fWarnings)
+            text += (text.isEmpty() ? QString() : Q("\n")) + ToQString(w);
+        fWarnings.clear();
+        QMessageBox::warning(fOwner, Q("Tabulon"), text);
+    }
 
 private:
     QWidget* fOwner;
+    std::vector<std::string> fWarnings;
 };
 } // namespace
 
@@ -601,6 +617,7 @@ void TForm1::RunCommandLine() {
     TBoxSink sink(this);
     const TCommandLineResult r = ProcessCommandLine(fState, fParams, sink);
     fParams.clear();
+    sink.ShowWarnings();
     ActiveChanged();
     if (!fState.EngineStatus.empty()) SetPanel(4, ToQString(fState.EngineStatus));
     if (fState.CurrentDataSet && fState.CurrentDataSet->Active()) ShowCaption();

@@ -11,6 +11,7 @@
 #include "shell/CopyFrm.h"
 #include "shell/WindowExport.h"
 #include "shell/window/TForm1.h"
+#include "tests/support/ModalDriver.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -42,46 +43,6 @@ QByteArray Contents(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Answers the modal windows as they come up, one handler each, in order. A
-// handler returns false for a window it did not expect; that window, and
-// one no handler is left for, is noted and closed, so a run never hangs.
-// Handlers run from a queued call: one may open a further modal window.
-class TModalDriver : public QObject {
-public:
-    using THandler = std::function<bool(QWidget* modal)>;
-    explicit TModalDriver(std::vector<THandler> handlers) : fHandlers(std::move(handlers)) {
-        connect(&fTimer, &QTimer::timeout, this, [this] { Poll(); });
-        fTimer.start(10);
-    }
-    int Handled() const { return fHandled; }
-    const QStringList& Unexpected() const { return fUnexpected; }
-
-private:
-    void Poll() {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible() || w == fLast.data()) return;
-        fLast = w;
-        QPointer<QWidget> modal(w);
-        QTimer::singleShot(0, this, [this, modal] {
-            if (!modal) return;
-            if (fNext < fHandlers.size() && fHandlers[fNext++](modal.data())) {
-                ++fHandled;
-                return;
-            }
-            auto* box = qobject_cast<QMessageBox*>(modal.data());
-            fUnexpected << QString::fromUtf8(modal->metaObject()->className()) + Q(": ") +
-                               (box ? box->text() : modal->windowTitle());
-            if (auto* dialog = qobject_cast<QDialog*>(modal.data())) dialog->reject();
-        });
-    }
-
-    std::vector<THandler> fHandlers;
-    size_t fNext = 0;
-    int fHandled = 0;
-    QPointer<QWidget> fLast;
-    QStringList fUnexpected;
-    QTimer fTimer;
-};
 } // namespace
 
 class ExportButtonTest : public QObject {
