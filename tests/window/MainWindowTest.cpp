@@ -1,13 +1,18 @@
 // The main window, offscreen: its states, settings, filter bar, drops and keys.
+#include "controls/TKXButton.h"
 #include "controls/TKXOpenDialog.h"
 #include "controls/TkxSoftButton.h"
 #include "data/dataset/DataSet.h"
 #include "grid/KXDBGrid.h"
+#include "shell/CopyFrm.h"
 #include "shell/window/TForm1.h"
+#include "tests/support/ModalDriver.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -75,6 +80,80 @@ private slots:
         TForm1 form(store, true);
         QCOMPARE(form.State().Settings.RecsPerLine, 7);
         QVERIFY(form.NMemo->isChecked());
+    }
+
+    // Stored texts out of range or not numbers give the defaults; what the
+    // window loads is what its export dialog shows. FormatType 5 is this
+    // program's sixth format, XLSX; 6 is out of range.
+    void storedRangeValuesLoadAsSpecified_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("loaded");
+        QTest::newRow("RecsPerLine 0") << Q("RecsPerLine") << Q("0") << 1;
+        QTest::newRow("RecsPerLine 101") << Q("RecsPerLine") << Q("101") << 1;
+        QTest::newRow("RecsPerLine abc") << Q("RecsPerLine") << Q("abc") << 1;
+        QTest::newRow("RecsPerLine 99") << Q("RecsPerLine") << Q("99") << 99;
+        QTest::newRow("FormatType -1") << Q("FormatType") << Q("-1") << 0;
+        QTest::newRow("FormatType 5") << Q("FormatType") << Q("5") << 5;
+        QTest::newRow("FormatType 6") << Q("FormatType") << Q("6") << 0;
+        QTest::newRow("FormatType 4") << Q("FormatType") << Q("4") << 4;
+    }
+    void storedRangeValuesLoadAsSpecified() {
+        QFETCH(QString, name);
+        QFETCH(QString, stored);
+        QFETCH(int, loaded);
+        QSettings store(Store(), QSettings::IniFormat);
+        store.setValue(Q("Settings/") + name, stored);
+        store.sync();
+        TForm1 form(store, true);
+        const TSettings& s = form.State().Settings;
+        TSettings copy = s;
+        TCopyFrm dialog(&form, copy, 10);
+        if (name == Q("RecsPerLine")) {
+            QCOMPARE(s.RecsPerLine, loaded);
+            QCOMPARE(dialog.Edit1->text().trimmed(), QString::number(loaded));
+        } else {
+            QCOMPARE(s.FormatType, loaded);
+            QCOMPARE(dialog.Formats->checkedId(), loaded);
+        }
+    }
+
+    // The export dialog's choice is saved at close and read at the next start.
+    void exportDialogChangeSurvivesRestart() {
+        {
+            QSettings store(Store(), QSettings::IniFormat);
+            TForm1 form(store, true);
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            form.OpenFile(fTable);
+            QVERIFY(form.CopyBtn->isEnabled());
+            TModalDriver driver({[](QWidget* w) {
+                                     auto* d = qobject_cast<TCopyFrm*>(w);
+                                     if (!d) return false;
+                                     d->Formats->button(3)->click();
+                                     d->Edit1->selectAll();
+                                     QTest::keyClicks(d->Edit1, Q("3"));
+                                     d->OKBtn->click();
+                                     return true;
+                                 },
+                                 [](QWidget* w) {
+                                     // The save dialog, cancelled: nothing is written.
+                                     auto* d = qobject_cast<QFileDialog*>(w);
+                                     if (!d) return false;
+                                     d->reject();
+                                     return true;
+                                 }});
+            QTest::mouseClick(form.CopyBtn, Qt::LeftButton);
+            QCOMPARE(driver.Handled(), 2);
+            QVERIFY2(driver.Unexpected().isEmpty(), qPrintable(driver.Unexpected().join(Q("\n"))));
+            QCOMPARE(form.State().Settings.RecsPerLine, 3);
+            form.close();
+        }
+        QSettings store(Store(), QSettings::IniFormat);
+        QCOMPARE(store.value(Q("Settings/RecsPerLine")).toString(), Q("3"));
+        TForm1 form(store, true);
+        QCOMPARE(form.State().Settings.RecsPerLine, 3);
+        QCOMPARE(form.State().Settings.FormatType, 3);
     }
 
     void buttonHintsSwitchOnlyTheirButtons() {
