@@ -9,6 +9,7 @@
 #include "grid/KXDBGrid.h"
 #include "grid/TkxDBNavigator.h"
 #include "shell/CopyFrm.h"
+#include "shell/ExportCommand.h"
 #include "shell/WindowExport.h"
 #include "shell/window/TForm1.h"
 #include "tests/support/ModalDriver.h"
@@ -141,6 +142,24 @@ private slots:
         // The dialog's choices are the settings now.
         QCOMPARE(form.State().Settings.ActionType, 0);
         QCOMPARE(form.State().Settings.FormatType, 0);
+    }
+
+    // The grid is disabled while the button's export reads it: the document
+    // is the one the same export gives with the grid enabled.
+    void lockedGridGivesTheSameDocument() {
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        Open(form);
+        const QString out = Out("locked.htm");
+        TModalDriver driver({Options(0, 1), SaveAs(out), ResultBox()});
+        QTest::mouseClick(form.CopyBtn, Qt::LeftButton);
+        QCOMPARE(driver.Handled(), 3);
+        const QString plain = Out("plain.htm");
+        QCOMPARE(RunExport(form.State(), plain.toStdString()), 250);
+        const QByteArray doc = Contents(out);
+        QVERIFY(doc.contains("n\xC3\xA9"
+                             "250"));
+        QCOMPARE(doc, Contents(plain));
     }
 
     void buttonCopiesToTheClipboard() {
