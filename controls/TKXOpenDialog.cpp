@@ -1,6 +1,8 @@
 #include "controls/TKXOpenDialog.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -74,6 +76,12 @@ QFileDialog* TKXOpenDialog::Prepare() {
 
 void TKXOpenDialog::Finished(int result) {
     fAccepted = result == QDialog::Accepted;
+    // The name box's completion list is a window of its own: after the
+    // Enter that accepted a typed name it stayed on screen over the main
+    // window, holding the mouse, and took the next click.
+    if (fDialog)
+        for (QCompleter* completer : fDialog->findChildren<QCompleter*>())
+            if (completer->popup()) completer->popup()->hide();
     if (!fAccepted || !fDialog) return;
     const QStringList files = fDialog->selectedFiles();
     if (!files.isEmpty()) fFileName = QDir::toNativeSeparators(files.first());

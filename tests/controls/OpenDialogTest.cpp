@@ -7,9 +7,12 @@
 #include "controls/TKXOpenDialog.h"
 #include "shell/OpenFileFilter.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -132,6 +135,43 @@ private slots:
         QVERIFY(state);
         QCOMPARE(d.FileName(), dir.filePath(QStringLiteral("stock.txt")));
         QCOMPARE(d.FilterIndex(), 2);
+    }
+
+    void aTypedNameLeavesNoCompletionListOnScreen() {
+        QTemporaryDir dir;
+        Touch(dir.filePath(QStringLiteral("customers.dbf")));
+        TKXOpenDialog d;
+        d.SetFilter(QLatin1String(TableFileFilter));
+        d.SetInitialDir(dir.path());
+        QFileDialog* dlg = d.Prepare();
+        dlg->show();
+        auto* name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        QCompleter* completer = name->completer();
+        QVERIFY(completer);
+        // The list as typing the name's start shows it, once the folder is
+        // read; Enter accepts.
+        name->setFocus();
+        QTest::keyClicks(name, QStringLiteral("cust"));
+        QTRY_VERIFY((completer->complete(), completer->popup()->isVisible()));
+        QTest::keyClicks(name, QStringLiteral("omers.dbf"));
+        QTest::keyClick(completer->popup()->isVisible() ? static_cast<QWidget*>(completer->popup())
+                                                        : name,
+                        Qt::Key_Return);
+        QTRY_VERIFY(!dlg->isVisible());
+        QVERIFY(d.Accepted());
+        QCOMPARE(d.FileName(), dir.filePath(QStringLiteral("customers.dbf")));
+        QVERIFY2(!completer->popup()->isVisible(), "the completion list stayed on screen");
+        // A cancel closes it too.
+        dlg = d.Prepare();
+        dlg->show();
+        name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        completer = name->completer();
+        name->setText(QStringLiteral("cust"));
+        completer->setCompletionPrefix(QStringLiteral("cust"));
+        QTRY_VERIFY((completer->complete(), completer->popup()->isVisible()));
+        dlg->reject();
+        QVERIFY(!completer->popup()->isVisible());
     }
 
     void folderChangesAreTold() {
