@@ -31,8 +31,11 @@ packages=(
   python3 python3-lxml libxml2-utils
   # other programs that read and write dBase tables, used by the tests
   pgdbf python3-dbfread gdal-bin
-  # window-system tests and the gallery's screenshots (scripts/gallery.sh)
+  # window-system tests and the gallery's screenshots (scripts/gallery.sh):
+  # the X server, the user's clicks and keys, screenshots and pixels
   xvfb xauth xdotool imagemagick
+  # the end-to-end test reads the desktop's clipboard back
+  xclip
   time
   # installing and packaging: the icon's sizes, the checks of the desktop
   # entry and the manual page, the file types in a scratch MIME database
