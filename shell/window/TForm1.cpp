@@ -15,6 +15,7 @@
 #include "grid/MainWindowGrid.h"
 #include "grid/TkxDBNavigator.h"
 #include "shell/FilterProposal.h"
+#include "shell/MailClient.h"
 #include "shell/OpenFileFilter.h"
 #include "shell/ProcessCommandLine.h"
 #include "shell/ProgramFiles.h"
@@ -26,7 +27,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDate>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -126,7 +126,13 @@ TForm1::TForm1(QSettings& store, bool bdeLoaded, QWidget* parent)
     ShowFilterError = [this](const QString& message) {
         ShowBox(this, Q("Error"), ToUtf8(message));
     };
-    OpenUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
+    OpenUrl = [this](const QString& url) {
+        if (!OpenWithDesktop(QUrl(url)))
+            ShowBox(this, Q("Tabulon"),
+                    "No program could be started to open " + ToUtf8(url) +
+                        ". Set up a web browser and a mail program for the desktop "
+                        "(xdg-open and xdg-email ask for them).");
+    };
     RunOpenDialog = [](TKXOpenDialog& dialog) {
         return dialog.Execute() ? dialog.FileName() : QString();
     };
@@ -547,8 +553,17 @@ void TForm1::FixBtnClick() {
 }
 
 void TForm1::HelpBtnClick() {
-    const auto page = TProgramFiles::OfRunningProgram().HelpPage();
-    if (page.empty()) throw std::runtime_error("The help page is not installed.");
+    const TProgramFiles files = TProgramFiles::OfRunningProgram();
+    const auto page = files.HelpPage();
+    if (page.empty()) {
+        // Where it was looked for, so that a user can tell a broken install.
+        const std::string where =
+            files.DataDir().empty()
+                ? "no share/tabulon folder beside the folder of " +
+                      TProgramFiles::RunningProgram().string()
+                : (files.DataDir() / "help" / "index.html").string() + " is missing";
+        throw std::runtime_error("The help page is not installed: " + where + ".");
+    }
     OpenUrl(QUrl::fromLocalFile(QString::fromStdString(page.string())).toString());
 }
 

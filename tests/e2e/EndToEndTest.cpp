@@ -7,6 +7,7 @@
 #include "tests/e2e/XSession.h"
 #include "tests/support/TempFolder.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@ struct TPoint {
 };
 constexpr TPoint OpenButton{16, 16};
 constexpr TPoint FixButton{68, 16};
+constexpr TPoint HelpButton{130, 16};
 constexpr TPoint SearchBox{100, 48};
 constexpr TPoint FilterBox{400, 48};
 constexpr TPoint NameTitle{200, 75};
@@ -65,21 +67,25 @@ protected:
     fs::path Log() const { return Dir.Path() / "tabulx.log"; }
 
     // Starts the program with settings of its own and waits for its window.
-    void StartProgram(const std::vector<std::string>& args, const std::string& caption) {
-        std::vector<std::string> argv{TABULX_PATH};
+    // The program's window takes the keys once clicked, as with no window
+    // manager nothing gives it the focus before.
+    void StartProgram(const std::vector<std::string>& args, const std::string& caption,
+                      const TXSession::TEnv& more = {}, const fs::path& program = TABULX_PATH) {
+        std::vector<std::string> argv{program.string()};
         argv.insert(argv.end(), args.begin(), args.end());
         const std::string home = (Dir.Path() / "home").string();
-        App = X->Start(argv,
-                       {{"HOME", home},
-                        {"XDG_CONFIG_HOME", home + "/.config"},
-                        {"XDG_RUNTIME_DIR", std::nullopt},
-                        {"QT_QPA_PLATFORM", "xcb"},
-                        {"WAYLAND_DISPLAY", std::nullopt},
-                        {"LC_ALL", "C.UTF-8"}},
-                       Log());
+        TXSession::TEnv env{{"HOME", home},
+                            {"XDG_CONFIG_HOME", home + "/.config"},
+                            {"XDG_RUNTIME_DIR", std::nullopt},
+                            {"QT_QPA_PLATFORM", "xcb"},
+                            {"WAYLAND_DISPLAY", std::nullopt},
+                            {"LC_ALL", "C.UTF-8"}};
+        env.insert(env.end(), more.begin(), more.end());
+        App = X->Start(argv, env, Log());
         ASSERT_GT(App, 0);
         Main = X->WaitForWindow(caption, 20);
         ASSERT_FALSE(Main.empty()) << Saw("the main window");
+        Click(BelowTheRows);
     }
 
     // What was there when a step failed: the windows, a screenshot, the
@@ -101,6 +107,35 @@ protected:
             App = -1;
         }
         return out.str();
+    }
+
+    // A stand-in of the desktop's opener on PATH: it writes what it was
+    // asked to open into xdg-open.args beside it.
+    fs::path Tools() const { return Dir.Path() / "tools"; }
+    void WriteOpener() const {
+        fs::create_directories(Tools());
+        const fs::path opener = Tools() / "xdg-open";
+        std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args.tmp\"\n"
+                                 "mv \"$0.args.tmp\" \"$0.args\"\n";
+        fs::permissions(opener, fs::perms::owner_all);
+    }
+    // What the opener was asked to open, waited for; empty when it was not.
+    std::string Opened(double seconds = 10) const {
+        const fs::path args = Tools() / "xdg-open.args";
+        std::string text;
+        TXSession::Poll(seconds, [&] {
+            std::ifstream in(args);
+            std::getline(in, text);
+            return !text.empty();
+        });
+        fs::remove(args);
+        return text;
+    }
+    TXSession::TEnv WithTools() const {
+        return {{"PATH", Tools().string() + ":" + std::getenv("PATH")},
+                {"XDG_CURRENT_DESKTOP", std::nullopt},
+                {"DESKTOP_SESSION", std::nullopt},
+                {"BROWSER", std::nullopt}};
     }
 
     void Click(TPoint p) { ASSERT_TRUE(X->Click(Main, p.X, p.Y)) << Saw("a click"); }
@@ -182,5 +217,35 @@ TEST_F(TEndToEndTest, OpensSortsFiltersSearchesAndFreezesAsAUserDoes) {
     EXPECT_TRUE(X->WaitForPixel(ThirdNameCell.X, ThirdNameCell.Y, dataColour))
         << Saw("the columns unfrozen");
 
+    EXPECT_TRUE(X->Running(App)) << Saw("the program still running");
+}
+
+TEST_F(TEndToEndTest, HelpOpensThePageOfTheBuildTreeOrSaysWhereItIsMissing) {
+    WriteOpener();
+    const std::string table = (Dir.Path() / "customers.dbf").string();
+    StartProgram({table}, "^Tabulon - customers\\.dbf$", WithTools());
+    const fs::path page = fs::path(TABULX_PATH).parent_path().parent_path() / "share" / "tabulon" /
+                          "help" / "index.html";
+    ASSERT_TRUE(fs::is_regular_file(page)) << page;
+    const std::string url = "file://" + page.string();
+
+    ASSERT_TRUE(X->Keys({"F1"}));
+    EXPECT_EQ(Opened(), url) << Saw("F1 to open the help page");
+    Click(HelpButton);
+    EXPECT_EQ(Opened(), url) << Saw("the help button to open the help page");
+    X->Stop(App);
+
+    // A copy of the program without its data beside it: a box instead of
+    // the browser, and the window goes on.
+    fs::create_directories(Dir.Path() / "bare" / "bin");
+    const fs::path bare = Dir.Path() / "bare" / "bin" / "tabulx";
+    fs::copy_file(TABULX_PATH, bare);
+    StartProgram({table}, "^Tabulon - customers\\.dbf$", WithTools(), bare);
+    ASSERT_TRUE(X->Keys({"F1"}));
+    const std::string box = X->WaitForWindow("^Tabulon$");
+    ASSERT_FALSE(box.empty()) << Saw("the box saying the help is missing");
+    EXPECT_EQ(Opened(1), "") << "nothing was to be opened";
+    ASSERT_TRUE(X->Keys({"Return"}));
+    EXPECT_TRUE(X->WaitUntilGone("^Tabulon$")) << Saw("the box to close");
     EXPECT_TRUE(X->Running(App)) << Saw("the program still running");
 }

@@ -11,6 +11,8 @@
 #include <QString>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <regex>
+#include <set>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -161,6 +163,43 @@ TEST_F(TInstallTest, TheInstalledProgramFindsItsDataAndExports) {
     TRunResult linked = Tabulx(Dir / "links/tabulx", {"--help"});
     EXPECT_NE(linked.Out.find("Sample tables: " + Samples().string() + "\n"), std::string::npos)
         << linked.Out;
+}
+
+// The user's help: installed with what it links, named by --help, nothing
+// fetched from elsewhere, and naming every option that --help lists, so that
+// a new option cannot go undocumented.
+TEST_F(TInstallTest, TheHelpPageIsInstalledWholeAndNamesEveryOptionOfTheUsage) {
+    const fs::path page = Installed(TABULON_DATADIR "/tabulon/help/index.html");
+    ASSERT_TRUE(fs::is_regular_file(page));
+    const std::string html = ReadWhole(page);
+    const std::regex link(R"re((?:href|src)="([^"]*)")re");
+    int files = 0;
+    for (auto m = std::sregex_iterator(html.begin(), html.end(), link); m != std::sregex_iterator();
+         ++m) {
+        const std::string target = (*m)[1];
+        if (target.empty() || target[0] == '#') continue;
+        ++files;
+        EXPECT_EQ(target.find(':'), std::string::npos) << "not a file beside it: " << target;
+        EXPECT_TRUE(fs::is_regular_file(page.parent_path() / target)) << target;
+    }
+    EXPECT_GE(files, 1) << "the style sheet";
+
+    TRunResult help = Tabulx(Program(), {"--help"});
+    ASSERT_EQ(help.Status, 0) << help.Err;
+    EXPECT_NE(help.Out.find("Help page:     " + page.string() + "\n"), std::string::npos)
+        << help.Out;
+    // The options: the words of the usage that start with - or --.
+    std::set<std::string> options;
+    const std::regex option(R"re((?:^|[\s\[|(,])(--?[a-z]+=?))re");
+    for (auto m = std::sregex_iterator(help.Out.begin(), help.Out.end(), option);
+         m != std::sregex_iterator(); ++m)
+        options.insert((*m)[1]);
+    EXPECT_GE(options.size(), 9u) << help.Out;
+    for (const std::string& o : options) {
+        // As code of its own: "-e" is not found inside "-export".
+        const std::regex named("<code>" + o + (o.back() == '=' ? "" : "(?![a-z])"));
+        EXPECT_TRUE(std::regex_search(html, named)) << o << " is not in the help page";
+    }
 }
 
 // --help and --version, from the build tree and installed, and what they

@@ -279,6 +279,24 @@ private slots:
         QCOMPARE(runs, 2);
     }
 
+    void helpWithoutItsPageSaysWhereItLooked() {
+        // This test program has no share/tabulon beside its folder.
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        QStringList opened;
+        form.OpenUrl = [&](const QString& url) { opened << url; };
+        QString message;
+        try {
+            form.HelpBtnClick();
+        } catch (const std::runtime_error& e) {
+            message = QString::fromUtf8(e.what());
+        }
+        QVERIFY2(message.startsWith(Q("The help page is not installed: no share/tabulon folder")),
+                 qPrintable(message));
+        QVERIFY2(message.contains(Q("main_window_test")), qPrintable(message));
+        QVERIFY(opened.isEmpty());
+    }
+
 private:
     static QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 };
