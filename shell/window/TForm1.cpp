@@ -130,8 +130,7 @@ TForm1::TForm1(QSettings& store, bool bdeLoaded, QWidget* parent)
         if (!OpenWithDesktop(QUrl(url)))
             ShowBox(this, Q("Tabulon"),
                     "No program could be started to open " + ToUtf8(url) +
-                        ". Set up a web browser and a mail program for the desktop "
-                        "(xdg-open and xdg-email ask for them).");
+                        ". Set up a web browser for the desktop (xdg-open starts it).");
     };
     RunOpenDialog = [](TKXOpenDialog& dialog) {
         return dialog.Execute() ? dialog.FileName() : QString();
