@@ -5,6 +5,7 @@
 // screen's pixels. A failure says what was on the screen and where its
 // screenshot is.
 #include "tests/e2e/XSession.h"
+#include "tests/readers/ReaderUtils.h"
 #include "tests/support/TempFolder.h"
 
 #include <cstdlib>
@@ -28,6 +29,7 @@ struct TPoint {
     int X, Y;
 };
 constexpr TPoint OpenButton{16, 16};
+constexpr TPoint ExportButton{42, 16};
 constexpr TPoint FixButton{68, 16};
 constexpr TPoint HelpButton{130, 16};
 constexpr TPoint SearchBox{100, 48};
@@ -40,6 +42,58 @@ constexpr TPoint ThirdNameCell{250, 129};
 constexpr TPoint ThirdCityCell{400, 129};
 // The grid below its last row: a click there only gives it the focus.
 constexpr TPoint BelowTheRows{300, 300};
+
+// Points of the export options dialog, from its top left corner: the
+// labels of the action and format items, and OK.
+TPoint ActionItem(int i) {
+    return {56 + 155 * (i / 2), 31 + 20 * (i % 2)};
+}
+TPoint FormatItem(int i) {
+    return {56, 101 + 14 * i};
+}
+constexpr TPoint OkButton{120, 436};
+
+// A reader's output with every hexadecimal token (how the reader scripts
+// write texts) decoded, one token a line.
+std::string DecodedTokens(const std::string& output) {
+    std::string out, token;
+    auto flush = [&] {
+        const bool hex = token.size() >= 2 && token.size() % 2 == 0 &&
+                         token.find_first_not_of("0123456789abcdef") == std::string::npos;
+        if (hex)
+            for (size_t i = 0; i < token.size(); i += 2)
+                out += static_cast<char>(std::stoi(token.substr(i, 2), nullptr, 16));
+        else
+            out += token;
+        out += '\n';
+        token.clear();
+    };
+    for (char c : output) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '|')
+            flush();
+        else
+            token += c;
+    }
+    flush();
+    return out;
+}
+
+// The names of the records that pass BALANCE > 0, in name order, each once,
+// and none of the others.
+void ExpectTheFilteredSortedNames(const std::string& text, const std::string& what) {
+    size_t at = 0;
+    for (const char* name : {"Ann Berg", "Chloé Dupré", "Jörg Müller"}) {
+        const size_t found = text.find(name);
+        EXPECT_NE(found, std::string::npos) << what << " lacks " << name << ":\n" << text;
+        if (found == std::string::npos) continue;
+        EXPECT_GE(found, at) << what << ": " << name << " out of order:\n" << text;
+        EXPECT_EQ(text.find(name, found + 1), std::string::npos)
+            << what << ": " << name << " twice";
+        at = found;
+    }
+    for (const char* name : {"Zoë Ærø", "Bob Král"})
+        EXPECT_EQ(text.find(name), std::string::npos) << what << " holds " << name;
+}
 
 class TEndToEndTest : public ::testing::Test {
 protected:
@@ -136,6 +190,29 @@ protected:
                 {"XDG_CURRENT_DESKTOP", std::nullopt},
                 {"DESKTOP_SESSION", std::nullopt},
                 {"BROWSER", std::nullopt}};
+    }
+
+    // One export through the export button: the options dialog's action
+    // and format, the save dialog with the file's path typed (for the
+    // actions that write a file), the result box closed with Enter.
+    void ExportThroughTheDialog(int action, int format, const fs::path& file) {
+        Click(ExportButton);
+        const std::string dialog = X->WaitForWindow("^Export data$");
+        ASSERT_FALSE(dialog.empty()) << Saw("the export options dialog");
+        for (TPoint p : {FormatItem(format), ActionItem(action), OkButton})
+            ASSERT_TRUE(X->Click(dialog, p.X, p.Y));
+        ASSERT_TRUE(X->WaitUntilGone("^Export data$")) << Saw("the options dialog to close");
+        if (!file.empty()) {
+            ASSERT_FALSE(X->WaitForWindow("^Save As$").empty()) << Saw("the save dialog");
+            ASSERT_TRUE(X->Keys({"ctrl+a"}));
+            ASSERT_TRUE(X->Type(file.string()));
+            ASSERT_TRUE(X->Keys({"Return"}));
+            ASSERT_TRUE(X->WaitUntilGone("^Save As$")) << Saw("the save dialog to close");
+        }
+        // The result box is titled as the main window is without a table.
+        ASSERT_FALSE(X->WaitForWindow("^Tabulon$", 30).empty()) << Saw("the result box");
+        ASSERT_TRUE(X->Keys({"Return"}));
+        ASSERT_TRUE(X->WaitUntilGone("^Tabulon$")) << Saw("the result box to close");
     }
 
     void Click(TPoint p) { ASSERT_TRUE(X->Click(Main, p.X, p.Y)) << Saw("a click"); }
@@ -247,5 +324,68 @@ TEST_F(TEndToEndTest, HelpOpensThePageOfTheBuildTreeOrSaysWhereItIsMissing) {
     EXPECT_EQ(Opened(1), "") << "nothing was to be opened";
     ASSERT_TRUE(X->Keys({"Return"}));
     EXPECT_TRUE(X->WaitUntilGone("^Tabulon$")) << Saw("the box to close");
+    EXPECT_TRUE(X->Running(App)) << Saw("the program still running");
+}
+
+// Sorted by a title click and filtered, the table goes through the export
+// button to a file of every format and to the clipboard; each document is
+// read back by a real reader (the reader tests' parsers, LibreOffice) and
+// holds the records that passed, in the grid's order.
+TEST_F(TEndToEndTest, ExportsEveryFormatAndToTheClipboardThroughTheExportButton) {
+    // Opened through the connection-string engine: the other one sorts only
+    // by an index, and the table has none.
+    StartProgram({"-ado", (Dir.Path() / "customers.dbf").string()}, "^Tabulon - customers\\.dbf$");
+    Click(NameTitle);
+    Click(FilterBox);
+    ASSERT_TRUE(X->Keys({"ctrl+a"}));
+    ASSERT_TRUE(X->Type("BALANCE > 0"));
+    ASSERT_TRUE(X->Keys({"Return"}));
+    Click(FirstNameCell);
+    ASSERT_TRUE(X->Keys({"ctrl+End"}));
+    ExpectCurrentCell("Jörg Müller");
+
+    const fs::path out = Dir.Path() / "out";
+    fs::create_directories(out);
+    const char* const extensions[] = {"txt", "htm", "xml", "rtf", "xls", "xlsx"};
+    for (int format = 0; format < 6; ++format) {
+        SCOPED_TRACE(extensions[format]);
+        const fs::path file = out / (std::string("customers.") + extensions[format]);
+        ExportThroughTheDialog(0, format, file);
+        ASSERT_TRUE(fs::is_regular_file(file)) << Saw(file.string());
+    }
+
+    // Text: the titles, then the three records, tab-separated.
+    const std::string text = readers::ReadFile(out / "customers.txt");
+    EXPECT_EQ(text.rfind("ID\tNAME\tCITY\tBALANCE\t", 0), 0u) << text;
+    EXPECT_NE(text.find("\n1\tAnn Berg\tOslo\t1250.5\t"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n4\tJörg Müller\tKöln\t99999.99\t"), std::string::npos) << text;
+    ExpectTheFilteredSortedNames(text, "the text document");
+
+    for (const auto& [script, file] :
+         std::vector<std::pair<const char*, const char*>>{{"parse_html.py", "customers.htm"},
+                                                          {"parse_xml.py", "customers.xml"},
+                                                          {"xlsx_cells.py", "customers.xlsx"}}) {
+        const readers::TRunResult r = readers::RunPython(script, {(out / file).string()});
+        ASSERT_EQ(r.ExitCode, 0) << script << ": " << r.Output;
+        ExpectTheFilteredSortedNames(DecodedTokens(r.Output), file);
+    }
+    // RTF and XLS as LibreOffice reads them.
+    const fs::path html =
+        readers::ConvertWithLibreOffice(out / "customers.rtf", "html", Dir.Path());
+    ASSERT_FALSE(html.empty());
+    readers::TRunResult r = readers::RunPython("rtf_cells.py", {html.string()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Output;
+    ExpectTheFilteredSortedNames(r.Output, "customers.rtf");
+    const fs::path fods =
+        readers::ConvertWithLibreOffice(out / "customers.xls", "fods", Dir.Path());
+    ASSERT_FALSE(fods.empty());
+    r = readers::RunPython("sheet_cells.py", {fods.string()});
+    ASSERT_EQ(r.ExitCode, 0) << r.Output;
+    ExpectTheFilteredSortedNames(DecodedTokens(r.Output), "customers.xls");
+
+    // The clipboard: the text document itself, read back from the desktop.
+    ExportThroughTheDialog(1, 0, {});
+    EXPECT_TRUE(X->WaitForClipboard(text)) << "the clipboard held \"" << X->Clipboard() << "\"\n"
+                                           << Saw("the table on the clipboard");
     EXPECT_TRUE(X->Running(App)) << Saw("the program still running");
 }

@@ -112,19 +112,34 @@ public:
         Forget(pid);
     }
 
-    // The first visible window whose name matches the extended regular
-    // expression, waited for at most `seconds`; empty when none came.
+    // The visible windows whose names match the extended regular
+    // expression. A window that goes away during the search makes xdotool
+    // fail with an X error: the ids it printed still count.
+    std::vector<std::string> FindWindows(const std::string& name) const {
+        std::vector<std::string> ids;
+        std::istringstream lines(
+            Run({"xdotool", "search", "--onlyvisible", "--name", name}, 5).Out);
+        for (std::string line; std::getline(lines, line);)
+            if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos)
+                ids.push_back(line);
+        return ids;
+    }
+
+    // The first visible window whose name matches, waited for at most
+    // `seconds`; empty when none came.
     std::string WaitForWindow(const std::string& name, double seconds = 10) const {
-        const TCommandResult r =
-            Run({"xdotool", "search", "--sync", "--onlyvisible", "--name", name}, seconds);
-        return r.Status == 0 ? FirstLine(r.Out) : std::string();
+        std::string id;
+        Poll(seconds, [&] {
+            const std::vector<std::string> ids = FindWindows(name);
+            if (!ids.empty()) id = ids.front();
+            return !id.empty();
+        });
+        return id;
     }
 
     // Waits until no visible window's name matches; false when one still does.
     bool WaitUntilGone(const std::string& name, double seconds = 10) const {
-        return Poll(seconds, [&] {
-            return Run({"xdotool", "search", "--onlyvisible", "--name", name}, 5).Out.empty();
-        });
+        return Poll(seconds, [&] { return FindWindows(name).empty(); });
     }
 
     // Clicks at a point inside a window, relative to its top left corner.
@@ -191,9 +206,7 @@ public:
     // The visible windows, one a line: id, position and size, name.
     std::string Windows() const {
         std::ostringstream out;
-        std::istringstream ids(Run({"xdotool", "search", "--onlyvisible", "--name", ""}).Out);
-        for (std::string id; std::getline(ids, id);) {
-            if (id.empty()) continue;
+        for (const std::string& id : FindWindows("")) {
             std::string geometry = Run({"xdotool", "getwindowgeometry", id}).Out;
             for (char& c : geometry)
                 if (c == '\n') c = ' ';
