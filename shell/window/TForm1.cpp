@@ -223,7 +223,12 @@ void TForm1::BuildControls() {
         p->setFrameShape(QFrame::Panel);
         p->setFrameShadow(QFrame::Sunken);
         if (i == 1) p->setAlignment(Qt::AlignCenter);
-        p->setFixedWidth(PanelWidths[i]);
+        // The last panel runs to the window's edge, as a status bar's last
+        // part does: held at its 50 pixels it cut the engine status short.
+        if (i < 4)
+            p->setFixedWidth(PanelWidths[i]);
+        else
+            p->setMinimumWidth(PanelWidths[i]);
         statusBar()->addWidget(p, i == 4 ? 1 : 0);
         fPanels.push_back(p);
     }

@@ -9,12 +9,15 @@
 #include "tests/support/ModalDriver.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -56,6 +59,21 @@ private slots:
         QVERIFY(!form.SearchEdit->isEnabled());
         QVERIFY(form.PanelText(4).startsWith(Q("BDE loaded")));
         QVERIFY(form.Grid->ShowLogo());
+        // The last panel runs to the window's edge, with room for the engine
+        // status once the window is wide enough.
+        form.show();
+        for (int width : {800, 900}) {
+            form.resize(width, 389);
+            QTest::qWait(50);
+            auto panels = form.statusBar()->findChildren<QLabel*>();
+            QLabel* last = nullptr;
+            for (QLabel* l : panels)
+                if (l->text() == form.PanelText(4)) last = l;
+            QVERIFY(last);
+            QVERIFY2(last->width() >= last->fontMetrics().horizontalAdvance(last->text()),
+                     qPrintable(QString::number(last->width())));
+            QVERIFY(last->geometry().right() >= form.statusBar()->width() - 40);
+        }
     }
 
     void storedValuesLoadAsSpecifiedAndSurviveRestart() {
