@@ -8,6 +8,7 @@
 #include "data/drivers/text/TextSchema.h"
 #include "data/locale/DateTimeFormat.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -95,6 +96,75 @@ void MakeOrders(const std::string& dir) {
     w.Finish();
 }
 
+// A 24-bit Windows bitmap of w x h pixels, as graphic fields hold pictures:
+// a head and shoulders in `figure` on `ground`, drawn from the top row down.
+std::string Portrait(int w, int h, uint32_t ground, uint32_t figure) {
+    const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
+    std::string bmp(54 + stride * static_cast<size_t>(h), '\0');
+    auto put = [&](size_t at, uint32_t v, int bytes) {
+        for (int k = 0; k < bytes; ++k)
+            bmp[at + static_cast<size_t>(k)] = static_cast<char>((v >> (8 * k)) & 0xFF);
+    };
+    bmp[0] = 'B', bmp[1] = 'M';
+    put(2, static_cast<uint32_t>(bmp.size()), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, static_cast<uint32_t>(w), 4);
+    put(22, static_cast<uint32_t>(h), 4); // bottom-up rows
+    put(26, 1, 2);
+    put(28, 24, 2);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int dx = x - w / 2, head = y - h * 2 / 5, body = y - h;
+            const bool inHead = dx * dx + head * head <= (h / 5) * (h / 5);
+            const bool inBody = dx * dx + body * body <= (h * 2 / 5) * (h * 2 / 5);
+            const uint32_t c = inHead || inBody ? figure : ground;
+            const size_t at =
+                54 + stride * static_cast<size_t>(h - 1 - y) + 3 * static_cast<size_t>(x);
+            put(at, c, 3); // blue, green, red: 0xRRGGBB written low byte first
+        }
+    return bmp;
+}
+
+// A keyed Paradox table with what the grid draws itself: a check box per
+// logical field, a picture per graphic field, and memos.
+void MakeStaff(const std::string& dir) {
+    TParadoxWriter w(dir + "/staff.db",
+                     {{"No", 'I'},
+                      {"Name", 'A', 24},
+                      {"City", 'A', 16},
+                      {"Joined", 'D'},
+                      {"Onsite", 'L'},
+                      {"Photo", 'G', 0},
+                      {"Notes", 'M', 20}},
+                     1, 1252);
+    struct TRow {
+        const char* Name;
+        const char* City;
+        int Y, M, D;
+        bool Onsite;
+        uint32_t Ground, Figure;
+        const char* Notes;
+    };
+    const TRow rows[] = {
+        {"Søren Kierk", "Tromsø", 2015, 4, 1, true, 0xCFE3F7, 0x2A5C8A, "Team lead, data imports"},
+        {"Ines Peña", "León", 2018, 9, 17, false, 0xF7E1CF, 0x9A4A1C, "Works from home on Fridays"},
+        {"Kasia Wójcik", "Kraków", 2020, 2, 3, true, 0xDDF2D5, 0x3C7A2E, "First aid; fire warden"},
+        {"Mia Öberg", "Malmö", 2011, 11, 21, true, 0xF2D5EC, 0x7A2E69, nullptr},
+        {"Tomás Ó Sé", "Dún Laoghaire", 2023, 6, 12, false, 0xEFEFD0, 0x6B6B1E,
+         "On leave until May; calls on Mondays (€ claims)"},
+        {"Zoë Ærø", "Århus", 2009, 1, 5, true, 0xD5EEF2, 0x1E5F6B, "Keys to the archive"},
+    };
+    int no = 1;
+    for (const TRow& r : rows) {
+        w.AddRecord({TValue::OfInt(no++), TValue::OfText(r.Name), TValue::OfText(r.City),
+                     TValue::OfDateTime(EncodeDate(r.Y, r.M, r.D)), TValue::OfBool(r.Onsite),
+                     TValue::OfBytes(Portrait(48, 40, r.Ground, r.Figure)),
+                     r.Notes ? TValue::OfText(r.Notes) : TValue::Null()});
+    }
+    w.Finish();
+}
+
 // A CSV file with every kind of value the text driver guesses, and values
 // that need quoting: a comma, a doubled quote, a line break.
 void MakeProducts(const std::string& dir) {
@@ -175,6 +245,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(dir);
         MakeCustomers(dir);
         MakeOrders(dir);
+        MakeStaff(dir);
         MakeProducts(dir);
         MakeStock(dir);
         std::printf("sample tables written to %s\n", dir.c_str());
