@@ -274,34 +274,38 @@ private:
             if (fStarted[i] == pid) fStarted.erase(fStarted.begin() + static_cast<long>(i));
     }
 
-    // Xvfb picks a free display itself and writes its number to a pipe.
+    // A display of a range that other programs seldom take (a desktop or
+    // another test's server may come and go at :0 meanwhile), tried in turn
+    // until one is free: Xvfb writes the number to a pipe once it listens,
+    // and ends at once when the display is taken.
     void StartServer() {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            fProblem = "no pipe for Xvfb";
-            return;
+        for (int attempt = 0; attempt < 20 && fDisplay.empty(); ++attempt) {
+            const int display = 300 + (static_cast<int>(getpid()) + attempt * 37) % 600;
+            int fds[2];
+            if (pipe(fds) != 0) break;
+            const pid_t server =
+                Spawn({"Xvfb", ":" + std::to_string(display), "-displayfd", std::to_string(fds[1]),
+                       "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-dpi", "96"},
+                      {}, 2, 2);
+            close(fds[1]);
+            std::string number;
+            const auto deadline = Clock::now() + Seconds(20);
+            char c;
+            while (server > 0 && Clock::now() < deadline) {
+                pollfd p{fds[0], POLLIN, 0};
+                if (poll(&p, 1, 200) <= 0) continue;
+                if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+                number += c;
+            }
+            close(fds[0]);
+            if (server > 0 && !number.empty()) {
+                fServer = server;
+                fDisplay = ":" + number;
+            } else if (server > 0) {
+                Stop(server);
+            }
         }
-        fServer = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                         "1280x1024x24", "-nolisten", "tcp", "-dpi", "96"},
-                        {}, 2, 2);
-        close(fds[1]);
-        std::string number;
-        const auto deadline = Clock::now() + Seconds(20);
-        char c;
-        while (Clock::now() < deadline) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 200) <= 0) continue;
-            if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-            number += c;
-        }
-        close(fds[0]);
-        if (fServer < 0 || number.empty()) {
-            fProblem = "Xvfb did not start (is the package xvfb installed?)";
-            if (fServer > 0) Stop(fServer);
-            fServer = -1;
-            return;
-        }
-        fDisplay = ":" + number;
+        if (fDisplay.empty()) fProblem = "Xvfb did not start (is the package xvfb installed?)";
     }
 
     pid_t fServer = -1;
