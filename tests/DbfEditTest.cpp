@@ -432,15 +432,7 @@ TEST(DbfEdit, ARefreshRollsBackAnotherWritersJournal) {
     TOpenTable mine(path);
     const int steps = StepsOnACopy<TOpenTable>(People, EditOps()[0].Run);
     // Dying at the first sync after the table and memo were written.
-    ASSERT_TRUE(DiesAtStep(steps - 2, [&] {
-        TOpenTable c(path);
-        EditOps()[0].Run(c.Driver);
-    }));
-    ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
-    mine.Driver.Refresh();
-    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
-    ASSERT_EQ(mine.Driver.Warnings().List().size(), 1u);
-    EXPECT_NE(mine.Driver.Warnings().List()[0].find("put back"), std::string::npos);
+    ExpectARefreshPutsBack(mine, path, steps - 2, EditOps()[0].Run);
     EXPECT_EQ(mine.Get(1, 0).Text, "Bob");
     EXPECT_EQ(ReadBytes(path), oldBytes);
     EXPECT_EQ(ReadBytes(MemoOf(path)), oldMemo);

@@ -506,15 +506,7 @@ TEST(ParadoxEdit, ARefreshRollsBackAnotherWritersJournal) {
     const std::string reading = Reading(mine);
     // Dying after the table's blocks were written, before they were synced.
     const int steps = StepsOnACopy<TPxTable>(Seventy, PxOps()[1].Run);
-    ASSERT_TRUE(DiesAtStep(steps - 3, [&] {
-        TPxTable c(path);
-        PxOps()[1].Run(c.Driver);
-    }));
-    ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
-    mine.Driver.Refresh();
-    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
-    ASSERT_EQ(mine.Driver.Warnings().List().size(), 1u);
-    EXPECT_NE(mine.Driver.Warnings().List()[0].find("put back"), std::string::npos);
+    ExpectARefreshPutsBack(mine, path, steps - 3, PxOps()[1].Run);
     EXPECT_EQ(Reading(mine), reading);
     EXPECT_TRUE(Snapshot(dir) == old);
 }

@@ -175,6 +175,22 @@ inline void ExpectOldOrNew(const std::string& path, int step, bool journalLeft,
         << warnings[0];
 }
 
+// A writer of the table at `path` dies at `step` of `edit`, leaving its
+// journal; `mine`, open on the table since before, refreshes: the journal
+// is put back first, and the refresh says so.
+template <typename Table, typename Edit>
+void ExpectARefreshPutsBack(Table& mine, const std::string& path, int step, Edit edit) {
+    ASSERT_TRUE(DiesAtStep(step, [&] {
+        Table c(path);
+        edit(c.Driver);
+    }));
+    ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
+    mine.Driver.Refresh();
+    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    ASSERT_EQ(mine.Driver.Warnings().List().size(), 1u);
+    EXPECT_NE(mine.Driver.Warnings().List()[0].find("put back"), std::string::npos);
+}
+
 // Every file of a folder with its bytes.
 inline std::map<std::string, std::string> Snapshot(const TTempFolder& dir) {
     std::map<std::string, std::string> files;
