@@ -22,9 +22,9 @@ inline std::set<std::string> ExpectedInstalledFiles() {
     for (int size : {16, 32, 48, 64, 128, 256})
         files.insert(root + "/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
                      "/apps/tabulon.png");
-    for (const char* sample : {"customers.dbf", "customers.dbt", "orders.db", "orders.mb",
-                               "orders.px", "products.csv", "staff.db", "staff.mb", "staff.px",
-                               "stock.sch", "stock.txt"})
+    for (const char* sample :
+         {"customers.dbf", "customers.dbt", "orders.db", "orders.mb", "orders.px", "products.csv",
+          "staff.db", "staff.mb", "staff.px", "stock.sch", "stock.txt"})
         files.insert(data + "/tabulon/samples/" + sample);
     // The user's help, once the tree has one, goes in whole.
     const std::filesystem::path help = std::filesystem::path(TABULON_SOURCE_DIR) / "help";
