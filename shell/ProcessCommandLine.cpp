@@ -12,8 +12,8 @@ bool FileExists(const std::string& name) {
     return !name.empty() && std::filesystem::is_regular_file(name, ec);
 }
 
-// Shows the current table's warnings that the sink has not seen yet;
-// `shown` counts those it has.
+} // namespace
+
 void ShowNewWarnings(const TShellState& state, TMessageSink& sink, size_t& shown, bool& more) {
     const TTableWarnings* w = state.CurrentDataSet ? state.CurrentDataSet->Warnings() : nullptr;
     if (!w) return;
@@ -24,7 +24,6 @@ void ShowNewWarnings(const TShellState& state, TMessageSink& sink, size_t& shown
         sink.ShowWarning("(more warnings about the table are not shown)");
     }
 }
-} // namespace
 
 TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std::string>& params,
                                       TMessageSink& sink) {

@@ -30,3 +30,7 @@ struct TCommandLineResult {
 // so are the table's warnings: those of the open, then those of the export.
 TCommandLineResult ProcessCommandLine(TShellState& state, const std::vector<std::string>& params,
                                       TMessageSink& sink);
+
+// Shows the current table's warnings that the sink has not seen yet;
+// `shown` counts those it has, `more` whether the cut was told.
+void ShowNewWarnings(const TShellState& state, TMessageSink& sink, size_t& shown, bool& more);

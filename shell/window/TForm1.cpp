@@ -376,36 +376,45 @@ void TForm1::OpenBtnClick() {
 
 void TForm1::OpenFile(const QString& path) {
     if (Busy()) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Painted while the table connects; the read's own steps follow it.
-    SetPanel(0, Q("Opening ") + QFileInfo(path).fileName() + Q("..."));
-    struct TRestore {
-        TForm1& Form;
-        ~TRestore() {
-            Form.SetPanel(0, QString());
-            QApplication::restoreOverrideCursor();
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // Painted while the table connects; the read's own steps follow it.
+        SetPanel(0, Q("Opening ") + QFileInfo(path).fileName() + Q("..."));
+        struct TRestore {
+            TForm1& Form;
+            ~TRestore() {
+                Form.SetPanel(0, QString());
+                QApplication::restoreOverrideCursor();
+            }
+        } restore{*this};
+        try {
+            OpenDatabase(fState, ToUtf8(path), *this);
+        } catch (...) {
+            ActiveChanged();
+            SetPanel(4, ToQString(fState.EngineStatus.empty()
+                                      ? EngineStatusText(fState.BDELoaded, ODBCLoaded())
+                                      : fState.EngineStatus));
+            throw;
         }
-    } restore{*this};
-    try {
-        OpenDatabase(fState, ToUtf8(path), *this);
-    } catch (...) {
         ActiveChanged();
-        SetPanel(4, ToQString(fState.EngineStatus.empty()
-                                  ? EngineStatusText(fState.BDELoaded, ODBCLoaded())
-                                  : fState.EngineStatus));
-        throw;
+        if (fState.EngineStatus.empty())
+            ShowEngineStatus();
+        else
+            SetPanel(4, ToQString(fState.EngineStatus));
+        if (!fState.CurrentFileName.empty()) ShowCaption();
+        if (!fState.CurrentDataSet || !fState.CurrentDataSet->Active()) {
+            ShowEngineStatus();
+            // A failed open keeps the name but shows no table.
+            if (!fState.CurrentDataSet) setWindowTitle(Q("Tabulon"));
+        }
     }
-    ActiveChanged();
-    if (fState.EngineStatus.empty())
-        ShowEngineStatus();
-    else
-        SetPanel(4, ToQString(fState.EngineStatus));
-    if (!fState.CurrentFileName.empty()) ShowCaption();
-    if (!fState.CurrentDataSet || !fState.CurrentDataSet->Active()) {
-        ShowEngineStatus();
-        // A failed open keeps the name but shows no table.
-        if (!fState.CurrentDataSet) setWindowTitle(Q("Tabulon"));
-    }
+    // What the open noticed (a missing memo file, a change put back) is
+    // told once, in one box, as the command line tells it.
+    TBoxSink warnings(this);
+    size_t shown = 0;
+    bool more = false;
+    ShowNewWarnings(fState, warnings, shown, more);
+    warnings.ShowWarnings();
 }
 
 void TForm1::ShowCaption() {

@@ -246,6 +246,30 @@ private slots:
         QVERIFY(form.PanelText(1).isEmpty());
     }
 
+    void openWarningsComeInOneBox() {
+        // The memo file left behind: the table opens and says what is missing.
+        QTemporaryDir dir;
+        const QString table = dir.filePath(Q("customers.dbf"));
+        QVERIFY(QFile::copy(fTable, table));
+        QSettings store(Store(), QSettings::IniFormat);
+        TForm1 form(store, true);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QString text;
+        TModalDriver driver({TModalDriver::Box(&text)});
+        form.OpenFile(table);
+        QVERIFY(form.State().CurrentDataSet && form.State().CurrentDataSet->Active());
+        QCOMPARE(driver.Handled(), 1);
+        QVERIFY2(text.contains(Q("customers.dbt")) && text.contains(Q("missing")),
+                 qPrintable(text));
+        QVERIFY(driver.Unexpected().isEmpty());
+        // A table with nothing to say brings no box.
+        TModalDriver none({});
+        form.OpenFile(fTable);
+        QTest::qWait(50);
+        QVERIFY2(none.Unexpected().isEmpty(), qPrintable(none.Unexpected().join(Q("; "))));
+    }
+
     void editStateCountsWithoutRecordNumber() {
         QSettings store(Store(), QSettings::IniFormat);
         TForm1 form(store, true);
