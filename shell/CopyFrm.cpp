@@ -125,8 +125,9 @@ TCopyFrm::TCopyFrm(QWidget* owner, TSettings& settings, int recordCount)
     LinesGrp->setGeometry(8, 304, 321, 97);
     Edit1 = new QLineEdit(LinesGrp);
     Edit1->setGeometry(128, 0, 29, 21);
-    Edit1->setInputMask(QStringLiteral("99; "));
-    Edit1->setMaxLength(2);
+    // Three places: a stored 100 must read back as 100, not be cut to 10.
+    Edit1->setInputMask(QStringLiteral("999; "));
+    Edit1->setMaxLength(3);
     const QColor red(Qt::red);
     Label6 = Count(LinesGrp, {128, 31, 65, 17}, &red);
     Label5 = Count(LinesGrp, {128, 48, 65, 17}, nullptr);
@@ -219,7 +220,8 @@ QString TCopyFrm::RecsPerLineText() const {
 void TCopyFrm::Edit1Change() {
     const QString text = RecsPerLineText();
     const bool empty = text.trimmed().isEmpty();
-    OKBtn->setEnabled(!empty && text.trimmed().toInt() > 0);
+    const int n = text.trimmed().toInt();
+    OKBtn->setEnabled(!empty && n > 0 && n <= MaxRecsPerLine);
     if (!empty) {
         ChangeDestCount();
     } else {

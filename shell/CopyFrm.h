@@ -20,7 +20,7 @@ public:
     // `recordCount`: the open table's records, the source line count.
     TCopyFrm(QWidget* owner, TSettings& settings, int recordCount);
 
-    // The records-per-line field as it reads: two blanks when empty.
+    // The records-per-line field as it reads: blanks when empty.
     QString RecsPerLineText() const;
 
     QGroupBox* ActionGrp = nullptr;

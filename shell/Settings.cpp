@@ -59,7 +59,7 @@ void TSettings::LoadSettings(QSettings& s) {
     ColumnHints = ReadBool(s, "ColumnHints", d.ColumnHints);
     DataHints = ReadBool(s, "DataHints", d.DataHints);
     AlwaysTryADO = ReadBool(s, "AlwaysTryADO", d.AlwaysTryADO);
-    RecsPerLine = ReadRange(s, "RecsPerLine", 1, 1, 100);
+    RecsPerLine = ReadRange(s, "RecsPerLine", 1, 1, MaxRecsPerLine);
     FormatType = ReadRange(s, "FormatType", 0, 0, 5);
     ActionType = ReadRange(s, "ActionType", 0, 0, 3);
     Separator = ReadText(s, "Separator", d.Separator);

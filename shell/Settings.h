@@ -2,6 +2,9 @@
 
 #include <string>
 
+// The most source records one destination line takes.
+inline constexpr int MaxRecsPerLine = 100;
+
 class QSettings;
 
 // Every setting of the program with its default and range, in the order
@@ -15,7 +18,7 @@ struct TSettings {
     bool ColumnHints = true;
     bool DataHints = true;
     bool AlwaysTryADO = true;
-    int RecsPerLine = 1; // 1..100
+    int RecsPerLine = 1; // 1..MaxRecsPerLine
     int FormatType = 0;  // 0 Text, 1 HTML, 2 XML, 3 RTF, 4 XLS, 5 XLSX
     int ActionType = 0;  // 0 file, 1 clipboard, 2 e-mail, 3 open
     std::string Separator = "\t";

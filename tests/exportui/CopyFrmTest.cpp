@@ -80,7 +80,7 @@ private slots:
         TSettings s;
         TCopyFrm d(nullptr, s, 7);
         d.Edit1->clear();
-        QCOMPARE(d.RecsPerLineText(), QStringLiteral("  "));
+        QCOMPARE(d.RecsPerLineText(), QStringLiteral("   "));
         QVERIFY(!d.OKBtn->isEnabled());
         QVERIFY(d.Label6->text().isEmpty());
         QVERIFY(ShownPictures(d).isEmpty());
@@ -89,11 +89,25 @@ private slots:
             d.Edit1->setText(QString::fromLatin1(zero));
             QVERIFY2(!d.OKBtn->isEnabled(), zero);
         }
-        // Only digits go in, two at most.
+        // Only digits go in, three at most; above 100 OK stays off.
         d.Edit1->clear();
         QTest::keyClicks(d.Edit1, QStringLiteral("a-1234"));
-        QCOMPARE(d.Edit1->text(), QStringLiteral("12"));
+        QCOMPARE(d.Edit1->text(), QStringLiteral("123"));
+        QVERIFY(!d.OKBtn->isEnabled());
+        d.Edit1->setText(QStringLiteral("12"));
         QVERIFY(d.OKBtn->isEnabled());
+    }
+
+    void theLargestStoredCountSurvivesOK() {
+        // A stored 100 once read back as 10 and OK saved that.
+        TSettings s;
+        s.RecsPerLine = 100;
+        TCopyFrm d(nullptr, s, 250);
+        QCOMPARE(d.Edit1->text(), QStringLiteral("100"));
+        QCOMPARE(d.Label6->text(), QStringLiteral("3"));
+        QVERIFY(d.OKBtn->isEnabled());
+        d.OKBtn->click();
+        QCOMPARE(s.RecsPerLine, 100);
     }
 
     void enterWithOKDisabledKeepsTheDialogAndTheSettings() {
