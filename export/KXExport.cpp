@@ -271,29 +271,35 @@ void TKXExport::WriteRecord() {
     if (fExporting || fWrittenCount % fDestCols == 0) ++fWrittenCount;
 }
 
+bool TKXExport::TakeJoinedRecord(std::string_view separator, std::string_view& out) {
+    // Read ahead whole, as this walk joins it. The columns stay as they
+    // were while the walk runs, and so do their fields while the reader is
+    // active; a memo read ahead for its placeholder needs its text now if
+    // IncludeMemo was set since. Filler cells (after the walk, completing a
+    // line) are not read ahead.
+    if (!fGrid || !fExporting || !fReadAhead || fMappings.Count() == 0 ||
+        (fAheadMemo && fIncludeMemo) || !fReadAhead->Row() || !fReadAhead->Joined(separator, out))
+        return false;
+    ++fWrittenCount;
+    return true;
+}
+
 size_t TKXExport::PutRecordTexts(std::string& line, size_t used, std::string_view separator,
                                  bool& first) {
     if (!fGrid) throw EDatabaseError("Cannot export: no grid is assigned");
     const int count = fMappings.Count();
     // A filler cell (after the walk, completing a line) is written empty.
     const bool filler = !fExporting && fWrittenCount % fDestCols != 0;
-    // The record read ahead is found once, not per cell.
-    const bool ahead = fReadAhead && fReadAhead->Row();
-    // Read ahead whole, as this walk joins it: put at once. The columns
-    // stay as they were while the walk runs, and so do their fields while
-    // the reader is active; a memo read ahead for its placeholder needs its
-    // text now if IncludeMemo was set since.
     std::string_view joined;
-    if (ahead && count > 0 && !filler && !(fAheadMemo && fIncludeMemo) &&
-        fReadAhead->Joined(separator, joined)) {
+    if (TakeJoinedRecord(separator, joined)) {
         if (first)
             first = false;
         else
             used = PutBytes(line, used, separator);
-        used = PutBytes(line, used, joined);
-        if (fExporting || fWrittenCount % fDestCols == 0) ++fWrittenCount;
-        return used;
+        return PutBytes(line, used, joined);
     }
+    // The record read ahead is found once, not per cell.
+    const bool ahead = fReadAhead && fReadAhead->Row();
     for (int i = 0; i < count; ++i) {
         const TColumn& column = fGrid->Column(ResolveColumn(i));
         const auto slot = static_cast<size_t>(i);

@@ -166,6 +166,11 @@ protected:
     // counted as WriteRecord counts it. The texts go into `line` from
     // `used` on (see PutBytes); returns the bytes used then.
     size_t PutRecordTexts(std::string& line, size_t used, std::string_view separator, bool& first);
+    // The same for a record read ahead whole with its texts joined by
+    // `separator`: those texts as one span, valid until the walk moves on,
+    // and the record counted. False when the record is to be put cell by
+    // cell (PutRecordTexts), and nothing is counted.
+    bool TakeJoinedRecord(std::string_view separator, std::string_view& out);
     // What such a writer puts between cells: the reader ahead joins each
     // record's texts with it, so that a record is put at once.
     void SetCellJoiner(std::string v) { fCellJoiner = std::move(v); }

@@ -59,9 +59,24 @@ void TKXExport2Text::WriteRecord() {
     // WriteCell, WriteSeparator or WriteLineBreak: the record is then
     // gathered in one buffer and written at once.
     if (typeid(*this) == typeid(TKXExport2Text) && CellTextsOnly()) {
+        const bool sameLine = WrittenCount() % DestCols() != 0;
+        // A record read ahead whole goes from the reader's chunk to the
+        // stream, without a copy of its own.
+        std::string_view joined;
+        if (TakeJoinedRecord(Separator(), joined)) {
+            if (sameLine)
+                Write(Separator());
+            else if (fFirstLine)
+                fFirstLine = false;
+            else
+                Write("\r\n");
+            Write(joined);
+            fFirstField = false;
+            return;
+        }
         size_t used = 0;
         fFirstField = true;
-        if (WrittenCount() % DestCols() != 0)
+        if (sameLine)
             fFirstField = false;
         else if (fFirstLine)
             fFirstLine = false;

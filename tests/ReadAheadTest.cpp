@@ -98,26 +98,58 @@ TEST_F(TReadAheadFixture, GivesTheDisplayTextsOfEveryRecordInOrder) {
     EXPECT_EQ(taken % 5, 0);
 }
 
-// A walk that only moves on is faster than the worker: it takes the
-// chunks the worker has not begun, and every text stays right.
-TEST_F(TReadAheadFixture, AWalkAheadOfTheWorkerReadsChunksItself) {
-    TDbfTestDataSet ds(Path);
-    ds.Open();
-    ds.First();
-    TReadAhead ahead(ds, AllFields(ds));
-    std::string got;
-    int taken = 0, walked = 0;
-    for (; !ds.Eof(); ds.Next(), ++walked) {
-        if (ahead.Take(1, ds.Fields(1), got)) {
-            ++taken;
-            EXPECT_EQ(got, ds.Fields(1).DisplayText()) << "at record " << ds.RecNo();
-        } else {
-            EXPECT_FALSE(ds.Fields(1).DisplayText().empty());
+// However many threads fill chunks beside it, a walk that only moves on
+// takes every record read ahead: it fills the chunks nobody has begun
+// itself, and every text stays right.
+TEST_F(TReadAheadFixture, AWalkTakesEveryRecordWhateverTheWorkers) {
+    for (unsigned workers : {0u, 1u, 2u, 3u}) {
+        TDbfTestDataSet ds(Path);
+        ds.Open();
+        ds.First();
+        TReadAhead ahead(ds, AllFields(ds), {}, workers);
+        ASSERT_TRUE(ahead.Active());
+        // Five of six fields (the memo is not read ahead).
+        EXPECT_EQ(Walk(ds, ahead), 5 * ds.RecordCount()) << workers << " workers";
+        EXPECT_TRUE(ahead.Active());
+    }
+}
+
+// A walk much faster than the workers (it only takes the joined texts)
+// waits for chunks they are filling and fills later ones meanwhile: each
+// record still comes whole and right, once, in order.
+TEST_F(TReadAheadFixture, AFastWalkGetsEveryRecordJoinedInOrder) {
+    std::vector<std::string> expected;
+    {
+        TDbfTestDataSet ds(Path);
+        ds.Open();
+        std::string text;
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+            std::string line;
+            for (int i = 0; i < 5; ++i) {
+                ds.Fields(i).GetDisplayText(text);
+                line += (i ? "|" : "") + text;
+            }
+            expected.push_back(line);
         }
     }
-    EXPECT_EQ(walked, ds.RecordCount());
-    EXPECT_GT(taken, 0); // the first chunk is always waited for
-    EXPECT_TRUE(ahead.Active());
+    for (unsigned workers : {1u, 2u, 3u}) {
+        TDbfTestDataSet ds(Path);
+        ds.Open();
+        ds.First();
+        std::vector<const TField*> fields = AllFields(ds);
+        fields.pop_back(); // the memo
+        TReadAhead ahead(ds, fields, "|", workers);
+        size_t at = 0, joined = 0;
+        for (; !ds.Eof(); ds.Next(), ++at) {
+            std::string_view line;
+            ASSERT_TRUE(ahead.Row()) << "at record " << ds.RecNo();
+            ASSERT_TRUE(ahead.Joined("|", line));
+            ASSERT_LT(at, expected.size());
+            if (line == expected[at]) ++joined;
+        }
+        EXPECT_EQ(at, expected.size());
+        EXPECT_EQ(joined, expected.size()) << workers << " workers";
+    }
 }
 
 TEST_F(TReadAheadFixture, FollowsSortedAndFilteredOrders) {

@@ -23,7 +23,8 @@ std::vector<TReadAhead*>& Registry() {
 constexpr int MaxRestarts = 4;
 } // namespace
 
-TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std::string joiner)
+TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std::string joiner,
+                       unsigned workers)
     : fDataSet(&dataSet), fFields(std::move(fields)), fJoiner(std::move(joiner)),
       fCursor(&dataSet.fPos) {
     // The readers format with the settings in force: a change stops them first.
@@ -47,12 +48,16 @@ TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std
     }
     if (fSlots.empty()) return;
     fJoined = !fJoiner.empty() && fSlots.size() == fFields.size();
+    std::vector<TAheadCell> cells;
     for (const TSlot& s : fSlots) {
         TAheadCell cell;
         cell.FieldNo = s.FieldNo;
         s.Field->DescribeAhead(cell);
-        fCells.push_back(cell);
+        cells.push_back(cell);
     }
+    fFillers.resize(1 + static_cast<size_t>(workers));
+    for (TFiller& f : fFillers)
+        f.Cells = cells;
     try {
         Start(dataSet.fPos);
         fActive = true;
@@ -85,18 +90,31 @@ void TReadAhead::Halt() {
     fActive = false;
 }
 
+unsigned TReadAhead::WorkerCount() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    constexpr unsigned Most = 3;
+    return cores > Most ? Most : cores > 1 ? cores - 1 : 1;
+}
+
 void TReadAhead::Start(uint32_t position) {
     fStart = position;
     fNextClaim = 0;
     fReleased = 0;
     fAtValid = false;
     fAtHeld = false;
-    fFilling = false;
-    fWorkerDone = false;
+    fLastClaimed = false;
     fStopping = false;
     for (TChunk& c : fRing)
         c.Seq = UINT64_MAX;
-    fWorker = std::thread([this, position] { Work(position); });
+    try {
+        for (size_t k = 1; k < fFillers.size(); ++k) {
+            TFiller& filler = fFillers[k];
+            fWorkers.emplace_back([this, &filler] { Work(filler); });
+        }
+    } catch (const std::system_error&) {
+        // Fewer workers than asked for will do; with none, the walk fills
+        // every chunk itself.
+    }
 }
 
 void TReadAhead::Stop() {
@@ -106,41 +124,56 @@ void TReadAhead::Stop() {
     }
     fFreed.notify_all();
     fFilled.notify_all();
-    if (fWorker.joinable()) fWorker.join();
+    for (std::thread& t : fWorkers)
+        if (t.joinable()) t.join();
+    fWorkers.clear();
     fAtValid = false;
     fAtHeld = false;
     fRowValid = false;
 }
 
-void TReadAhead::Work(uint32_t first) {
-    for (bool more = true; more;) {
+void TReadAhead::Work(TFiller& filler) {
+    for (;;) {
         uint64_t seq;
         {
             std::unique_lock<std::mutex> lock(fMutex);
             // The ring slot is free once the walk is past the chunk that
             // used it last, RingChunks before this one.
-            fFreed.wait(lock, [&] { return fStopping || fNextClaim < fReleased + RingChunks; });
-            if (fStopping) return;
+            fFreed.wait(lock, [&] {
+                return fStopping || fLastClaimed || fNextClaim < fReleased + RingChunks;
+            });
+            if (fStopping || fLastClaimed) return;
             seq = fNextClaim++;
-            fFilling = true;
         }
-        const uint64_t at = first + seq * ChunkRecords;
-        TChunk& chunk = fRing[seq % RingChunks];
-        more = at < fDataSet->OrderCount() && Fill(chunk, static_cast<uint32_t>(at));
+        const bool more = FillChunk(filler, seq);
         {
             std::lock_guard<std::mutex> lock(fMutex);
-            chunk.Seq = seq;
-            fFilling = false;
-            fWorkerDone = !more;
+            fRing[seq % RingChunks].Seq = seq;
+            if (!more) fLastClaimed = true;
         }
         fFilled.notify_all();
+        // The other workers stop claiming too.
+        if (!more) fFreed.notify_all();
     }
+}
+
+bool TReadAhead::FillChunk(TFiller& filler, uint64_t seq) {
+    const uint64_t at = fStart + seq * ChunkRecords;
+    TChunk& chunk = fRing[seq % RingChunks];
+    const uint32_t total = fDataSet->OrderCount();
+    if (at >= total) {
+        // Past the end: a chunk that holds nothing.
+        chunk.First = total;
+        chunk.Count = 0;
+        return false;
+    }
+    return Fill(filler, chunk, static_cast<uint32_t>(at));
 }
 
 // Fills the chunk from `first` on; false when the order ends in it or a
 // record cannot be read (the walk then reads that one itself and meets the
 // error where it can report it).
-bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
+bool TReadAhead::Fill(TFiller& filler, TChunk& chunk, uint32_t first) {
     const TDataSet& ds = *fDataSet;
     const uint32_t total = ds.OrderCount();
     const uint32_t count = std::min<uint32_t>(ChunkRecords, total - first);
@@ -151,16 +184,15 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
     // Slots not read ahead keep an empty text.
     chunk.Span.assign(static_cast<size_t>(count) * slots * 2, 0);
     chunk.Kinds.assign(static_cast<size_t>(count) * slots, kOther);
-    TValue value;
     try {
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t physical = ds.OrderAt(first + i);
             uint32_t* span = chunk.Span.data() + static_cast<size_t>(i) * slots * 2;
             uint8_t* kinds = chunk.Kinds.data() + static_cast<size_t>(i) * slots;
-            if (!fByRecord || !FillRecord(chunk, physical, span, kinds)) {
+            if (!filler.ByRecord || !FillRecord(filler, chunk, physical, span, kinds)) {
                 for (size_t k = 0; k < fSlots.size(); ++k) {
                     if (fJoined && k > 0) chunk.Text += fJoiner;
-                    FillCell(chunk, physical, fSlots[k], value, span, kinds);
+                    FillCell(chunk, physical, fSlots[k], filler.Value, span, kinds);
                 }
             }
             chunk.Count = i + 1;
@@ -172,20 +204,21 @@ bool TReadAhead::Fill(TChunk& chunk, uint32_t first) {
     return first + count < total;
 }
 
-bool TReadAhead::FillRecord(TChunk& chunk, uint32_t physical, uint32_t* span, uint8_t* kinds) {
+bool TReadAhead::FillRecord(TFiller& filler, TChunk& chunk, uint32_t physical, uint32_t* span,
+                            uint8_t* kinds) {
     const size_t mark = chunk.Text.size();
     const std::string_view joiner = fJoined ? std::string_view(fJoiner) : std::string_view();
-    if (!fDataSet->InternalReadCellsConcurrently(physical, fCells.data(), fCells.size(), joiner,
-                                                 chunk.Text)) {
+    if (!fDataSet->InternalReadCellsConcurrently(physical, filler.Cells.data(), filler.Cells.size(),
+                                                 joiner, chunk.Text)) {
         // A cell only its field can show: this record cell by cell. Where
-        // that is most records, the walk goes on so from here.
+        // that is most records, this filler goes on so from here.
         chunk.Text.resize(mark);
-        if (++fByField > 64 && fByField > fByRecordCount) fByRecord = false;
+        if (++filler.ByField > 64 && filler.ByField > filler.ByRecordCount) filler.ByRecord = false;
         return false;
     }
-    ++fByRecordCount;
+    ++filler.ByRecordCount;
     const TSlot* const slots = fSlots.data();
-    const TAheadCell* const cells = fCells.data();
+    const TAheadCell* const cells = filler.Cells.data();
     for (size_t k = 0, n = fSlots.size(); k < n; ++k) {
         const size_t slot = slots[k].Slot;
         span[2 * slot] = cells[k].TextBegin;
@@ -218,7 +251,7 @@ bool TReadAhead::Reach(uint32_t position) {
     for (;;) {
         uint64_t want = position >= fStart ? (position - fStart) / ChunkRecords : UINT64_MAX;
         const uint64_t next = fAtValid ? fAt + 1 : 0;
-        // A chunk the walk reads itself, or one cut short by a bad record.
+        // A chunk cut short by a bad record: the walk reads the rest itself.
         if (fAtValid && want == fAt) return false;
         if (want >= next && want < next + RingChunks) {
             std::unique_lock<std::mutex> lock(fMutex);
@@ -228,16 +261,30 @@ bool TReadAhead::Reach(uint32_t position) {
             fAtHeld = false;
             fFreed.notify_all();
             TChunk& c = fRing[want % RingChunks];
-            // Unclaimed while the worker is busy with an earlier chunk (or
-            // done): the walk takes this one itself rather than wait.
-            auto ownChunk = [&] { return fNextClaim <= want && (fFilling || fWorkerDone); };
-            fFilled.wait(lock, [&] { return fStopping || c.Seq == want || ownChunk(); });
-            if (c.Seq == want) {
-                fAtHeld = true;
-                return position - c.First < c.Count;
+            for (;;) {
+                if (fStopping) return false;
+                if (c.Seq == want) break;
+                uint64_t seq;
+                if (fNextClaim <= want) {
+                    // Nobody has begun it: the walk fills it itself.
+                    seq = want;
+                    fNextClaim = want + 1;
+                } else if (!fLastClaimed && fNextClaim < fReleased + RingChunks) {
+                    // A worker is filling it: fill a later one meanwhile.
+                    seq = fNextClaim++;
+                } else {
+                    fFilled.wait(lock);
+                    continue;
+                }
+                lock.unlock();
+                const bool more = FillChunk(fFillers[0], seq);
+                lock.lock();
+                fRing[seq % RingChunks].Seq = seq;
+                if (!more) fLastClaimed = true;
+                if (!more) fFreed.notify_all();
             }
-            if (ownChunk()) fNextClaim = want + 1;
-            return false;
+            fAtHeld = true;
+            return position - c.First < c.Count;
         }
         // Elsewhere: start again from here, a few times at most.
         Stop();

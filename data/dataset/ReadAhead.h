@@ -13,13 +13,15 @@
 class TDataSet;
 
 // Formats the display texts of the records ahead of a forward walk (an
-// export) on another thread, so that decoding and formatting run beside
-// the walk instead of in it. Only fields whose storage can be read from two
+// export) on other threads, so that decoding and formatting run beside
+// the walk instead of in it. The records go in chunks; the workers and the
+// walk itself, when it would otherwise wait, each fill the next chunk that
+// nobody has claimed. Only fields whose storage can be read from two
 // threads at once take part (TDataSet::ReadsConcurrently); the others, and
 // fields with an OnGetText handler, are read by the caller as before.
 //
-// The worker reads the dataset's order and records while the walk goes
-// on; the dataset stops it (Halt) before anything changes what it reads:
+// The workers read the dataset's order and records while the walk goes
+// on; the dataset stops them (Halt) before anything changes what it reads:
 // edits, refreshes, a new order or filter, closing, a field's display
 // settings or the format settings. After that Take answers false and the
 // caller reads the values itself, so the texts are always those that
@@ -30,8 +32,10 @@ public:
     // starts at the dataset's current record. With a `joiner`, a record
     // whose every slot is read ahead has its texts one after another with
     // the joiner between them, so that a caller joining them so takes the
-    // record whole (Joined).
-    TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std::string joiner = {});
+    // record whole (Joined). `workers` threads fill chunks beside the
+    // walk; with none, the walk fills them all itself.
+    TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std::string joiner = {},
+               unsigned workers = WorkerCount());
     ~TReadAhead();
     TReadAhead(const TReadAhead&) = delete;
     TReadAhead& operator=(const TReadAhead&) = delete;
@@ -97,7 +101,7 @@ public:
             return false;
         }
     }
-    // Stops the worker for good; waits until it has stopped.
+    // Stops the workers for good; waits until they have stopped.
     void Halt();
 
     // Stops every reader ahead of the process (the format settings change).
@@ -105,6 +109,11 @@ public:
 
     static constexpr uint32_t ChunkRecords = 2048;
     static constexpr size_t Ahead = 8; // records whose data the walk prefetches
+
+    // How many workers a reader starts by default: one fewer than the
+    // processors (the walk fills chunks too), at least one, at most three
+    // (more would only wait for room in the ring).
+    static unsigned WorkerCount();
 
 private:
     friend class TDataSet;
@@ -122,11 +131,24 @@ private:
         uint64_t Seq = UINT64_MAX;  // the chunk it holds, once filled
     };
 
+    // What one filling thread keeps for itself: the cells the storage shows
+    // a record into, and how well showing whole records goes.
+    struct TFiller {
+        std::vector<TAheadCell> Cells; // one per slot read ahead
+        TValue Value;
+        uint64_t ByRecordCount = 0; // records the storage showed whole
+        uint64_t ByField = 0;       // records it left to the fields
+        bool ByRecord = true;       // the storage shows a record's cells in one call
+    };
+
     bool Seek();
     void Start(uint32_t position);
     void Stop();
-    void Work(uint32_t first);
-    bool Fill(TChunk& chunk, uint32_t first);
+    void Work(TFiller& filler);
+    // Fills chunk `seq` of the walk; false when no chunk after it is to be
+    // filled (the order ends, or a record could not be read).
+    bool FillChunk(TFiller& filler, uint64_t seq);
+    bool Fill(TFiller& filler, TChunk& chunk, uint32_t first);
     bool Reach(uint32_t position);
     void Detach(); // the dataset is going away
 
@@ -141,15 +163,14 @@ private:
     std::vector<TSlot> fSlots; // the slots that are read ahead
     // One record's cells into the chunk in one call to the storage; false
     // when they are to be read cell by cell (FillCell).
-    bool FillRecord(TChunk& chunk, uint32_t physical, uint32_t* span, uint8_t* kinds);
+    bool FillRecord(TFiller& filler, TChunk& chunk, uint32_t physical, uint32_t* span,
+                    uint8_t* kinds);
     void FillCell(TChunk& chunk, uint32_t physical, const TSlot& s, TValue& value, uint32_t* span,
                   uint8_t* kinds);
-    std::vector<TAheadCell> fCells; // the worker's, one per slot read ahead
-    uint64_t fByRecordCount = 0;    // records the storage showed whole
-    uint64_t fByField = 0;          // records it left to the fields
+    // The walk's own first, then one per worker.
+    std::vector<TFiller> fFillers;
     std::string fJoiner;
-    bool fJoined = false;  // every slot read ahead, texts joined by fJoiner
-    bool fByRecord = true; // the storage shows a record's cells in one call
+    bool fJoined = false; // every slot read ahead, texts joined by fJoiner
     bool fActive = false;
     int fRestarts = 0;
 
@@ -173,23 +194,23 @@ private:
                                                    : kFalse;
     }
 
-    // Chunks are numbered from the start position on. Whoever comes first
-    // claims the next one: the worker to fill it, or the walk, when it gets
-    // there before the worker did, to read that chunk's records itself, so
-    // that neither thread waits long for the other.
-    static constexpr uint32_t RingChunks = 4;
+    // Chunks are numbered from the start position on, and claimed in that
+    // order by whoever comes first: a worker, or the walk, which fills the
+    // chunk it is at when nobody has claimed it, and a later one while it
+    // waits for a chunk a worker is filling. So no thread idles while there
+    // is a chunk to fill.
+    static constexpr uint32_t RingChunks = 6;
     TChunk fRing[RingChunks];
-    alignas(64) uint32_t fStart = 0; // position the worker started at
+    alignas(64) uint32_t fStart = 0; // position the workers started at
     uint64_t fNextClaim = 0;         // the first chunk nobody has claimed
     uint64_t fReleased = 0;          // the chunk the walk is at; those before are done
     uint64_t fAt = 0;                // the chunk the walk is at, when fAtValid
     bool fAtValid = false;
-    bool fAtHeld = false;     // read from the ring, not by the walk itself
-    bool fFilling = false;    // the worker is filling a chunk
-    bool fWorkerDone = false; // it reached the end (or a bad record)
+    bool fAtHeld = false;      // the walk's chunk is filled (by any thread)
+    bool fLastClaimed = false; // a filled chunk was the last one to fill
     bool fStopping = false;
     std::mutex fMutex;
     std::condition_variable fFilled;
     std::condition_variable fFreed;
-    std::thread fWorker;
+    std::vector<std::thread> fWorkers;
 };
