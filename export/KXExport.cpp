@@ -111,6 +111,7 @@ void TKXExport::ExportToStream(TStream& stream) {
 
     fStream = &stream;
     fColumnIndex.clear();
+    fViewCellsFromColumns = -1;
     ds.DisableControls();
     try {
         fGrid->SavePosition();

@@ -69,7 +69,10 @@ public:
     virtual void Assign(const TKXExport& source);
 
     TTableView* Grid() const { return fGrid; }
-    void SetGrid(TTableView* grid) { fGrid = grid; }
+    void SetGrid(TTableView* grid) {
+        fGrid = grid;
+        fViewCellsFromColumns = -1;
+    }
 
     TRecordRange RecordRange() const { return fRecordRange; }
     void SetRecordRange(TRecordRange v) { fRecordRange = v; }
@@ -157,8 +160,12 @@ protected:
     // is all WriteRecord would give. Without an OnGetCellParams handler the
     // view's own GetCellParams only sets the picture kind; a view of another
     // class may change the texts in its own.
-    bool CellTextsOnly() const {
-        return fGrid && !fGrid->OnGetCellParams && fGrid->CellsFromColumns();
+    bool CellTextsOnly() {
+        if (!fGrid || fGrid->OnGetCellParams) return false;
+        // Asked once per export and view: the answer is the view's class's,
+        // and comparing classes costs a string comparison.
+        if (fViewCellsFromColumns < 0) fViewCellsFromColumns = fGrid->CellsFromColumns() ? 1 : 0;
+        return fViewCellsFromColumns == 1;
     }
     // WriteRecord for such a writer, without the per-cell parameters: the
     // texts of the current record's cells, each put after `separator`, but
@@ -227,6 +234,7 @@ private:
     TDBGridCellParams fCellParams;
     TRecordRange fRecordRange = rrAll;
     TTableView* fGrid = nullptr;
+    int8_t fViewCellsFromColumns = -1; // fGrid->CellsFromColumns(), once asked
     TMappings fMappings;
     std::string fFileName;
     int fDestCols = 1;

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
+
+class TDatePlan;
 
 // One cell of a record that a reader ahead (TReadAhead) has the storage
 // show, all cells of a record in one call: how the cell's field shows its
@@ -22,6 +25,8 @@ struct TAheadCell {
     TShow Show = shNone;
     int Precision = 15;
     std::string_view TrueText, FalseText;
+    // For shDate, when the short date format could be made ready once.
+    std::shared_ptr<const TDatePlan> DatePlan;
 
     // Given, record by record: where its text is in the texts, and whether
     // the value was null or a boolean (what a view asks of a boolean cell).

@@ -42,6 +42,10 @@ bool TDateTimeField::AppendDisplayOfDigits(std::string_view digits, std::string&
 void TDateTimeField::DescribeAhead(TAheadCell& cell) const {
     cell.Show =
         DataType() == ftDate && DisplayFormat().empty() ? TAheadCell::shDate : TAheadCell::shNone;
+    if (cell.Show != TAheadCell::shDate) return;
+    // The reader stops before the settings change: the pattern holds while it runs.
+    auto plan = std::make_shared<const TDatePlan>(FormatSettings().ShortDateFormat);
+    if (plan->Ready()) cell.DatePlan = std::move(plan);
 }
 
 void TDateTimeField::ParseText(std::string_view text, TValue& out) const {

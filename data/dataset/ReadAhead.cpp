@@ -56,8 +56,12 @@ TReadAhead::TReadAhead(TDataSet& dataSet, std::vector<const TField*> fields, std
         cells.push_back(cell);
     }
     fFillers.resize(1 + static_cast<size_t>(workers));
-    for (TFiller& f : fFillers)
+    for (TFiller& f : fFillers) {
+        // Room behind the cells, so that no other filler's cells share
+        // their last cache line.
+        f.Cells.reserve(cells.size() + 64 / sizeof(TAheadCell) + 1);
         f.Cells = cells;
+    }
     try {
         Start(dataSet.fPos);
         fActive = true;

@@ -132,8 +132,9 @@ private:
     };
 
     // What one filling thread keeps for itself: the cells the storage shows
-    // a record into, and how well showing whole records goes.
-    struct TFiller {
+    // a record into, and how well showing whole records goes. Written for
+    // every record: on cache lines of its own.
+    struct alignas(64) TFiller {
         std::vector<TAheadCell> Cells; // one per slot read ahead
         TValue Value;
         uint64_t ByRecordCount = 0; // records the storage showed whole

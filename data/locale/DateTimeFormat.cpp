@@ -565,9 +565,15 @@ struct TCompiledPattern {
         Simple = true;
     }
 
+    // Asked for every date shown: patterns are a few characters, compared
+    // in place rather than through a call.
     bool Matches(std::string_view p, const TFormatSettings& fs) const {
-        return p == Pattern && fs.DateSeparator == DateSeparator &&
-               fs.TimeSeparator == TimeSeparator;
+        if (p.size() != Pattern.size() || fs.DateSeparator != DateSeparator ||
+            fs.TimeSeparator != TimeSeparator)
+            return false;
+        for (size_t i = 0; i < p.size(); ++i)
+            if (p[i] != Pattern[i]) return false;
+        return true;
     }
 };
 
@@ -620,12 +626,14 @@ const TCompiledPattern* SimplePattern(std::string_view pattern, const TFormatSet
     return compiled.Simple && compiled.Items.size() <= 32 ? &compiled : nullptr;
 }
 
-// Years 1..9999 only, so every number fits its few digits.
-void AppendCompiled(std::string& out, const TCompiledPattern& compiled, int64_t year, int month,
-                    int day, int hour, int minute, int second) {
-    char text[32 * 4];
-    char* at = text;
-    for (const TCompiledPattern::TItem& item : compiled.Items) {
+// Years 1..9999 only, so every number fits its few digits; 32 steps at
+// most, four bytes each. The steps as bytes, two a step (a TItem's), so
+// that TDatePlan can keep them too.
+static_assert(sizeof(TCompiledPattern::TItem) == 2);
+char* PutCompiled(char* at, const uint8_t* steps, size_t count, int64_t year, int month, int day,
+                  int hour, int minute, int second) {
+    for (size_t i = 0; i < count; ++i) {
+        const struct { uint8_t Step, Width; } item = {steps[2 * i], steps[2 * i + 1]};
         switch (item.Step) {
         case TCompiledPattern::Literal:
             *at++ = static_cast<char>(item.Width);
@@ -653,9 +661,37 @@ void AppendCompiled(std::string& out, const TCompiledPattern& compiled, int64_t 
             break;
         }
     }
-    out.append(text, static_cast<size_t>(at - text));
+    return at;
+}
+
+void AppendCompiled(std::string& out, const TCompiledPattern& compiled, int64_t year, int month,
+                    int day, int hour, int minute, int second) {
+    char text[32 * 4];
+    const char* end = PutCompiled(text, reinterpret_cast<const uint8_t*>(compiled.Items.data()),
+                                  compiled.Items.size(), year, month, day, hour, minute, second);
+    out.append(text, static_cast<size_t>(end - text));
 }
 } // namespace
+
+TDatePlan::TDatePlan(std::string_view pattern, const TFormatSettings& fs) {
+    TCompiledPattern compiled;
+    compiled.Compile(pattern, fs);
+    // What SimplePattern takes, AppendFormatDate shows so.
+    if (!compiled.Simple || compiled.Items.empty() || compiled.Items.size() > MostSteps) return;
+    for (const TCompiledPattern::TItem& item : compiled.Items) {
+        fSteps[fCount][0] = item.Step;
+        fSteps[fCount][1] = item.Width;
+        ++fCount;
+    }
+}
+
+bool TDatePlan::Append(std::string& out, int year, int month, int day) const {
+    if (!DateExists(year, month, day)) return false;
+    char text[MostSteps * 4];
+    const char* end = PutCompiled(text, &fSteps[0][0], fCount, year, month, day, 0, 0, 0);
+    out.append(text, static_cast<size_t>(end - text));
+    return true;
+}
 
 void AppendFormatDateTime(std::string& out, std::string_view pattern, double dt,
                           const TFormatSettings& fs) {

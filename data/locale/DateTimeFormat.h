@@ -26,6 +26,22 @@ void AppendFormatDateTime(std::string& out, std::string_view pattern, double dt,
 // appended, for a day that does not exist.
 bool AppendFormatDate(std::string& out, std::string_view pattern, int year, int month, int day,
                       const TFormatSettings& fs = FormatSettings());
+// One date pattern made ready for many dates (a column of them): the text
+// AppendFormatDate gives, without finding the pattern again for each date.
+// Only patterns of numbers and separators are made ready; for the others
+// Ready() is false and AppendFormatDate is to be used.
+class TDatePlan {
+public:
+    explicit TDatePlan(std::string_view pattern, const TFormatSettings& fs = FormatSettings());
+    bool Ready() const { return fCount > 0; }
+    // As AppendFormatDate with the pattern and settings given at the start.
+    bool Append(std::string& out, int year, int month, int day) const;
+
+private:
+    static constexpr size_t MostSteps = 32;
+    uint8_t fSteps[MostSteps][2] = {}; // what to put, and its width or character
+    uint8_t fCount = 0;
+};
 std::string FormatDateTime(std::string_view pattern, double dt,
                            const TFormatSettings& fs = FormatSettings());
 std::string DateToStr(double dt, const TFormatSettings& fs = FormatSettings());

@@ -931,8 +931,9 @@ bool TDbfRecordCodec::ShowCells(const uint8_t* record, TAheadCell* cells, size_t
                 // Decode's rule: anything but a date that exists is a null.
                 if (Digits8(p)) {
                     const int year = Pair(p) * 100 + Pair(p + 2);
-                    if (AppendFormatDate(texts, fs.ShortDateFormat, year, Pair(p + 4), Pair(p + 6),
-                                         fs))
+                    if (cell.DatePlan ? cell.DatePlan->Append(texts, year, Pair(p + 4), Pair(p + 6))
+                                      : AppendFormatDate(texts, fs.ShortDateFormat, year,
+                                                         Pair(p + 4), Pair(p + 6), fs))
                         break;
                 }
                 cell.Kind = TAheadCell::kNull;
