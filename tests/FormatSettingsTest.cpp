@@ -529,6 +529,42 @@ TEST_F(FormatSettingsTest, NumericDatePatternsAgreeWithTheGeneralWay) {
     }
 }
 
+// A pattern made ready once for a column of dates gives what AppendFormatDate
+// gives for every date, and refuses the same days; patterns it cannot make
+// ready (names, quotes, am/pm) say so.
+TEST_F(FormatSettingsTest, ADatePlanAgreesWithAppendFormatDate) {
+    TFormatSettings dots = TFormatSettings::Classic();
+    dots.DateSeparator = '.';
+    const char* const ready[] = {"m/d/yyyy", "dd/mm/yy", "yyyy-mm-dd", "d.m.yyyy h:nn",
+                                 "yyyymmdd", "d",        "yy",         "mm/dd/yyyy hh:nn:ss"};
+    uint64_t x = 777;
+    for (const TFormatSettings* fs : {static_cast<const TFormatSettings*>(&FormatSettings()),
+                                      static_cast<const TFormatSettings*>(&dots)}) {
+        for (const char* p : ready) {
+            const TDatePlan plan(p, *fs);
+            ASSERT_TRUE(plan.Ready()) << p;
+            for (int i = 0; i < 3000; ++i) {
+                x = x * 6364136223846793005ull + 1442695040888963407ull;
+                // Every year 1..9999, months and days a little beyond theirs.
+                const int year = static_cast<int>((x >> 33) % 9999) + 1;
+                const int month = static_cast<int>((x >> 20) % 14);
+                const int day = static_cast<int>((x >> 8) % 33);
+                std::string planned = "at ", general = "at ";
+                const bool ok = plan.Append(planned, year, month, day);
+                ASSERT_EQ(ok, AppendFormatDate(general, p, year, month, day, *fs))
+                    << p << " " << year << "-" << month << "-" << day;
+                ASSERT_EQ(planned, general) << p << " " << year << "-" << month << "-" << day;
+            }
+        }
+    }
+    for (const char* p : {"d/mmm/yyyy", "dddd", "yyyy 'AD'", "h:nn am/pm", ""})
+        EXPECT_FALSE(TDatePlan(p).Ready()) << p;
+    // The separator is the one given at the start, not the one in force later.
+    std::string out;
+    ASSERT_TRUE(TDatePlan("d/m/yyyy", dots).Append(out, 2024, 2, 29));
+    EXPECT_EQ(out, "29.2.2024");
+}
+
 TEST_F(FormatSettingsTest, AppendFormatDateTimeAppends) {
     std::string buf = "at ";
     AppendFormatDateTime(buf, "yyyy", EncodeDate(2024, 1, 1));
