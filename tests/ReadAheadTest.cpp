@@ -115,8 +115,8 @@ TEST_F(TReadAheadFixture, AWalkTakesEveryRecordWhateverTheWorkers) {
 }
 
 // A walk much faster than the workers (it only takes the joined texts)
-// waits for chunks they are filling and fills later ones meanwhile: each
-// record still comes whole and right, once, in order.
+// waits for the chunks they are filling and fills those they have not
+// begun: each record still comes whole and right, once, in order.
 TEST_F(TReadAheadFixture, AFastWalkGetsEveryRecordJoinedInOrder) {
     std::vector<std::string> expected;
     {

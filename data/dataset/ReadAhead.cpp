@@ -97,7 +97,7 @@ void TReadAhead::Halt() {
 unsigned TReadAhead::WorkerCount() {
     const unsigned cores = std::thread::hardware_concurrency();
     constexpr unsigned Most = 3;
-    return cores > Most ? Most : cores > 1 ? cores - 1 : 1;
+    return cores > Most ? Most : cores > 1 ? cores : 1;
 }
 
 void TReadAhead::Start(uint32_t position) {
@@ -268,24 +268,23 @@ bool TReadAhead::Reach(uint32_t position) {
             for (;;) {
                 if (fStopping) return false;
                 if (c.Seq == want) break;
-                uint64_t seq;
-                if (fNextClaim <= want) {
-                    // Nobody has begun it: the walk fills it itself.
-                    seq = want;
-                    fNextClaim = want + 1;
-                } else if (!fLastClaimed && fNextClaim < fReleased + RingChunks) {
-                    // A worker is filling it: fill a later one meanwhile.
-                    seq = fNextClaim++;
-                } else {
+                if (fNextClaim > want) {
+                    // A worker has it. The walk does not fill a later chunk
+                    // meanwhile: on a busy machine that delays the walk,
+                    // which every other thread waits for.
                     fFilled.wait(lock);
                     continue;
                 }
+                // Nobody has begun it: the walk fills it itself.
+                fNextClaim = want + 1;
                 lock.unlock();
-                const bool more = FillChunk(fFillers[0], seq);
+                const bool more = FillChunk(fFillers[0], want);
                 lock.lock();
-                fRing[seq % RingChunks].Seq = seq;
-                if (!more) fLastClaimed = true;
-                if (!more) fFreed.notify_all();
+                c.Seq = want;
+                if (!more) {
+                    fLastClaimed = true;
+                    fFreed.notify_all();
+                }
             }
             fAtHeld = true;
             return position - c.First < c.Count;

@@ -14,9 +14,9 @@ class TDataSet;
 
 // Formats the display texts of the records ahead of a forward walk (an
 // export) on other threads, so that decoding and formatting run beside
-// the walk instead of in it. The records go in chunks; the workers and the
-// walk itself, when it would otherwise wait, each fill the next chunk that
-// nobody has claimed. Only fields whose storage can be read from two
+// the walk instead of in it. The records go in chunks; the workers fill
+// them in order, and the walk itself fills a chunk it gets to before any
+// worker has begun it. Only fields whose storage can be read from two
 // threads at once take part (TDataSet::ReadsConcurrently); the others, and
 // fields with an OnGetText handler, are read by the caller as before.
 //
@@ -110,9 +110,9 @@ public:
     static constexpr uint32_t ChunkRecords = 2048;
     static constexpr size_t Ahead = 8; // records whose data the walk prefetches
 
-    // How many workers a reader starts by default: one fewer than the
-    // processors (the walk fills chunks too), at least one, at most three
-    // (more would only wait for room in the ring).
+    // How many workers a reader starts by default: one per processor, at
+    // most three (more would only wait for room in the ring). The walk
+    // only consumes while they keep ahead of it.
     static unsigned WorkerCount();
 
 private:
@@ -197,10 +197,8 @@ private:
 
     // Chunks are numbered from the start position on, and claimed in that
     // order by whoever comes first: a worker, or the walk, which fills the
-    // chunk it is at when nobody has claimed it, and a later one while it
-    // waits for a chunk a worker is filling. So no thread idles while there
-    // is a chunk to fill.
-    static constexpr uint32_t RingChunks = 6;
+    // chunk it is at when no worker has begun it.
+    static constexpr uint32_t RingChunks = 8;
     TChunk fRing[RingChunks];
     alignas(64) uint32_t fStart = 0; // position the workers started at
     uint64_t fNextClaim = 0;         // the first chunk nobody has claimed
