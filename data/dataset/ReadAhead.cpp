@@ -185,9 +185,15 @@ bool TReadAhead::Fill(TFiller& filler, TChunk& chunk, uint32_t first) {
     chunk.First = first;
     chunk.Count = 0;
     chunk.Text.clear();
-    // Slots not read ahead keep an empty text.
-    chunk.Span.assign(static_cast<size_t>(count) * slots * 2, 0);
-    chunk.Kinds.assign(static_cast<size_t>(count) * slots, kOther);
+    // Every slot read ahead is written for each record; the others keep
+    // an empty text.
+    if (fSlots.size() == slots) {
+        chunk.Span.resize(static_cast<size_t>(count) * slots * 2);
+        chunk.Kinds.resize(static_cast<size_t>(count) * slots);
+    } else {
+        chunk.Span.assign(static_cast<size_t>(count) * slots * 2, 0);
+        chunk.Kinds.assign(static_cast<size_t>(count) * slots, kOther);
+    }
     try {
         for (uint32_t i = 0; i < count; ++i) {
             const uint32_t physical = ds.OrderAt(first + i);
