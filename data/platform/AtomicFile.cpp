@@ -17,7 +17,10 @@
 #include <unistd.h>
 
 namespace {
-long long gFailAfter = -1; // bytes until an injected failure; -1 none
+// Bytes until an injected failure; -1 none. Files are written and committed
+// on several threads at once (pictures beside a document): atomic, and
+// written only while a failure is injected.
+std::atomic<long long> gFailAfter{-1};
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -108,12 +111,13 @@ void TAtomicFile::Fail(TStage stage, int error, const char* reason) const {
 }
 
 void TAtomicFile::CheckInjected(size_t bytes) const {
-    if (gFailAfter < 0) return;
-    if (static_cast<long long>(bytes) > gFailAfter) {
-        gFailAfter = -1;
+    const long long left = gFailAfter.load(std::memory_order_relaxed);
+    if (left < 0) return;
+    if (static_cast<long long>(bytes) > left) {
+        gFailAfter.store(-1);
         Fail(stWrite, ENOSPC);
     }
-    gFailAfter -= static_cast<long long>(bytes);
+    gFailAfter.fetch_sub(static_cast<long long>(bytes));
 }
 
 std::string TAtomicFile::TemporaryName(const std::string& path) {
@@ -311,11 +315,11 @@ void TAtomicFile::Commit() {
     if (fDone) return;
     if (fFd >= 0) {
         Flush();
-        if (gFailAfter == 0) {
-            gFailAfter = -1;
+        if (gFailAfter.load(std::memory_order_relaxed) == 0) {
+            gFailAfter.store(-1);
             Fail(stSync, EIO);
         }
-        gFailAfter = -1;
+        if (gFailAfter.load(std::memory_order_relaxed) >= 0) gFailAfter.store(-1);
         if (fOptions.Sync && !fSpecial) {
             int r;
             do {
